@@ -34,6 +34,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace tarnix {
@@ -129,5 +130,10 @@ struct FileBlockHeader {
 // Splits at the first 0x00. Without one the header is empty (the block
 // carries nothing to write).
 FileBlockHeader SplitFileBlock(std::string_view contents);
+
+// The disk file `number` (2, 3 ...) of a package whose first disk is
+// `firstDisk`: a trailing ".001" is dropped, then "." and three digits follow,
+// so both "setup.exe" and "setup.exe.001" continue in "setup.exe.002".
+std::string DiskFileName(std::string_view firstDisk, int number);
 
 }  // namespace tarnix
