@@ -49,7 +49,7 @@ std::string BytesToHex(std::string_view bytes, bool blankSeparated, bool prefix0
 std::string HexToBytes(std::string_view hex);
 
 // The reversible scrambling used for stored values ("Scrambled=01" marker).
-// `random` supplies the key when scrambling; defaults to a clock-seeded one.
+// ScrambleText picks a random key; ScrambleTextWithKey takes it (33..122).
 std::string ScrambleText(std::string_view text, bool scramble, bool hex);
 std::string ScrambleTextWithKey(std::string_view text, int key, bool hex);
 

@@ -122,7 +122,7 @@ TEST(ReaderTest, ReadsHeaderBlocksFlagsAndItems) {
   ASSERT_TRUE(r.HasPackage());
   EXPECT_TRUE(r.Fault().empty());
   EXPECT_EQ(r.FileBlocksStart(), pkg.fileBlocksAt);
-  EXPECT_EQ(r.Trailer().PackageStart, pkg.fileBlocksAt);
+  EXPECT_EQ(uint32_t{r.Trailer().PackageStart}, pkg.fileBlocksAt);
   EXPECT_TRUE(r.ShowTempSpaceInfo() && r.CdSpanning() && r.ShowActivityBar() && r.AgentLog());
   EXPECT_FALSE(r.MoreDisks());
   EXPECT_TRUE(r.DownloadSetup() && r.ConfirmDownload() && r.CreateAgent() && r.IsAgent());
@@ -181,7 +181,7 @@ TEST(ReaderTest, SecondDiskIsReadFromItsPhysicalEnd) {
   auto file = MemoryInFile(pkg.bytes);
   PackageTrailer t;
   ASSERT_TRUE(ReadTrailer(*file, t));
-  EXPECT_EQ(t.Magic, kPackageMagic);
+  EXPECT_EQ(uint32_t{t.Magic}, kPackageMagic);
   EXPECT_EQ(PackageEnd(*file), pkg.bytes.size());
 }
 
@@ -195,8 +195,8 @@ TEST(ReaderTest, TrailerSizeVariants) {
   auto f = MemoryInFile(small);
   PackageTrailer t;
   ASSERT_TRUE(ReadTrailer(*f, t));
-  EXPECT_EQ(t.TrailerSize, 16u);
-  EXPECT_EQ(t.Magic, 0u);
+  EXPECT_EQ(uint32_t{t.TrailerSize}, 16u);
+  EXPECT_EQ(uint32_t{t.Magic}, 0u);
   EXPECT_EQ(t.HeaderBlockCount, 2);
 }
 

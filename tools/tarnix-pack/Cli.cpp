@@ -1,0 +1,343 @@
+#include "Cli.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Extract.h"
+#include "Inspect.h"
+#include "Manifest.h"
+#include "PackageBuilder.h"
+#include "ProgramPath.h"
+#include "Verify.h"
+#include "package/Token.h"
+
+namespace tarnix::pack {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kMainHelp =
+    "Usage: tarnix-pack COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Builds, inspects, verifies and extracts Tarnix setup packages.\n"
+    "\n"
+    "Commands:\n"
+    "  build MANIFEST.ini -o OUT.exe [--stub STUB.exe]   append a package to the stub\n"
+    "  inspect PACKAGE [--json]                          show trailer, header blocks, disks and files\n"
+    "  verify PACKAGE                                    check every disk, block and name\n"
+    "  extract PACKAGE -C DIR                            write the files into DIR\n"
+    "  token TEXT                                        print TEXT as a scrambled token\n"
+    "  token --decode SCRAMBLED                          print a scrambled token in clear\n"
+    "\n"
+    "'tarnix-pack COMMAND --help' describes a command.\n"
+    "Exit codes: 0 done, 1 fault, 2 usage error.\n";
+
+constexpr const char* kBuildHelp =
+    "Usage: tarnix-pack build MANIFEST.ini -o OUT.exe [--stub STUB.exe]\n"
+    "\n"
+    "Writes the stub with the package described by MANIFEST.ini appended. A\n"
+    "DiskSize in the manifest spans the package over OUT.exe, OUT.exe.002 ...;\n"
+    "CdSpanning writes OUT.exe with the header blocks only and the files in\n"
+    "OUT.exe.001, OUT.exe.002 ...\n"
+    "\n"
+    "  -o, --output OUT.exe   the package to write\n"
+    "  --stub STUB.exe        the stub executable (default: stub.exe beside tarnix-pack)\n";
+
+constexpr const char* kInspectHelp =
+    "Usage: tarnix-pack inspect PACKAGE [--json]\n"
+    "\n"
+    "Shows the trailer of the first disk, the language records, the settings\n"
+    "and download items (tokens scrambled and in clear), every disk and every\n"
+    "file with its size, stamp and number of blocks, and the setup entry.\n"
+    "\n"
+    "  --json   write the same as JSON\n";
+
+constexpr const char* kVerifyHelp =
+    "Usage: tarnix-pack verify PACKAGE\n"
+    "\n"
+    "Checks every disk of the package: present, with a trailer, checksum\n"
+    "accepted, every block framed and inflating, every name a plain file name.\n"
+    "Prints one line per fault and exits with 1, or exits with 0 when sound.\n";
+
+constexpr const char* kExtractHelp =
+    "Usage: tarnix-pack extract PACKAGE -C DIR\n"
+    "\n"
+    "Writes the package's files into DIR as the stub does, with their stamps.\n"
+    "Names that would leave DIR are refused and reported; the exit code is 1.\n"
+    "\n"
+    "  -C, --directory DIR   the folder to write into (created when missing)\n";
+
+constexpr const char* kTokenHelp =
+    "Usage: tarnix-pack token TEXT\n"
+    "       tarnix-pack token --decode SCRAMBLED\n"
+    "\n"
+    "Prints TEXT as a scrambled token (a new one each time), or the clear text\n"
+    "of a scrambled token. A token that fails its checks reads as a random\n"
+    "number.\n";
+
+struct OptionSpec {
+  const char* shortName;  // null when none
+  const char* longName;
+  bool takesValue;
+};
+
+struct Parsed {
+  std::vector<std::string> positional;
+  std::map<std::string, std::string> options;  // by long name
+  bool help = false;
+};
+
+bool ParseArgs(const std::vector<std::string>& args, std::initializer_list<OptionSpec> specs, Parsed& p,
+               std::string& error) {
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a.size() < 2 || a[0] != '-') {
+      p.positional.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (a == "-h" || a == "--help") {
+      p.help = true;
+      continue;
+    }
+    std::string name = a, value;
+    bool inlineValue = false;
+    if (size_t eq = a.find('='); a.starts_with("--") && eq != std::string::npos) {
+      name = a.substr(0, eq);
+      value = a.substr(eq + 1);
+      inlineValue = true;
+    }
+    const OptionSpec* spec = nullptr;
+    for (const auto& s : specs)
+      if ((s.shortName && name == s.shortName) || name == s.longName) spec = &s;
+    if (!spec) {
+      error = "unknown option " + name;
+      return false;
+    }
+    if (spec->takesValue && !inlineValue) {
+      if (i + 1 >= args.size()) {
+        error = name + " needs a value";
+        return false;
+      }
+      value = args[++i];
+    } else if (!spec->takesValue && inlineValue) {
+      error = name + " takes no value";
+      return false;
+    }
+    if (p.options.count(spec->longName)) {
+      error = name + " given twice";
+      return false;
+    }
+    p.options[spec->longName] = value;
+  }
+  return true;
+}
+
+class Command {
+ public:
+  Command(const char* name, const char* help, std::ostream& out, std::ostream& err)
+      : name_(name), help_(help), out_(out), err_(err) {}
+
+  // Parses; false with the exit code set when the command is done already
+  // (help shown or a usage error).
+  bool Parse(const std::vector<std::string>& args, std::initializer_list<OptionSpec> specs, size_t positional,
+             int& exitCode) {
+    std::string error;
+    if (!ParseArgs(args, specs, p_, error)) {
+      exitCode = Usage(error);
+      return false;
+    }
+    if (p_.help) {
+      out_ << help_;
+      exitCode = kExitOk;
+      return false;
+    }
+    if (p_.positional.size() != positional) {
+      exitCode = Usage(p_.positional.size() < positional ? "missing argument" : "too many arguments");
+      return false;
+    }
+    return true;
+  }
+
+  int Usage(const std::string& error) {
+    err_ << "tarnix-pack " << name_ << ": " << error << "\nRun 'tarnix-pack " << name_ << " --help' for usage.\n";
+    return kExitUsage;
+  }
+
+  const std::string& Arg(size_t i) const { return p_.positional[i]; }
+  bool Has(const std::string& option) const { return p_.options.count(option) > 0; }
+  const std::string& Option(const std::string& option) const { return p_.options.at(option); }
+
+ private:
+  const char* name_;
+  const char* help_;
+  std::ostream& out_;
+  std::ostream& err_;
+  Parsed p_;
+};
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
+}
+
+std::string Megabytes(uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f MB", bytes / 1048576.0);
+  return text;
+}
+
+int Build(const std::vector<std::string>& args, const char* argv0, std::ostream& out, std::ostream& err) {
+  Command c("build", kBuildHelp, out, err);
+  int code;
+  if (!c.Parse(args, {{"-o", "--output", true}, {nullptr, "--stub", true}}, 1, code)) return code;
+  if (!c.Has("--output")) return c.Usage("-o OUT.exe is required");
+  const std::string& outPath = c.Option("--output");
+
+  PackageSpec spec;
+  std::string error;
+  if (!ReadManifest(c.Arg(0), spec, error)) {
+    err << error << '\n';
+    return kExitFault;
+  }
+  if (c.Has("--stub")) {
+    spec.stubPath = c.Option("--stub");
+  } else {
+    const std::string self = ProgramPath(argv0);
+    const fs::path folder = fs::path(self).parent_path();
+    spec.stubPath = (folder / "stub.exe").string();
+    if (self.empty() || !fs::is_regular_file(spec.stubPath)) {
+      err << "tarnix-pack build: no stub.exe beside tarnix-pack (" << (folder.empty() ? "?" : folder.string())
+          << "); pass --stub STUB.exe\n";
+      return kExitFault;
+    }
+  }
+  if (SameFile(outPath, spec.stubPath)) {
+    err << outPath << ": is the stub itself; choose another output\n";
+    return kExitFault;
+  }
+  for (const auto& f : spec.files)
+    if (SameFile(outPath, f.sourcePath)) {
+      err << outPath << ": is the input file \"" << f.name << "\"; choose another output\n";
+      return kExitFault;
+    }
+
+  const auto start = std::chrono::steady_clock::now();
+  BuildReport report;
+  if (!BuildPackage(spec, outPath, report, error)) {
+    err << error << '\n';
+    return kExitFault;
+  }
+  const double seconds =
+      std::max(1e-3, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  char line[256];
+  std::snprintf(line, sizeof line, "%zu disk file%s, %s in, %s out, %.2f s, %.2f MB/s", report.diskFiles.size(),
+                report.diskFiles.size() == 1 ? "" : "s", Megabytes(report.inputBytes).c_str(),
+                Megabytes(report.outputBytes).c_str(), seconds, report.inputBytes / 1048576.0 / seconds);
+  out << outPath << ": " << line << '\n';
+  return kExitOk;
+}
+
+int Inspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Command c("inspect", kInspectHelp, out, err);
+  int code;
+  if (!c.Parse(args, {{nullptr, "--json", false}}, 1, code)) return code;
+  PackageSummary s = InspectPackage(c.Arg(0));
+  if (s.disks.empty()) {
+    for (const auto& f : s.faults) err << f << '\n';
+    return kExitFault;
+  }
+  if (c.Has("--json")) {
+    WriteSummaryJson(s, out);
+  } else {
+    WriteSummaryText(s, out);
+    for (const auto& f : s.faults) err << f << '\n';
+  }
+  return s.faults.empty() ? kExitOk : kExitFault;
+}
+
+int Verify(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Command c("verify", kVerifyHelp, out, err);
+  int code;
+  if (!c.Parse(args, {}, 1, code)) return code;
+  VerifyResult r = VerifyPackage(c.Arg(0));
+  for (const auto& f : r.faults) out << f << '\n';
+  if (!r.faults.empty()) return kExitFault;
+  out << c.Arg(0) << ": sound (" << r.disks << (r.disks == 1 ? " disk, " : " disks, ") << r.blocks
+      << (r.blocks == 1 ? " block)\n" : " blocks)\n");
+  return kExitOk;
+}
+
+int Extract(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Command c("extract", kExtractHelp, out, err);
+  int code;
+  if (!c.Parse(args, {{"-C", "--directory", true}}, 1, code)) return code;
+  if (!c.Has("--directory")) return c.Usage("-C DIR is required");
+  ExtractResult r = ExtractPackage(c.Arg(0), c.Option("--directory"));
+  for (const auto& f : r.faults) err << f << '\n';
+  out << r.files.size() << (r.files.size() == 1 ? " file, " : " files, ") << r.bytes << " bytes written to "
+      << c.Option("--directory") << "; setup entry: " << (r.setupEntry.empty() ? "none" : r.setupEntry) << '\n';
+  return r.faults.empty() ? kExitOk : kExitFault;
+}
+
+int Token(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Command c("token", kTokenHelp, out, err);
+  int code;
+  if (!c.Parse(args, {{nullptr, "--decode", false}}, 1, code)) return code;
+  if (c.Has("--decode"))
+    out << Descramble(c.Arg(0)) << '\n';
+  else
+    out << ScrambleToken(c.Arg(0), std::random_device{}()) << '\n';
+  return kExitOk;
+}
+
+int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
+  if (args.empty()) {
+    err << kMainHelp;
+    return kExitUsage;
+  }
+  const std::string command = args.front();
+  args.erase(args.begin());
+  if (command == "--help" || command == "-h" || command == "help") {
+    out << kMainHelp;
+    return kExitOk;
+  }
+  if (command == "build") return Build(args, argc > 0 ? argv[0] : nullptr, out, err);
+  if (command == "inspect") return Inspect(args, out, err);
+  if (command == "verify") return Verify(args, out, err);
+  if (command == "extract") return Extract(args, out, err);
+  if (command == "token") return Token(args, out, err);
+  err << "tarnix-pack: unknown command \"" << command << "\"\nRun 'tarnix-pack --help' for usage.\n";
+  return kExitUsage;
+}
+
+}  // namespace
+
+int RunTarnixPack(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  try {
+    return Run(argc, argv, out, err);
+  } catch (const std::exception& e) {
+    err << "tarnix-pack: " << e.what() << '\n';
+  } catch (...) {
+    err << "tarnix-pack: unexpected error\n";
+  }
+  return kExitFault;
+}
+
+int RunTarnixPack(int argc, char** argv) { return RunTarnixPack(argc, argv, std::cout, std::cerr); }
+
+}  // namespace tarnix::pack

@@ -1,0 +1,310 @@
+#include "Manifest.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <map>
+
+#include "IniFile.h"
+#include "Utils/SUB.h"
+#include "Utils/StrUtils.h"
+#include "package/FileBlocks.h"
+
+namespace tarnix::pack {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kBuiltinLanguage = "builtin";
+
+// The entries of a section whose keys are each given once, by upper-cased key.
+using Singles = std::map<std::string, const IniEntry*>;
+
+class Reader {
+ public:
+  Reader(std::string path, std::string& error) : path_(std::move(path)), error_(error) {}
+
+  bool Fail(std::string_view section, std::string_view key, std::string_view message) {
+    error_ = path_ + ": [" + std::string(section) + "]";
+    if (!key.empty()) error_ += " " + std::string(key);
+    error_ += ": " + std::string(message);
+    return false;
+  }
+
+  // Unknown and repeated keys are errors: a misspelt option must not be
+  // silently ignored.
+  bool ReadSingles(const IniFile& ini, std::string_view section, std::initializer_list<std::string_view> keys,
+                   Singles& out) {
+    out.clear();
+    const IniSection* s = ini.Find(section);
+    if (!s) return true;
+    for (const auto& e : s->entries) {
+      auto known = std::find_if(keys.begin(), keys.end(), [&](std::string_view k) { return SameText(k, e.key); });
+      if (known == keys.end()) return Fail(section, e.key, "unknown key");
+      if (!out.emplace(UpperCase(e.key), &e).second) return Fail(section, *known, "given more than once");
+    }
+    return true;
+  }
+
+  static const IniEntry* Get(const Singles& s, std::string_view key) {
+    auto it = s.find(UpperCase(key));
+    return it == s.end() ? nullptr : it->second;
+  }
+
+  bool Flag(const Singles& s, std::string_view section, std::string_view key, bool& out) {
+    const IniEntry* e = Get(s, key);
+    if (!e) return true;
+    if (e->value != "0" && e->value != "1") return Fail(section, key, "must be 0 or 1");
+    out = e->value == "1";
+    return true;
+  }
+
+  bool Number(const Singles& s, std::string_view section, std::string_view key, int64_t min, int64_t max,
+              int64_t& out, std::string_view message = {}) {
+    const IniEntry* e = Get(s, key);
+    if (!e) return true;
+    int64_t v;
+    if (!ParseInt64(e->value, v) || v < min || v > max)
+      return Fail(section, key,
+                  message.empty() ? "must be " + std::to_string(min) + " to " + std::to_string(max)
+                                  : std::string(message));
+    out = v;
+    return true;
+  }
+
+  // A text that goes into a "|"-delimited block.
+  bool ListText(const Singles& s, std::string_view section, std::string_view key, std::string& out) {
+    const IniEntry* e = Get(s, key);
+    if (!e) return true;
+    if (e->value.find('|') != std::string::npos) return Fail(section, key, "must not contain \"|\"");
+    out = e->value;
+    return true;
+  }
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string& error_;
+};
+
+std::string NativePath(std::string_view path) {
+  // Manifests written on Windows name their files with backslashes.
+  if (fs::path::preferred_separator == '/') return ReplaceChar(path, '\\', '/');
+  return std::string(path);
+}
+
+std::string Resolve(const fs::path& dir, std::string_view path) { return (dir / NativePath(path)).string(); }
+
+bool ReadPackage(Reader& r, const IniFile& ini, PackageSpec& spec) {
+  Singles s;
+  if (!r.ReadSingles(ini, "Package", {"BlockSize", "Level", "DiskSize", "CdSpanning", "ShowTempSpaceInfo",
+                                      "ShowActivityBar", "AgentLog", "CreateAgent", "IsAgent", "ConfirmDownload"},
+                     s))
+    return false;
+  int64_t blockSize = spec.blockSize, level = spec.level, diskSize = 0;
+  if (!r.Number(s, "Package", "BlockSize", 1, kMaxBlockOutput - 4096, blockSize) ||
+      !r.Number(s, "Package", "Level", 0, 9, level) ||
+      !r.Number(s, "Package", "DiskSize", 0, INT64_MAX, diskSize, "must be 0 (one file) or a size in bytes"))
+    return false;
+  spec.blockSize = static_cast<uint32_t>(blockSize);
+  spec.level = static_cast<int>(level);
+  spec.diskSize = static_cast<uint64_t>(diskSize);
+  const std::pair<std::string_view, uint8_t> optionKeys[] = {{"CdSpanning", kCdSpanning},
+                                                              {"ShowTempSpaceInfo", kShowTempSpaceInfo},
+                                                              {"ShowActivityBar", kShowActivityBar},
+                                                              {"AgentLog", kAgentLog}};
+  for (const auto& [key, bit] : optionKeys) {
+    bool on = false;
+    if (!r.Flag(s, "Package", key, on)) return false;
+    if (on) spec.options |= bit;
+  }
+  return r.Flag(s, "Package", "CreateAgent", spec.createAgent) && r.Flag(s, "Package", "IsAgent", spec.isAgent) &&
+         r.Flag(s, "Package", "ConfirmDownload", spec.confirmDownload);
+}
+
+bool ReadSettings(Reader& r, const IniFile& ini, PackageSpec& spec) {
+  Singles s;
+  if (!r.ReadSingles(ini, "Settings", {"UpdateLocation", "InfoFileName", "AgentExeName", "Token", "Silent"}, s) ||
+      !r.ListText(s, "Settings", "UpdateLocation", spec.updateLocation) ||
+      !r.ListText(s, "Settings", "InfoFileName", spec.infoFileName) ||
+      !r.ListText(s, "Settings", "AgentExeName", spec.agentExeName) || !r.Flag(s, "Settings", "Silent", spec.silent))
+    return false;
+  if (const IniEntry* e = Reader::Get(s, "Token")) spec.settingsToken = e->value;
+  if (spec.createAgent && spec.agentExeName.empty())
+    return r.Fail("Package", "CreateAgent", "needs [Settings] AgentExeName");
+  return true;
+}
+
+bool ReadDownload(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& spec) {
+  if (!ini.Find("Download")) return true;
+  Singles s;
+  DownloadSettings d;
+  if (!r.ReadSingles(ini, "Download", {"Location", "FileName", "AlwaysDownload", "Token", "Size"}, s) ||
+      !r.ListText(s, "Download", "Location", d.location) || !r.ListText(s, "Download", "FileName", d.fileName) ||
+      !r.Flag(s, "Download", "AlwaysDownload", d.alwaysDownload) || !r.ListText(s, "Download", "Size", d.size))
+    return false;
+  if (const IniEntry* e = Reader::Get(s, "Token")) d.token = e->value;
+  if (d.fileName.empty()) return r.Fail("Download", "FileName", "missing");
+  if (Reader::Get(s, "Size")) {
+    int64_t size;
+    if (!ParseInt64(d.size, size) || size < 0) return r.Fail("Download", "Size", "must be a size in bytes");
+  } else {
+    std::error_code ec;
+    auto size = fs::file_size(Resolve(dir, d.fileName), ec);
+    if (!ec) d.size = std::to_string(size);
+  }
+  spec.download = std::move(d);
+  return true;
+}
+
+bool ReadLanguages(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& spec, std::string& error) {
+  const IniSection* s = ini.Find("Languages");
+  if (!s) return true;
+  std::vector<std::string> names;
+  for (const auto& e : s->entries) {
+    if (e.key.find_first_of("\x01\x02") != std::string::npos)
+      return r.Fail("Languages", e.key, "the name holds a control character");
+    if (std::any_of(names.begin(), names.end(), [&](const std::string& n) { return SameText(n, e.key); }))
+      return r.Fail("Languages", e.key, "given more than once");
+    names.push_back(e.key);
+    LanguageTexts texts;
+    if (SameText(e.value, kBuiltinLanguage)) {
+      texts = BuiltinEnglishTexts();
+    } else {
+      if (e.value.empty()) return r.Fail("Languages", e.key, "needs a language file or \"builtin\"");
+      std::string path = Resolve(dir, e.value);
+      if (!fs::is_regular_file(path)) return r.Fail("Languages", e.key, path + ": not found");
+      if (!ReadLanguageFile(path, texts, error)) return false;
+    }
+    spec.languageRecords.push_back(BuildLanguageRecord(e.key, texts));
+  }
+  return true;
+}
+
+bool AddFile(Reader& r, std::string_view key, std::string name, std::string path, PackageSpec& spec) {
+  if (!IsPlainFileName(name)) return r.Fail("Files", key, "\"" + name + "\" is not a plain file name");
+  for (const auto& f : spec.files)
+    if (SameText(f.name, name)) return r.Fail("Files", key, "\"" + name + "\" is packed twice");
+  InputFile in;
+  in.name = std::move(name);
+  in.sourcePath = std::move(path);
+  spec.files.push_back(std::move(in));
+  return true;
+}
+
+bool ReadFiles(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& spec) {
+  const IniSection* s = ini.Find("Files");
+  if (!s) return true;
+  for (const auto& e : s->entries) {
+    if (e.value.empty()) return r.Fail("Files", e.key, "the path is missing");
+    std::string path = Resolve(dir, e.value);
+    if (!SameText(e.key, "Folder")) {
+      if (!fs::is_regular_file(path)) return r.Fail("Files", e.key, path + ": not found");
+      if (!AddFile(r, e.key, e.key, path, spec)) return false;
+      continue;
+    }
+    if (!fs::is_directory(path)) return r.Fail("Files", e.key, path + ": not a folder");
+    std::vector<fs::path> found;
+    for (const auto& item : fs::directory_iterator(path))
+      if (item.is_regular_file()) found.push_back(item.path());
+    std::sort(found.begin(), found.end(),
+              [](const fs::path& a, const fs::path& b) { return a.filename().string() < b.filename().string(); });
+    for (const auto& p : found)
+      if (!AddFile(r, e.key, p.filename().string(), p.string(), spec)) return false;
+  }
+  return true;
+}
+
+bool ReadSetup(Reader& r, const IniFile& ini, PackageSpec& spec) {
+  Singles s;
+  if (!r.ReadSingles(ini, "Setup", {"Program", "Arguments"}, s)) return false;
+  const IniEntry* program = Reader::Get(s, "Program");
+  const IniEntry* args = Reader::Get(s, "Arguments");
+  if (!program) {
+    if (args) return r.Fail("Setup", "Arguments", "needs [Setup] Program");
+    return true;
+  }
+  auto it = std::find_if(spec.files.begin(), spec.files.end(),
+                         [&](const InputFile& f) { return SameText(f.name, program->value); });
+  if (it == spec.files.end()) return r.Fail("Setup", "Program", "\"" + program->value + "\" is not in [Files]");
+  it->isSetup = true;
+  if (args) {
+    if (args->value.find('|') != std::string::npos) return r.Fail("Setup", "Arguments", "must not contain \"|\"");
+    it->setupArgs = args->value;
+  }
+  return true;
+}
+
+bool ReadAll(Reader& r, const std::string& manifestPath, PackageSpec& spec, std::string& error) {
+  IniFile ini;
+  if (!LoadIniFile(manifestPath, ini, error)) return false;
+  static constexpr std::string_view kSections[] = {"Package", "Setup",     "Settings",
+                                                   "Download", "Languages", "Files"};
+  for (const auto& section : ini.Sections())
+    if (std::none_of(std::begin(kSections), std::end(kSections),
+                     [&](std::string_view k) { return SameText(k, section.name); }))
+      return r.Fail(section.name, {}, "unknown section");
+  const fs::path dir = fs::path(manifestPath).parent_path();
+  if (!ReadPackage(r, ini, spec) || !ReadSettings(r, ini, spec) || !ReadDownload(r, ini, dir, spec) ||
+      !ReadLanguages(r, ini, dir, spec, error) || !ReadFiles(r, ini, dir, spec) || !ReadSetup(r, ini, spec))
+    return false;
+  if (spec.files.empty() && !spec.download && !spec.isAgent)
+    return r.Fail("Files", {}, "nothing to pack (no files, no [Download], not an agent)");
+  return true;
+}
+
+}  // namespace
+
+bool ReadManifest(const std::string& manifestPath, PackageSpec& spec, std::string& error) {
+  spec = PackageSpec{};
+  error.clear();
+  Reader r(manifestPath, error);
+  try {
+    return ReadAll(r, manifestPath, spec, error);
+  } catch (const std::exception& e) {
+    error = manifestPath + ": " + e.what();
+    return false;
+  }
+}
+
+bool ReadLanguageFile(const std::string& path, LanguageTexts& texts, std::string& error) {
+  texts.clear();
+  try {
+    IniFile ini;
+    if (!LoadIniFile(path, ini, error)) return false;
+    Reader r(path, error);
+    for (const auto& section : ini.Sections())
+      if (!SameText(section.name, "Texts")) return r.Fail(section.name, {}, "unknown section (only [Texts])");
+    if (!ini.Find("Texts")) return r.Fail("Texts", {}, "section missing");
+    std::vector<std::string_view> keys;
+    for (const auto& k : kLanguageKeys) keys.push_back(k.key);
+    Singles s;
+    for (const auto& e : ini.Find("Texts")->entries) {
+      auto known = std::find_if(keys.begin(), keys.end(), [&](std::string_view k) { return SameText(k, e.key); });
+      if (known == keys.end()) return r.Fail("Texts", e.key, "unknown key");
+      if (!s.emplace(UpperCase(e.key), &e).second) return r.Fail("Texts", *known, "given more than once");
+      if (e.value.find_first_of("\x01\x02") != std::string::npos)
+        return r.Fail("Texts", *known, "holds a control character");
+    }
+    for (std::string_view key : {"Charset", "FontSize"}) {
+      int64_t n;
+      if (const IniEntry* e = Reader::Get(s, key); e && (!ParseInt64(e->value, n) || n < 0 || n > 255))
+        return r.Fail("Texts", key, "must be a number from 0 to 255");
+    }
+    if (const IniEntry* e = Reader::Get(s, "BtnText"); e && SUB::Count(e->value) != 7)
+      return r.Fail("Texts", "BtnText", "must list 7 captions, as |&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|");
+    for (const auto& k : kLanguageKeys) {
+      const IniEntry* e = Reader::Get(s, k.key);
+      texts.emplace_back(k.key, e ? e->value : std::string(k.englishDefault));
+    }
+    return true;
+  } catch (const std::exception& e) {
+    error = path + ": " + e.what();
+    return false;
+  }
+}
+
+}  // namespace tarnix::pack

@@ -1,0 +1,3 @@
+#include "Cli.h"
+
+int main(int argc, char** argv) { return tarnix::pack::RunTarnixPack(argc, argv); }
