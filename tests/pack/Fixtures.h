@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <ctime>
@@ -130,5 +131,82 @@ inline long long JsonNumber(const std::string& json, std::string_view key, size_
 inline bool JsonHas(const std::string& json, std::string_view key, std::string_view quotedValue) {
   return json.find("\"" + std::string(key) + "\": " + std::string(quotedValue)) != std::string::npos;
 }
+
+// Input files with known bytes and stamps, a fake stub, and the command
+// line that builds, inspects, verifies and extracts their package.
+class PackageTest : public ::testing::Test {
+ protected:
+  struct Input {
+    std::string name;
+    std::string bytes;
+    std::time_t time;
+  };
+
+  static constexpr uint32_t kBlockSize = 8192;
+
+  void SetUp() override {
+    WriteFile(dir.Path() / "stub.exe", FakeStubBytes());
+    std::string text;
+    while (text.size() < 5000) text += "Tarnix packs this line again and again. ";
+    inputs = {
+        {"setup.exe", RandomBytes(3000, 1), LocalTime(2021, 6, 15, 10, 20, 30)},
+        {"data.bin", RandomBytes(60000, 2), LocalTime(2019, 1, 2, 3, 4, 6)},
+        {"empty.txt", "", LocalTime(2020, 2, 29, 23, 59, 58)},
+        {"readme.txt", text, LocalTime(2022, 12, 31, 12, 0, 0)},
+    };
+    for (const auto& in : inputs) {
+      WriteFile(dir.Path() / "in" / in.name, in.bytes);
+      SetFileTime(dir.Path() / "in" / in.name, in.time);
+    }
+  }
+
+  // Builds OUT.exe from the inputs named in `files` (all when empty) with
+  // the given [Package] lines.
+  CliResult Build(const std::string& packageLines, const std::vector<std::string>& files = {}) {
+    std::string manifest = "[Package]\n" + packageLines + "\n[Setup]\nProgram = setup.exe\nArguments = /quiet\n" +
+                           "[Settings]\nUpdateLocation = http://example.test/upd/\nInfoFileName = Product.info\n" +
+                           "AgentExeName = Agent.exe\nToken = s3cret\n[Files]\n";
+    if (files.empty()) manifest += "Folder = in\n";
+    for (const auto& f : files) manifest += f + " = in/" + f + "\n";
+    WriteFile(dir.Path() / "manifest.ini", manifest);
+    fs::create_directories(dir.Path() / "out");
+    return RunCli({"build", dir / "manifest.ini", "-o", Package(), "--stub", dir / "stub.exe"});
+  }
+
+  std::string Package() const { return (dir.Path() / "out" / "OUT.exe").string(); }
+
+  // The disk files written, sorted by name: OUT.exe, OUT.exe.001 ...
+  std::vector<std::string> DiskFiles() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.Path() / "out")) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // Extracts into a new folder and compares every input byte for byte and
+  // stamp for stamp.
+  void ExpectExtractsInputs(const std::vector<std::string>& only = {}) {
+    const fs::path target = dir.Path() / ("x" + std::to_string(++extractions_));
+    CliResult r = RunCli({"extract", Package(), "-C", target.string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("setup entry: setup.exe* /quiet"), std::string::npos) << r.out;
+    size_t expected = 0;
+    for (const auto& in : inputs) {
+      if (!only.empty() && std::find(only.begin(), only.end(), in.name) == only.end()) continue;
+      ++expected;
+      SCOPED_TRACE(in.name);
+      ASSERT_TRUE(fs::is_regular_file(target / in.name));
+      EXPECT_TRUE(ReadFile(target / in.name) == in.bytes);
+      EXPECT_EQ(FileTime(target / in.name), in.time);
+    }
+    EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(target), fs::directory_iterator())), expected);
+  }
+
+  TempDir dir;
+  std::vector<Input> inputs;
+
+ private:
+  int extractions_ = 0;
+};
 
 }  // namespace tarnix::pack::test

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <regex>
 
 #include "Fixtures.h"
 #include "IniFile.h"
@@ -200,10 +199,12 @@ TEST_F(ManifestTest, LanguageFileErrors) {
 // font of the stub, seven button captions, and the markup and placeholders
 // of the English texts unchanged, in ANSI rather than UTF-8.
 std::vector<std::string> Tags(const std::string& text) {
-  static const std::regex tag("<[^<>]+>");
   std::vector<std::string> tags;
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), tag); it != std::sregex_iterator(); ++it)
-    tags.push_back(it->str());
+  for (size_t open = text.find('<'); open != std::string::npos; open = text.find('<', open + 1)) {
+    size_t close = text.find('>', open);
+    if (close == std::string::npos) break;
+    tags.push_back(text.substr(open, close - open + 1));
+  }
   return tags;
 }
 
