@@ -122,12 +122,18 @@ prepare_wine() {
   mkdir -p "$WINEPREFIX" || return 1
   wineserver -p || return 1
   wineserver_started=1
+  # wineboot also starts the prefix's service processes, which live as long
+  # as the persistent server. Started by a test instead, they would keep its
+  # output pipe open and ctest would wait for them until the timeout.
+  local start=$SECONDS init=()
   if [ ! -f "$WINEPREFIX/.tarnix-initialised" ]; then
-    local start=$SECONDS
-    if ! wineboot -i >"$TARNIX_WIN_BUILD/wineboot.log" 2>&1; then
-      cat "$TARNIX_WIN_BUILD/wineboot.log" >&2
-      return 1
-    fi
+    init=(-i)
+  fi
+  if ! wineboot "${init[@]}" </dev/null >"$TARNIX_WIN_BUILD/wineboot.log" 2>&1; then
+    cat "$TARNIX_WIN_BUILD/wineboot.log" >&2
+    return 1
+  fi
+  if [ ${#init[@]} -gt 0 ]; then
     touch "$WINEPREFIX/.tarnix-initialised"
     echo "Wine prefix $WINEPREFIX initialised in $((SECONDS - start)) s"
   fi

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "Utils/CommandLine.h"
-#include "Utils/ExePath.h"
+#include "Utils/FileUtils.h"
 #include "Utils/Switches.h"
 
 namespace tarnix {

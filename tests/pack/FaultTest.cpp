@@ -137,7 +137,12 @@ class HostileNameTest : public ::testing::Test {
     return U32(static_cast<uint32_t>(n)) + z;
   }
   static std::string Block(std::string_view name, std::string_view data) {
-    return "|" + std::string(name) + "|0|" + std::string(1, '\0') + std::string(data);
+    std::string block = "|";
+    block += name;
+    block += "|0|";
+    block += '\0';
+    block += data;
+    return block;
   }
 
   void SetUp() override {
@@ -173,7 +178,7 @@ TEST_F(HostileNameTest, ExtractRefusesNamesThatLeaveTheFolder) {
   CliResult r = RunCli({"extract", dir / "hostile.exe", "-C", target.string()});
   EXPECT_EQ(r.code, 1);
   for (const char* name : {"..\\evil.txt", "C:x", "sub/dir.txt"}) {
-    const std::string quoted = "\"" + std::string(name) + "\"";
+    const std::string quoted = std::string(1, '"').append(name).append(1, '"');
     const size_t first = r.err.find(quoted);
     EXPECT_NE(first, std::string::npos) << name << "\n" << r.err;
     EXPECT_EQ(r.err.find(quoted, first + 1), std::string::npos) << name << " reported twice\n" << r.err;

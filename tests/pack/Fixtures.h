@@ -122,14 +122,14 @@ inline CliResult RunCli(std::vector<std::string> args) {
 // Loose reading of the inspect JSON: the number after the first `"key": `
 // at or after `from`; -1 when absent.
 inline long long JsonNumber(const std::string& json, std::string_view key, size_t from = 0) {
-  std::string needle = "\"" + std::string(key) + "\": ";
+  const std::string needle = std::string(1, '"').append(key).append("\": ");
   size_t at = json.find(needle, from);
   if (at == std::string::npos) return -1;
   return std::stoll(json.substr(at + needle.size(), 24));
 }
 
 inline bool JsonHas(const std::string& json, std::string_view key, std::string_view quotedValue) {
-  return json.find("\"" + std::string(key) + "\": " + std::string(quotedValue)) != std::string::npos;
+  return json.find(std::string(1, '"').append(key).append("\": ").append(quotedValue)) != std::string::npos;
 }
 
 // Input files with known bytes and stamps, a fake stub, and the command

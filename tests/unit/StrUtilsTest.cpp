@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "Utils/StrUtils.h"
@@ -43,6 +44,8 @@ TEST(StrUtilsTest, PositionsAreOneBasedAndZeroWhenAbsent) {
 
 TEST(StrUtilsTest, StartsEndsBeforeAfter) {
   EXPECT_TRUE(StartsWith("set", "Setup", true));
+  EXPECT_FALSE(StartsWith("", "Setup", true));
+  EXPECT_TRUE(EndsWith("", "Setup", true));
   EXPECT_FALSE(StartsWith("set", "Setup", false));
   EXPECT_FALSE(StartsWith("Setup.exe", "Setup", true));
   EXPECT_TRUE(EndsWith(".EXE", "a.exe", true));
@@ -65,6 +68,278 @@ TEST(StrUtilsTest, ReplacementsDoNotOverlap) {
   EXPECT_STREQ(BoolText(true), "TRUE");
   EXPECT_STREQ(BoolText(false), "FALSE");
   EXPECT_EQ(BoolDigit(true), '1');
+}
+
+TEST(StrUtilsTest, StripQuoteEncloseFilter) {
+  struct Case {
+    std::string actual, expected;
+  } cases[] = {
+      {ReverseText("abc"), "cba"},
+      {ReverseText(""), ""},
+      {StripChar("|||", '|', false), ""},
+      {StripChar("|", '|', false), ""},
+      {StripChar("||a|b||", '|', false), "a|b"},
+      {StripChar("||a|b", '|', false), "||a|b"},
+      {StripChar("a|b||", '|', false), "a|b||"},
+      {StripChar("||a|b", '|', true), "a|b"},
+      {StripChar("a", '|', true), "a"},
+      {StripChar("", '|', true), ""},
+      {Unquote("  \"C:\\My Apps\"  ", false), "C:\\My Apps"},
+      {Unquote("\"half", false), "\"half"},
+      {Unquote("\"half", true), "half"},
+      {Quote("path"), "\"path\""},
+      {Quote(" \"\"path\" "), "\"path\""},
+      {Quote(""), "\"\""},
+      {Enclose("a|b", '|', false), "|a|b|"},
+      {Enclose("|a|b||", '|', true), "|a|b|"},
+      {Enclose("|a|b||", '|', false), "||a|b|||"},
+      {Enclose("", '|', true), "||"},
+      {FilterChars("a1-b2_c3", "abc123", "2"), "a1bc3"},
+      {FilterChars("abc", "", ""), ""},
+      {FilterChars("\xE4\x01x", "\xE4x", ""), "\xE4x"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].actual, cases[i].expected) << "case " << i;
+}
+
+TEST(StrUtilsTest, ReplaceTextReplacesTheNumberedOccurrences) {
+  struct Case {
+    const char* text;
+    const char* find;
+    int last, first;
+    const char* expected;
+  } cases[] = {
+      {"aaa", "aa", 0, 0, "-a"},
+      {"x.x.x.x", ".", 0, 0, "x-x-x-x"},
+      {"x.x.x.x", ".", 0, 2, "x.x-x.x"},   // last 0: only the first-th
+      {"x.x.x.x", ".", -1, 2, "x.x-x.x"},  // last below 0 likewise
+      {"x.x.x.x", ".", 3, 2, "x.x-x-x"},
+      {"x.x.x.x", ".", 9, 2, "x.x-x-x"},
+      {"x.x.x.x", ".", 2, 0, "x-x-x.x"},  // first 0 with a last: from the start
+      {"x.x.x.x", ".", 1, 3, "x.x.x.x"},  // crossed range: nothing
+      {"x.x.x.x", ".", 0, 4, "x.x.x.x"},  // beyond the last occurrence
+      {"x.x", "", 0, 0, "x.x"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReplaceText(c.text, c.find, "-", c.last, c.first, false), c.expected)
+        << c.text << " " << c.first << ".." << c.last;
+    EXPECT_EQ(ReplaceTextCI(c.text, c.find, "-", c.last, c.first, false), c.expected)
+        << c.text << " " << c.first << ".." << c.last;
+  }
+  EXPECT_EQ(ReplaceText("aaa", "aa", "b", 0, 0, false), "ba");
+  EXPECT_EQ(ReplaceText("aAa", "A", "b", 0, 0, false), "aba");
+  EXPECT_EQ(ReplaceTextCI("aAa", "A", "b", 0, 0, false), "bbb");
+  EXPECT_EQ(ReplaceTextCI("aAa", "A", "b", 0, 2, false), "aba");
+  EXPECT_EQ(ReplaceText(" a.b ", ".", " ", 0, 0, true), "a b");
+  EXPECT_EQ(ReplaceTextCI(" a.b ", ".", " ", 0, 0, true), "a b");
+  // Without an occurrence the case-sensitive form hands the text back as it was.
+  EXPECT_EQ(ReplaceText(" a ", "x", "y", 0, 0, true), " a ");
+  EXPECT_EQ(ReplaceTextCI(" a ", "x", "y", 0, 0, true), "a");
+}
+
+TEST(StrUtilsTest, ReplaceRepeatedCollapsesRuns) {
+  struct Case {
+    std::string text, find, repl;
+    std::string expected;
+  } cases[] = {
+      {"a   b     c", "  ", " ", "a b c"},
+      {"a\\\\\\b", "\\\\", "\\", "a\\b"},
+      {"no runs", "  ", " ", "no runs"},
+      // The replacement contains find: replaced nowhere.
+      {"a  b", " ", "  ", "a  b"},
+      // A replacement that forms a new occurrence with what stands before it.
+      {"aab", "ab", "b", "b"},
+      {"xaaaab", "ab", "b", "xb"},
+      // Bubbling: each replacement can start a new one further left.
+      {"aabb", "ab", "ba", "bbaa"},
+      {"", "a", "b", ""},
+      {"abc", "", "x", "abc"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReplaceRepeated(c.text, c.find, c.repl, false), c.expected) << c.text;
+  EXPECT_EQ(ReplaceRepeated("  a    b  ", "  ", " ", true), "a b");
+  EXPECT_EQ(ReplaceRepeated("  a ", "x", "y", true), "a");
+  // A long run stays fast.
+  EXPECT_EQ(ReplaceRepeated("[" + std::string(200000, ' ') + "]", "  ", " ", false), "[ ]");
+}
+
+// The rule itself: replace the first occurrence, search again from the start.
+TEST(StrUtilsTest, ReplaceRepeatedMatchesReplacingTheFirstOccurrenceAgain) {
+  std::mt19937 rng(12345);
+  auto randomText = [&](size_t maxLength) {
+    std::string t(std::uniform_int_distribution<size_t>(0, maxLength)(rng), ' ');
+    for (char& c : t) c = "ab "[std::uniform_int_distribution<int>(0, 2)(rng)];
+    return t;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = randomText(12), find = randomText(3), repl = randomText(2);
+    // Shrinking or same-length replacements never grow the text, so the
+    // plain loop below is the rule, not a bounded version of it.
+    if (find.empty() || repl.size() > find.size()) continue;
+    std::string expected = text;
+    if (repl.find(find) == std::string::npos)
+      for (size_t at; (at = expected.find(find)) != std::string::npos;) expected.replace(at, find.size(), repl);
+    EXPECT_EQ(ReplaceRepeated(text, find, repl, false), expected) << "[" << text << "] [" << find << "] [" << repl << "]";
+  }
+}
+
+TEST(StrUtilsTest, ReplaceRepeatedThatFeedsItselfStopsGrowing) {
+  // "ab" -> "bbaa" doubles the b's for every a in front: 40 a's would need
+  // 2^40 characters.
+  const std::string text = std::string(40, 'a') + "b";
+  const std::string r = ReplaceRepeated(text, "ab", "bbaa", false);
+  EXPECT_LE(r.size(), text.size() + (text.size() / 2 + 1) * 4);
+}
+
+TEST(StrUtilsTest, ExpandEscapesAndMarkup) {
+  EXPECT_EQ(ExpandEscapes("a\\\\nb\\\\tc"), "a\r\nb\tc");
+  // Only the doubled backslash counts, and only in lower case.
+  EXPECT_EQ(ExpandEscapes("a\\nb\\\\N"), "a\\nb\\\\N");
+  EXPECT_EQ(ExpandEscapes("one<P>two<p>x<T>y<t>"), "one\r\ntwo\r\nx\ty\t");
+}
+
+TEST(StrUtilsTest, PaddingAndCutting) {
+  struct Case {
+    std::string actual, expected;
+  } cases[] = {
+      {PadLeft("42", 5, ' '), "   42"},
+      {PadLeft("abcdef", -4, ' '), "abc."},
+      {PadLeft("ab", -4, '*'), "**ab"},
+      {PadLeft("abcd", -4, ' '), "abcd"},
+      {PadLeft("abcdef", -3, ' '), "ab."},
+      {PadLeft("abcdef", -2, ' '), "abcdef"},
+      {PadLeft("ab", -1, ' '), "ab"},
+      {PadLeft("ab", 0, ' '), "ab"},
+      {PadLeft("abcdef", 3, ' '), "abcdef"},
+      {PadLeft("", 2, '0'), "00"},
+      {ZeroPad("7", 3), "007"},
+      {ZeroPad("1234", 3), "1234"},
+      {ZeroPad("12", -5), "12"},
+      {IntToZeroPad(5, 4), "0005"},
+      {IntToZeroPad(123456, 2), "123456"},
+      {IfText(true, "a", "b"), "a"},
+      {IfText(false, "a", "b"), "b"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].actual, cases[i].expected) << "case " << i;
+  EXPECT_EQ(IfInt(false, 1, 2), 2);
+  EXPECT_EQ(IfInt64(true, INT64_MAX, 0), INT64_MAX);
+}
+
+TEST(StrUtilsTest, ThousandsAndSizes) {
+  struct Case {
+    std::string actual, expected;
+  } cases[] = {
+      {AddThousandsSep("7654321"), "7,654,321"},
+      {AddThousandsSep("654321"), "654,321"},
+      {AddThousandsSep("4321.12345"), "4,321.12345"},
+      {AddThousandsSep("321"), "321"},
+      {AddThousandsSep("-1234"), "-1,234"},
+      {AddThousandsSep("-123"), "-123"},
+      {AddThousandsSep(""), ""},
+      {AddThousandsSep(".5"), ".5"},
+      {SizeText(1025, 1024, 0, false), "2"},
+      {SizeText(1024, 1024, 0, false), "1"},
+      {SizeText(1, 1024, 0, false), "1"},
+      {SizeText(0, 1024, 0, false), "0"},
+      {SizeText(0, 1024, 1, false), "0.0"},
+      {SizeText(1536, 1024, 1, false), "1.5"},
+      {SizeText(1025, 1024, 1, false), "1.0"},
+      {SizeText(1024LL * 1234567, 1024, 0, true), "1,234,567"},
+      {SizeText(1024LL * 1234567 + 512, 1024, 1, true), "1,234,567.5"},
+      {SizeText(INT64_MAX, 1, 0, false), "9223372036854775807"},
+      // A unit that would divide by zero counts bytes.
+      {SizeText(5, 0, 0, false), "5"},
+      {KBText(false, 0, 3000), "3"},
+      {KBText(true, 1, 2048000), "2,000.0"},
+      {MBText(false, 1, 3 * 1048576 / 2), "1.5"},
+      {MBText(true, 0, 1048577), "2"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].actual, cases[i].expected) << "case " << i;
+}
+
+TEST(StrUtilsTest, TextToFloatReadsCommaAndPointAlike) {
+  struct Case {
+    const char* text;
+    double expected;
+  } cases[] = {
+      {"1,5", 1.5},
+      {"9,876.5", 9876.5},
+      {"1.5", 1.5},
+      {" -2.25 ", -2.25},
+      {"+3", 3},
+      {".5", 0.5},
+      {"1e3", 1000},
+      {"12", 12},
+      {"abc", -7},
+      {"", -7},
+      {".", -7},
+      {"1,234,567", -7},  // no point: both commas become points
+      {"1.5x", -7},
+      {"inf", -7},
+      {"nan", -7},
+      {"-inf", -7},
+      {"+-1", -7},
+      {"1e999", -7},
+  };
+  for (const auto& c : cases) EXPECT_DOUBLE_EQ(TextToFloat(c.text, -7), c.expected) << c.text;
+}
+
+TEST(StrUtilsTest, FloatToTextAndTrimZeros) {
+  struct Case {
+    std::string actual, expected;
+  } cases[] = {
+      {TrimZeros("1.500"), "1.5"},
+      {TrimZeros("2.000"), "2"},
+      {TrimZeros("0.5"), ".5"},
+      {TrimZeros("100"), "100"},
+      {TrimZeros("100.0"), "100"},
+      {TrimZeros("0.000"), "."},
+      {TrimZeros("-1.50"), "-1.5"},
+      {FloatToText(1.5, 3, false, "."), "1.500"},
+      {FloatToText(1.5, 3, true, "."), "1.5"},
+      {FloatToText(2, 2, true, "."), "2"},
+      {FloatToText(0, 2, true, "."), "0"},
+      {FloatToText(0.25, 1, false, "."), "0.3"},
+      {FloatToText(0.15, 1, false, "."), "0.2"},
+      {FloatToText(2.5, 0, false, "."), "3"},
+      {FloatToText(-2.5, 0, false, "."), "-3"},
+      {FloatToText(9.96, 1, false, "."), "10.0"},
+      {FloatToText(-0.04, 1, false, "."), "0.0"},
+      {FloatToText(1e20, 1, false, "."), "100000000000000000000.0"},
+      {FloatToText(0.1, 40, false, "."), "0.10000000000000000000"},
+      {FloatToText(1234.4, 0, false, "."), "1234"},
+      {FloatToText(1.5, 3, false, ","), "1,500"},
+      // Zeros are trimmed before the user's separator goes in.
+      {FloatToText(1.5, 3, true, ","), "1,5"},
+      {FloatToText(0, 2, true, ","), "0"},
+      {FloatToText(1.5, -3, false, "."), "2"},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].actual, cases[i].expected) << "case " << i;
+}
+
+TEST(StrUtilsTest, RandomAndRanges) {
+  for (int round = 0; round < 200; ++round) {
+    const int64_t r = RandomInRange(5, 3);
+    EXPECT_GE(r, 3);
+    EXPECT_LE(r, 5);
+    const int64_t wide = RandomInRange(INT64_MAX, INT64_MIN);
+    (void)wide;
+  }
+  bool sawHigh = false, sawLow = false;
+  for (int round = 0; round < 500 && !(sawHigh && sawLow); ++round) {
+    const int64_t r = RandomInRange(1, 0);
+    sawHigh |= r == 1;
+    sawLow |= r == 0;
+  }
+  EXPECT_TRUE(sawHigh && sawLow);
+  EXPECT_EQ(RandomInRange(3, 3), 3);
+  EXPECT_EQ(RandomInRange(2, 9), 9);
+  EXPECT_EQ(RandomText(-4, -4), "-4");
+
+  EXPECT_EQ(Min64(-1, 2), -1);
+  EXPECT_EQ(Max64(-1, 2), 2);
+  EXPECT_EQ(EnsureRange64(5, 1, 10), 5);
+  EXPECT_EQ(EnsureRange64(-5, 1, 10), 1);
+  EXPECT_EQ(EnsureRange64(50, 1, 10), 10);
+  EXPECT_EQ(EnsureRange64(5, 10, 1), 1);  // crossed bounds: the maximum wins
 }
 
 TEST(StrUtilsTest, ParseInt64IsStrictDecimal) {

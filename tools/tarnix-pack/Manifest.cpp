@@ -27,9 +27,16 @@ class Reader {
   Reader(std::string path, std::string& error) : path_(std::move(path)), error_(error) {}
 
   bool Fail(std::string_view section, std::string_view key, std::string_view message) {
-    error_ = path_ + ": [" + std::string(section) + "]";
-    if (!key.empty()) error_ += " " + std::string(key);
-    error_ += ": " + std::string(message);
+    error_ = path_;
+    error_ += ": [";
+    error_ += section;
+    error_ += ']';
+    if (!key.empty()) {
+      error_ += ' ';
+      error_ += key;
+    }
+    error_ += ": ";
+    error_ += message;
     return false;
   }
 

@@ -1,0 +1,51 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "Utils/IniFile.h"
+#include "Utils/StrUtils.h"
+#include "Utils/SysInfo.h"
+#include "Utils/Trace.h"
+
+namespace tarnix {
+
+namespace {
+
+constexpr DWORD kIniBufferSize = 10241;
+
+}  // namespace
+
+std::string ReadIniString(std::string_view file, std::string_view section, std::string_view key,
+                          std::string_view def) {
+  try {
+    if (section.empty() || key.empty()) return std::string(def);
+    const std::string fileZ(file), sectionZ(section), keyZ(key), defZ(def);
+    std::vector<char> buffer(kIniBufferSize);
+    const DWORD n = ::GetPrivateProfileStringA(sectionZ.c_str(), keyZ.c_str(), defZ.c_str(), buffer.data(),
+                                               kIniBufferSize, fileZ.c_str());
+    if (n >= 1) return std::string(buffer.data(), n);
+  } catch (...) {
+    Trace("EXCEPTION --- Utils.ReadIniString()  %s", LastErrorText().c_str());
+  }
+  return std::string(def);
+}
+
+int64_t ReadIniInt(std::string_view file, std::string_view section, std::string_view key, int64_t def) {
+  return StrToInt64Def(ReadIniString(file, section, key, std::to_string(def)), def);
+}
+
+bool WriteIniString(std::string_view file, std::string_view section, std::string_view key, std::string_view value) {
+  if (file.empty() || section.empty() || key.empty()) return false;
+  try {
+    const std::string fileZ(file), sectionZ(section), keyZ(key), valueZ(value);
+    return ::WritePrivateProfileStringA(sectionZ.c_str(), keyZ.c_str(), valueZ.c_str(), fileZ.c_str()) != 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool WriteIniInt(std::string_view file, std::string_view section, std::string_view key, int64_t value) {
+  return WriteIniString(file, section, key, std::to_string(value));
+}
+
+}  // namespace tarnix

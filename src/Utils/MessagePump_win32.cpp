@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include <exception>
+
+#include "Utils/DateUtils.h"
+#include "Utils/MessagePump.h"
+#include "Utils/Trace.h"
+
+namespace tarnix {
+
+void YieldX(uint32_t ms) {
+  try {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        // The quit request belongs to the loop that called into this wait;
+        // taken here it would be lost and the program would never end.
+        ::PostQuitMessage(static_cast<int>(msg.wParam));
+        break;
+      }
+      ::TranslateMessage(&msg);
+      ::DispatchMessageA(&msg);
+    }
+    ::Sleep(ms);
+  } catch (const std::exception& e) {
+    ReportException(e, "YieldX", "");
+  } catch (...) {
+    ReportException(std::bad_exception(), "YieldX", "");
+  }
+}
+
+void DelayPump(int step, int64_t duration) {
+  const uint32_t slice = DelayPumpStep(step, duration);
+  const int64_t start = NowMs();
+  do {
+    YieldX(slice);
+  } while (NowMs() - start < duration);
+}
+
+}  // namespace tarnix

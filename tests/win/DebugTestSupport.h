@@ -1,0 +1,147 @@
+// Helpers of the debug channel and stub log tests: a receiver that collects
+// what the channel sends, scratch folders, and starting a program while the
+// test's own windows keep answering.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DebugReceiver.h"
+#include "Utils/UniqueResource.h"
+
+namespace tarnix::test {
+
+// A path that the test run passes in an environment variable, with forward
+// slashes as the build system writes it; empty when unset.
+inline std::string PathFromEnv(const char* name) {
+  const char* value = std::getenv(name);
+  std::string path = value ? value : "";
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+inline std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Splits at CR LF; a text ending in CR LF gives no empty last item.
+inline std::vector<std::string> CrLfLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      break;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+struct Piece {
+  uint16_t channel;
+  std::string text;
+};
+
+// The test's own viewer window; it collects every piece sent to it.
+class PieceCollector {
+ public:
+  PieceCollector() : receiver_([this](uint16_t channel, const std::string& text) { pieces_.push_back({channel, text}); }) {}
+
+  HWND Window() const { return receiver_.Window(); }
+  const std::vector<Piece>& Pieces() const { return pieces_; }
+  std::string Joined() const {
+    std::string all;
+    for (const Piece& p : pieces_) all += p.text;
+    return all;
+  }
+
+ private:
+  std::vector<Piece> pieces_;
+  DebugReceiver receiver_;
+};
+
+// A folder of the test's own in the temp folder, removed with its contents.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char temp[MAX_PATH + 1] = {};
+    ::GetTempPathA(sizeof temp, temp);
+    path_ = std::string(temp) + "tarnix-log-" + std::to_string(::GetCurrentProcessId()) + "-" +
+            std::to_string(std::random_device{}());
+    std::filesystem::create_directories(path_);
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+struct ProcessRun {
+  bool ended = false;
+  DWORD exitCode = 0;
+  DWORD threadId = 0;
+};
+
+// Starts `exePath` with `commandLine` and pumps this thread's messages until
+// it ends, so that windows of this thread answer the program's sends.
+inline ProcessRun RunPumping(const std::string& exePath, std::string commandLine, DWORD timeoutMs = 60000) {
+  ProcessRun run;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+    ADD_FAILURE() << "CreateProcessA " << exePath << " failed with " << ::GetLastError();
+    return run;
+  }
+  UniqueHandle process(started.hProcess);
+  UniqueHandle thread(started.hThread);
+  run.threadId = started.dwThreadId;
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageA(&message);
+    }
+    const DWORD elapsed = ::GetTickCount() - start;
+    if (elapsed >= timeoutMs) break;
+    const HANDLE handle = process.get();
+    const DWORD woke = ::MsgWaitForMultipleObjects(1, &handle, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+    if (woke == WAIT_OBJECT_0) {
+      run.ended = true;
+      break;
+    }
+  }
+  if (!run.ended) {
+    ::TerminateProcess(process.get(), 1);
+    ADD_FAILURE() << exePath << " did not end within " << timeoutMs << " ms";
+    return run;
+  }
+  ::GetExitCodeProcess(process.get(), &run.exitCode);
+  return run;
+}
+
+}  // namespace tarnix::test
