@@ -2,7 +2,8 @@
 # Builds everything and runs every test:
 #   1. the native tests (build/native),
 #   2. the Windows tests under Wine (build/win),
-#   3. the native tests again under AddressSanitizer and UBSan (build/native-asan).
+#   3. the native tests again under AddressSanitizer and UBSan (build/native-asan),
+#   4. the libFuzzer targets for a bounded time (build/fuzz, scripts/fuzz.sh).
 # Every step runs even when an earlier one failed; the summary at the end lists
 # them all and the exit status is non-zero when any failed.
 #
@@ -68,76 +69,10 @@ summary() {
   printf '  %-16s %-8s %5d s\n' "total" "" "$SECONDS"
 }
 
-xvfb_pid=""
-wineserver_started=0
+source "$root/scripts/wine-env.sh"
+trap wine_env_stop EXIT
 
-cleanup() {
-  if [ "$wineserver_started" -eq 1 ]; then
-    wineserver -k 2>/dev/null
-  fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-  fi
-}
-trap cleanup EXIT
-
-start_xvfb() {
-  local fdfile
-  fdfile="$(mktemp)"
-  # Xvfb picks a free display itself and writes its number once it accepts
-  # connections.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
-  xvfb_pid=$!
-  local tries=0
-  while [ ! -s "$fdfile" ] && [ "$tries" -lt 100 ]; do
-    if ! kill -0 "$xvfb_pid" 2>/dev/null; then
-      break
-    fi
-    sleep 0.1
-    tries=$((tries + 1))
-  done
-  if [ ! -s "$fdfile" ]; then
-    rm -f "$fdfile"
-    echo "Xvfb did not start" >&2
-    return 1
-  fi
-  DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
-  export DISPLAY
-  rm -f "$fdfile"
-  echo "Xvfb on $DISPLAY"
-}
-
-prepare_wine() {
-  export WINEPREFIX="$TARNIX_WIN_BUILD/wineprefix"
-  export WINEDEBUG="${WINEDEBUG:--all}"
-  # No prompts to install Mono or Gecko, and no menu entries in the home
-  # folder for the programs the prefix holds.
-  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-  if [ -z "${DISPLAY:-}" ]; then
-    start_xvfb || return 1
-  fi
-  # The server must see the prefix folder; it writes the registry files
-  # into it when it ends.
-  mkdir -p "$WINEPREFIX" || return 1
-  wineserver -p || return 1
-  wineserver_started=1
-  # wineboot also starts the prefix's service processes, which live as long
-  # as the persistent server. Started by a test instead, they would keep its
-  # output pipe open and ctest would wait for them until the timeout.
-  local start=$SECONDS init=()
-  if [ ! -f "$WINEPREFIX/.tarnix-initialised" ]; then
-    init=(-i)
-  fi
-  if ! wineboot "${init[@]}" </dev/null >"$TARNIX_WIN_BUILD/wineboot.log" 2>&1; then
-    cat "$TARNIX_WIN_BUILD/wineboot.log" >&2
-    return 1
-  fi
-  if [ ${#init[@]} -gt 0 ]; then
-    touch "$WINEPREFIX/.tarnix-initialised"
-    echo "Wine prefix $WINEPREFIX initialised in $((SECONDS - start)) s"
-  fi
-}
+prepare_wine() { wine_env_start "$TARNIX_WIN_BUILD"; }
 
 asan_build() {
   cmake -S "$root" -B "$asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTARNIX_SANITIZE=ON || return 1
@@ -163,6 +98,10 @@ if step "asan build" asan_build; then
 else
   skip "asan tests"
 fi
+
+# Bounded fuzzing of the parsers of untrusted input (package files, lists,
+# tokens, command lines).
+step "fuzz" "$root/scripts/fuzz.sh"
 
 summary
 exit $failed

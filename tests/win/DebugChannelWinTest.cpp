@@ -80,7 +80,9 @@ TEST(DebugChannelWinTest, TheModeChoosesTheDebugFileTheViewerBothOrNothing) {
     DispatchDebugTextTo("a\nb\rc\r\n", c.mode, debugFile.c_str());
     DispatchDebugTextTo("d\n", c.mode, debugFile.c_str());
     EXPECT_EQ(FileExists(debugFile), c.file);
-    if (c.file) EXPECT_EQ(test::ReadWholeFile(debugFile), "a\r\nb\r\nc\r\nd\r\n") << "appended, line ends CR LF";
+    if (c.file) {
+      EXPECT_EQ(test::ReadWholeFile(debugFile), "a\r\nb\r\nc\r\nd\r\n") << "appended, line ends CR LF";
+    }
     if (c.viewer) {
       ASSERT_EQ(viewer.Pieces().size(), 2u);
       EXPECT_EQ(viewer.Pieces()[0].text, "a\nb\rc\r\n") << "the viewer gets the text unchanged";
@@ -100,7 +102,9 @@ TEST(DebugChannelWinTest, WithoutAViewerWritingHasNoEffectAndCreatesNoFile) {
   }
   DispatchDebugText("nobody listens 2\r\n");
   ASSERT_EQ(FileExists(kDebugFile), debugFileExisted);
-  if (debugFileExisted) EXPECT_EQ(static_cast<int64_t>(test::ReadWholeFile(kDebugFile).size()), sizeBefore);
+  if (debugFileExisted) {
+    EXPECT_EQ(static_cast<int64_t>(test::ReadWholeFile(kDebugFile).size()), sizeBefore);
+  }
 }
 
 TEST(DebugChannelWinTest, TheStubSendsItsStartAndEndBannersToARunningViewer) {
@@ -112,7 +116,6 @@ TEST(DebugChannelWinTest, TheStubSendsItsStartAndEndBannersToARunningViewer) {
 
   // Long enough that each banner is cut into pieces.
   const std::string commandLine = "\"" + stub + "\" /hide /Banner=" + std::string(150, 'b');
-  STARTUPINFOA startup{};
   const test::ProcessRun run = test::RunPumping(stub, commandLine);
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exitCode, 0u);
@@ -123,8 +126,7 @@ TEST(DebugChannelWinTest, TheStubSendsItsStartAndEndBannersToARunningViewer) {
   }
   const std::vector<std::string> lines = CrLfLines(viewer.Joined());
   ASSERT_EQ(lines.size(), 4u) << viewer.Joined();
-  const std::string pid = lines[0].substr(0, lines[0].find(' '));
-  EXPECT_GT(std::stoul(pid), 0u);
+  const std::string pid = std::to_string(run.processId);
   EXPECT_EQ(lines[0], pid + " ==== STUB START ====> " + commandLine + "<");
   EXPECT_EQ(lines[1], pid + " ==== ThisIs_AutoUpdateProg=FALSE");
   EXPECT_EQ(lines[2], pid + " ==== STUB END ====> " + commandLine + "<");

@@ -101,6 +101,7 @@ class ScratchDir {
 struct ProcessRun {
   bool ended = false;
   DWORD exitCode = 0;
+  DWORD processId = 0;
   DWORD threadId = 0;
 };
 
@@ -118,6 +119,7 @@ inline ProcessRun RunPumping(const std::string& exePath, std::string commandLine
   }
   UniqueHandle process(started.hProcess);
   UniqueHandle thread(started.hThread);
+  run.processId = started.dwProcessId;
   run.threadId = started.dwThreadId;
   const DWORD start = ::GetTickCount();
   for (;;) {

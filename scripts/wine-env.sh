@@ -1,0 +1,76 @@
+# Sourced by the scripts that run Windows programs under Wine: a prefix of
+# the build's own, WINEDEBUG=-all, no Mono/Gecko prompts, a virtual display
+# when there is none, and one persistent wineserver.
+xvfb_pid=""
+wineserver_started=0
+
+wine_env_stop() {
+  if [ "$wineserver_started" -eq 1 ]; then
+    wineserver -k 2>/dev/null
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+}
+
+start_xvfb() {
+  local fdfile
+  fdfile="$(mktemp)"
+  # Xvfb picks a free display itself and writes its number once it accepts
+  # connections.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
+  xvfb_pid=$!
+  local tries=0
+  while [ ! -s "$fdfile" ] && [ "$tries" -lt 100 ]; do
+    if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+      break
+    fi
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  if [ ! -s "$fdfile" ]; then
+    rm -f "$fdfile"
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
+  export DISPLAY
+  rm -f "$fdfile"
+  echo "Xvfb on $DISPLAY"
+}
+
+# wine_env_start WIN_BUILD: prefix under WIN_BUILD, a display, one
+# persistent wineserver for the whole run.
+wine_env_start() {
+  local TARNIX_WIN_BUILD="$1"
+  export WINEPREFIX="$TARNIX_WIN_BUILD/wineprefix"
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  # No prompts to install Mono or Gecko, and no menu entries in the home
+  # folder for the programs the prefix holds.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  if [ -z "${DISPLAY:-}" ]; then
+    start_xvfb || return 1
+  fi
+  # The server must see the prefix folder; it writes the registry files
+  # into it when it ends.
+  mkdir -p "$WINEPREFIX" || return 1
+  wineserver -p || return 1
+  wineserver_started=1
+  # wineboot also starts the prefix's service processes, which live as long
+  # as the persistent server. Started by a test instead, they would keep its
+  # output pipe open and ctest would wait for them until the timeout.
+  local start=$SECONDS init=()
+  if [ ! -f "$WINEPREFIX/.tarnix-initialised" ]; then
+    init=(-i)
+  fi
+  if ! wineboot "${init[@]}" </dev/null >"$TARNIX_WIN_BUILD/wineboot.log" 2>&1; then
+    cat "$TARNIX_WIN_BUILD/wineboot.log" >&2
+    return 1
+  fi
+  if [ ${#init[@]} -gt 0 ]; then
+    touch "$WINEPREFIX/.tarnix-initialised"
+    echo "Wine prefix $WINEPREFIX initialised in $((SECONDS - start)) s"
+  fi
+}
+
