@@ -38,20 +38,13 @@ bool WindowClassExists(const std::string& className) {
   return ::FindWindowA(className.c_str(), nullptr) != nullptr;
 }
 
-// The work of each mode arrives with the window, the extraction and the
-// agent; until then every mode ends at once.
+// Logs the facts that choose the mode. The work of each mode (window,
+// extraction, agent) is not there yet, so every mode ends here.
 void DoRunStubWin(RunMode mode, const TGFileInfo& package) {
   WriteLog("DoRunStubWin() --- Start");
   LogFact("X_ExeIsRunning", WindowClassExists(XAgentClassName(package.AgentExeName())));
   LogFact("ThisIs_Plain_AutoUpdate_Exe", mode == RunMode::PlainAgent);
   LogFact("ThisIs_X_AutoUpdate_Exe", mode == RunMode::XAgent);
-  switch (mode) {
-    case RunMode::Setup:
-    case RunMode::CdRelaunch:
-    case RunMode::PlainAgent:
-    case RunMode::XAgent:
-      break;
-  }
   WriteLog("DoRunStubWin() --- End");
 }
 
