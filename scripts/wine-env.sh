@@ -69,6 +69,9 @@ wine_env_start() {
     return 1
   fi
   if [ ${#init[@]} -gt 0 ]; then
+    # Without a window manager, Wine waits two seconds for one whenever a
+    # captioned window is destroyed; unmanaged windows are not waited for.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || return 1
     touch "$WINEPREFIX/.tarnix-initialised"
     echo "Wine prefix $WINEPREFIX initialised in $((SECONDS - start)) s"
   fi

@@ -89,6 +89,13 @@ class TGFileInfo {
   std::string DownloadSize() const;
   bool SameDownloadToken(const TGFileInfo& other) const;
 
+  // Texts in the language the process shows (LanguageTable.cpp); the first
+  // reader asked chooses that language for the whole process.
+  std::string LangString(std::string_view key, std::string_view def) const;
+  int Charset() const;
+  int FontSize() const;
+  std::string FontName() const;
+
  private:
   void Read(InFile& file);
 

@@ -1,0 +1,55 @@
+// The platform-free rules of the process utilities: command lines, the
+// choice of process finder by Windows version, the fixed names of the
+// system's own processes, and the pieces of captured console output.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "Utils/OsInfo.h"
+#include "Utils/PathUtils.h"
+
+namespace tarnix {
+
+// The longest command line that process creation accepts.
+inline constexpr size_t kMaxCommandLineLength = 32766;
+
+// The exit code and error text of a program that could not be started.
+inline constexpr uint32_t kRunFailedExitCode = 21;
+inline constexpr std::string_view kCommandLineTooLong = "Command line is too long";
+
+// `exe` in double quotes when it holds a blank and no double quote, then,
+// when there are parameters, one blank and the parameters.
+std::string BuildCommandLine(std::string_view exe, std::string_view parameters);
+
+// The error text for a command line that could not be started: its first
+// 256 characters, " --- " and the system's message; for a command line over
+// kMaxCommandLineLength, kCommandLineTooLong.
+std::string RunFailedText(std::string_view commandLine, std::string_view systemMessage);
+
+// The file name part of a path: what follows the last backslash, slash or
+// drive colon.
+std::string FileNamePart(std::string_view path, LeadBytePredicate isLead = NoLeadBytes);
+
+// How a process is found by name on each system: the platform's tasklist
+// from Windows 8 on, the process-status library on the other NT systems, the
+// tool-help snapshot on the 9x family.
+enum class PidFinder { Tasklist, Psapi, Toolhelp };
+PidFinder ChoosePidFinder(const OsVersionRecord& record);
+
+// Whether the list of running processes comes from the process-status
+// library (Windows XP) rather than from the top-level windows.
+bool ListsProcessesByPsapi(const OsVersionRecord& record);
+
+// The name of a process whose executable cannot be read: the idle process,
+// and the system process of NT 4 (id 2) and 2000 (id 8); empty for any other.
+std::string FixedProcessName(uint32_t pid, uint32_t osCode);
+
+// The length of the front of `bytes` that ends on a whole character, so that
+// a double-byte character split between two reads of a pipe is converted
+// once it is complete.
+size_t WholeCharsLength(std::string_view bytes, LeadBytePredicate isLead);
+
+}  // namespace tarnix

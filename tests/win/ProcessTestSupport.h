@@ -1,0 +1,107 @@
+// Helpers of the process tests: copies of the test child program under
+// names of their own in a scratch folder, which also holds the child as the
+// tasklist.exe that the finders start, and running children that end with
+// the test.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "DebugTestSupport.h"
+#include "Utils/UniqueResource.h"
+
+namespace tarnix::test {
+
+inline constexpr char kChildWindowClass[] = "TarnixTestChildWindow";
+
+// A started test child; it is ended, if still running, with the object.
+class Child {
+ public:
+  Child() = default;
+  Child(const std::string& exe, const std::string& arguments) {
+    std::string commandLine = "\"" + exe + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &started)) {
+      ADD_FAILURE() << "CreateProcessA " << exe << " failed with " << ::GetLastError();
+      return;
+    }
+    process_.reset(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    pid_ = started.dwProcessId;
+  }
+  ~Child() { End(); }
+  Child(Child&&) = default;
+  Child& operator=(Child&&) = default;
+
+  DWORD Pid() const { return pid_; }
+  HANDLE Handle() const { return process_.get(); }
+  // Until its message loop waits for input (its windows exist).
+  bool WaitIdle() const { return process_ && ::WaitForInputIdle(process_.get(), 20000) == 0; }
+  bool Ended(DWORD timeoutMs = 0) const {
+    return process_ && ::WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0;
+  }
+  DWORD ExitCode() const {
+    DWORD code = 0;
+    ::GetExitCodeProcess(process_.get(), &code);
+    return code;
+  }
+  void End() {
+    if (process_ && !Ended()) {
+      ::TerminateProcess(process_.get(), 1);
+      ::WaitForSingleObject(process_.get(), 10000);
+    }
+  }
+
+ private:
+  UniqueHandle process_;
+  DWORD pid_ = 0;
+};
+
+// The scratch folder for a suite, the current folder while the suite runs,
+// so that a program started by the bare name tasklist.exe is the child.
+class ChildFolder {
+ public:
+  ChildFolder() {
+    child_ = PathFromEnv("TARNIX_TEST_CHILD_EXE");
+    char temp[MAX_PATH + 1] = {};
+    ::GetTempPathA(sizeof temp, temp);
+    dir_ = std::string(temp) + "tarnix-proc-" + std::to_string(::GetCurrentProcessId()) + "-" +
+           std::to_string(std::random_device{}() % 100000);
+    std::filesystem::create_directories(dir_);
+    char current[MAX_PATH + 1] = {};
+    ::GetCurrentDirectoryA(sizeof current, current);
+    previous_ = current;
+    if (!child_.empty()) Copy("tasklist.exe");
+    ::SetCurrentDirectoryA(dir_.c_str());
+  }
+  ~ChildFolder() {
+    ::SetCurrentDirectoryA(previous_.c_str());
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  ChildFolder(const ChildFolder&) = delete;
+  ChildFolder& operator=(const ChildFolder&) = delete;
+
+  bool HasChild() const { return !child_.empty(); }
+  const std::string& ChildExe() const { return child_; }
+  std::string Path(const std::string& name) const { return dir_ + "\\" + name; }
+  // The child copied under `name`; its full path.
+  std::string Copy(const std::string& name) const {
+    const std::string target = Path(name);
+    ::CopyFileA(child_.c_str(), target.c_str(), FALSE);
+    return target;
+  }
+
+ private:
+  std::string child_, dir_, previous_;
+};
+
+}  // namespace tarnix::test
