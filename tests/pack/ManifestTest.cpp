@@ -59,16 +59,16 @@ class ManifestTest : public ::testing::Test {
     WriteFile(dir.Path() / "lang" / "Short.ini", "[Texts]\ns1 = Auspacken...\nCHARSET = 0\n");
   }
 
-  bool Read(const std::string& text, PackageSpec& spec, std::string& error) {
+  bool Read(const std::string& text, PackageSpec& plan, std::string& error) {
     WriteFile(dir.Path() / "manifest.ini", text);
-    return ReadManifest(dir / "manifest.ini", spec, error);
+    return ReadManifest(dir / "manifest.ini", plan, error);
   }
 
   TempDir dir;
 };
 
 TEST_F(ManifestTest, ReadsEverySection) {
-  PackageSpec spec;
+  PackageSpec plan;
   std::string error;
   ASSERT_TRUE(Read("[Package]\n"
                    "BlockSize = 4096\nLevel = 0\nDiskSize = 1457664\nCdSpanning = 1\nShowTempSpaceInfo = 1\n"
@@ -80,48 +80,48 @@ TEST_F(ManifestTest, ReadsEverySection) {
                    "Token = dl\n"
                    "[Languages]\nDeutsch = lang/Short.ini\nEnglish = builtin\n"
                    "[Files]\nsetup.exe = setup.exe\nFolder = dir\nnotes.txt = a.txt\n",
-                   spec, error))
+                   plan, error))
       << error;
-  EXPECT_EQ(spec.blockSize, 4096u);
-  EXPECT_EQ(spec.level, 0);
-  EXPECT_EQ(spec.diskSize, 1457664u);
-  EXPECT_EQ(spec.options, kCdSpanning | kShowTempSpaceInfo | kAgentLog);
-  EXPECT_TRUE(spec.createAgent);
-  EXPECT_FALSE(spec.isAgent);
-  EXPECT_TRUE(spec.confirmDownload);
-  EXPECT_EQ(spec.updateLocation, "http://example.test/upd/");
-  EXPECT_EQ(spec.infoFileName, "Product.info");
-  EXPECT_EQ(spec.agentExeName, "Agent.exe");
-  EXPECT_EQ(spec.settingsToken, "s3cret");
-  EXPECT_TRUE(spec.silent);
-  ASSERT_TRUE(spec.download.has_value());
-  EXPECT_EQ(spec.download->location, "http://example.test/dl/");
-  EXPECT_TRUE(spec.download->alwaysDownload);
-  EXPECT_EQ(spec.download->token, "dl");
-  EXPECT_EQ(spec.download->size, "12345");  // taken from the file beside the manifest
+  EXPECT_EQ(plan.blockSize, 4096u);
+  EXPECT_EQ(plan.level, 0);
+  EXPECT_EQ(plan.diskSize, 1457664u);
+  EXPECT_EQ(plan.options, kCdSpanning | kShowTempSpaceInfo | kAgentLog);
+  EXPECT_TRUE(plan.createAgent);
+  EXPECT_FALSE(plan.isAgent);
+  EXPECT_TRUE(plan.confirmDownload);
+  EXPECT_EQ(plan.updateLocation, "http://example.test/upd/");
+  EXPECT_EQ(plan.infoFileName, "Product.info");
+  EXPECT_EQ(plan.agentExeName, "Agent.exe");
+  EXPECT_EQ(plan.settingsToken, "s3cret");
+  EXPECT_TRUE(plan.silent);
+  ASSERT_TRUE(plan.download.has_value());
+  EXPECT_EQ(plan.download->location, "http://example.test/dl/");
+  EXPECT_TRUE(plan.download->alwaysDownload);
+  EXPECT_EQ(plan.download->token, "dl");
+  EXPECT_EQ(plan.download->size, "12345");  // taken from the file beside the manifest
 
-  ASSERT_EQ(spec.files.size(), 4u);
+  ASSERT_EQ(plan.files.size(), 4u);
   const char* names[] = {"setup.exe", "beta.bin", "zeta.bin", "notes.txt"};
-  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(spec.files[i].name, names[i]);
-  EXPECT_TRUE(spec.files[0].isSetup);
-  EXPECT_EQ(spec.files[0].setupArgs, "/s /lang=de");
-  EXPECT_FALSE(spec.files[3].isSetup);
-  EXPECT_EQ(fs::path(spec.files[3].sourcePath), dir.Path() / "a.txt");
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(plan.files[i].name, names[i]);
+  EXPECT_TRUE(plan.files[0].isSetup);
+  EXPECT_EQ(plan.files[0].setupArgs, "/s /lang=de");
+  EXPECT_FALSE(plan.files[3].isSetup);
+  EXPECT_EQ(fs::path(plan.files[3].sourcePath), dir.Path() / "a.txt");
 
-  ASSERT_EQ(spec.languageRecords.size(), 2u);
-  EXPECT_EQ(spec.languageRecords[1], BuildLanguageRecord("English", BuiltinEnglishTexts()));
+  ASSERT_EQ(plan.languageRecords.size(), 2u);
+  EXPECT_EQ(plan.languageRecords[1], BuildLanguageRecord("English", BuiltinEnglishTexts()));
   LanguageTexts german = BuiltinEnglishTexts();
   for (auto& [key, value] : german)
     if (key == "s1") value = "Auspacken...";
-  EXPECT_EQ(spec.languageRecords[0], BuildLanguageRecord("Deutsch", german));
+  EXPECT_EQ(plan.languageRecords[0], BuildLanguageRecord("Deutsch", german));
 }
 
 TEST_F(ManifestTest, ExplicitDownloadSizeWins) {
-  PackageSpec spec;
+  PackageSpec plan;
   std::string error;
-  ASSERT_TRUE(Read("[Download]\nFileName = full.exe\nSize = 99\n", spec, error)) << error;
-  EXPECT_EQ(spec.download->size, "99");
-  EXPECT_TRUE(spec.files.empty());
+  ASSERT_TRUE(Read("[Download]\nFileName = full.exe\nSize = 99\n", plan, error)) << error;
+  EXPECT_EQ(plan.download->size, "99");
+  EXPECT_TRUE(plan.files.empty());
 }
 
 TEST_F(ManifestTest, ErrorsNameFileSectionAndKey) {
@@ -158,18 +158,18 @@ TEST_F(ManifestTest, ErrorsNameFileSectionAndKey) {
       {"[Files]\nbroken line\n", "manifest.ini: line 2: expected key = value"},
   };
   for (const auto& c : cases) {
-    PackageSpec spec;
+    PackageSpec plan;
     std::string error;
-    EXPECT_FALSE(Read(c.text, spec, error)) << c.text;
+    EXPECT_FALSE(Read(c.text, plan, error)) << c.text;
     EXPECT_NE(error.find(c.fragment), std::string::npos) << c.text << "\n-> " << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
   }
 }
 
 TEST_F(ManifestTest, MissingManifestIsAnError) {
-  PackageSpec spec;
+  PackageSpec plan;
   std::string error;
-  EXPECT_FALSE(ReadManifest(dir / "none.ini", spec, error));
+  EXPECT_FALSE(ReadManifest(dir / "none.ini", plan, error));
   EXPECT_NE(error.find("none.ini: cannot be read"), std::string::npos) << error;
 }
 

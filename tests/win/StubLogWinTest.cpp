@@ -29,15 +29,15 @@ class StubLogWinTest : public ::testing::Test {
 
   // A package named `exeName` in `dir`.
   std::string BuildAgent(const test::ScratchDir& dir, const std::string& exeName, bool isAgent, bool agentLog) {
-    pack::PackageSpec spec;
-    spec.stubPath = stub_;
-    spec.isAgent = isAgent;
-    if (agentLog) spec.options |= kAgentLog;
-    spec.agentExeName = "Agent.exe";
+    pack::PackageSpec plan;
+    plan.stubPath = stub_;
+    plan.isAgent = isAgent;
+    if (agentLog) plan.options |= kAgentLog;
+    plan.agentExeName = "Agent.exe";
     const std::string path = dir / exeName;
     pack::BuildReport report;
     std::string error;
-    EXPECT_TRUE(pack::BuildPackage(spec, path, report, error)) << error;
+    EXPECT_TRUE(pack::BuildPackage(plan, path, report, error)) << error;
     return path;
   }
 

@@ -119,28 +119,28 @@ bool ParseArgs(const std::vector<std::string>& args, std::initializer_list<Optio
       value = a.substr(eq + 1);
       inlineValue = true;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* plan = nullptr;
     for (const auto& s : specs)
-      if ((s.shortName && name == s.shortName) || name == s.longName) spec = &s;
-    if (!spec) {
+      if ((s.shortName && name == s.shortName) || name == s.longName) plan = &s;
+    if (!plan) {
       error = "unknown option " + name;
       return false;
     }
-    if (spec->takesValue && !inlineValue) {
+    if (plan->takesValue && !inlineValue) {
       if (i + 1 >= args.size()) {
         error = name + " needs a value";
         return false;
       }
       value = args[++i];
-    } else if (!spec->takesValue && inlineValue) {
+    } else if (!plan->takesValue && inlineValue) {
       error = name + " takes no value";
       return false;
     }
-    if (p.options.count(spec->longName)) {
+    if (p.options.count(plan->longName)) {
       error = name + " given twice";
       return false;
     }
-    p.options[spec->longName] = value;
+    p.options[plan->longName] = value;
   }
   return true;
 }
@@ -206,29 +206,29 @@ int Build(const std::vector<std::string>& args, const char* argv0, std::ostream&
   if (!c.Has("--output")) return c.Usage("-o OUT.exe is required");
   const std::string& outPath = c.Option("--output");
 
-  PackageSpec spec;
+  PackageSpec plan;
   std::string error;
-  if (!ReadManifest(c.Arg(0), spec, error)) {
+  if (!ReadManifest(c.Arg(0), plan, error)) {
     err << error << '\n';
     return kExitFault;
   }
   if (c.Has("--stub")) {
-    spec.stubPath = c.Option("--stub");
+    plan.stubPath = c.Option("--stub");
   } else {
     const std::string self = ProgramPath(argv0);
     const fs::path folder = fs::path(self).parent_path();
-    spec.stubPath = (folder / "stub.exe").string();
-    if (self.empty() || !fs::is_regular_file(spec.stubPath)) {
+    plan.stubPath = (folder / "stub.exe").string();
+    if (self.empty() || !fs::is_regular_file(plan.stubPath)) {
       err << "tarnix-pack build: no stub.exe beside tarnix-pack (" << (folder.empty() ? "?" : folder.string())
           << "); pass --stub STUB.exe\n";
       return kExitFault;
     }
   }
-  if (SameFile(outPath, spec.stubPath)) {
+  if (SameFile(outPath, plan.stubPath)) {
     err << outPath << ": is the stub itself; choose another output\n";
     return kExitFault;
   }
-  for (const auto& f : spec.files)
+  for (const auto& f : plan.files)
     if (SameFile(outPath, f.sourcePath)) {
       err << outPath << ": is the input file \"" << f.name << "\"; choose another output\n";
       return kExitFault;
@@ -236,7 +236,7 @@ int Build(const std::vector<std::string>& args, const char* argv0, std::ostream&
 
   const auto start = std::chrono::steady_clock::now();
   BuildReport report;
-  if (!BuildPackage(spec, outPath, report, error)) {
+  if (!BuildPackage(plan, outPath, report, error)) {
     err << error << '\n';
     return kExitFault;
   }

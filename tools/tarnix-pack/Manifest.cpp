@@ -105,20 +105,20 @@ std::string NativePath(std::string_view path) {
 
 std::string Resolve(const fs::path& dir, std::string_view path) { return (dir / NativePath(path)).string(); }
 
-bool ReadPackage(Reader& r, const IniFile& ini, PackageSpec& spec) {
+bool ReadPackage(Reader& r, const IniFile& ini, PackageSpec& plan) {
   Singles s;
   if (!r.ReadSingles(ini, "Package", {"BlockSize", "Level", "DiskSize", "CdSpanning", "ShowTempSpaceInfo",
                                       "ShowActivityBar", "AgentLog", "CreateAgent", "IsAgent", "ConfirmDownload"},
                      s))
     return false;
-  int64_t blockSize = spec.blockSize, level = spec.level, diskSize = 0;
+  int64_t blockSize = plan.blockSize, level = plan.level, diskSize = 0;
   if (!r.Number(s, "Package", "BlockSize", 1, kMaxBlockOutput - 4096, blockSize) ||
       !r.Number(s, "Package", "Level", 0, 9, level) ||
       !r.Number(s, "Package", "DiskSize", 0, INT64_MAX, diskSize, "must be 0 (one file) or a size in bytes"))
     return false;
-  spec.blockSize = static_cast<uint32_t>(blockSize);
-  spec.level = static_cast<int>(level);
-  spec.diskSize = static_cast<uint64_t>(diskSize);
+  plan.blockSize = static_cast<uint32_t>(blockSize);
+  plan.level = static_cast<int>(level);
+  plan.diskSize = static_cast<uint64_t>(diskSize);
   const std::pair<std::string_view, uint8_t> optionKeys[] = {{"CdSpanning", kCdSpanning},
                                                               {"ShowTempSpaceInfo", kShowTempSpaceInfo},
                                                               {"ShowActivityBar", kShowActivityBar},
@@ -126,26 +126,26 @@ bool ReadPackage(Reader& r, const IniFile& ini, PackageSpec& spec) {
   for (const auto& [key, bit] : optionKeys) {
     bool on = false;
     if (!r.Flag(s, "Package", key, on)) return false;
-    if (on) spec.options |= bit;
+    if (on) plan.options |= bit;
   }
-  return r.Flag(s, "Package", "CreateAgent", spec.createAgent) && r.Flag(s, "Package", "IsAgent", spec.isAgent) &&
-         r.Flag(s, "Package", "ConfirmDownload", spec.confirmDownload);
+  return r.Flag(s, "Package", "CreateAgent", plan.createAgent) && r.Flag(s, "Package", "IsAgent", plan.isAgent) &&
+         r.Flag(s, "Package", "ConfirmDownload", plan.confirmDownload);
 }
 
-bool ReadSettings(Reader& r, const IniFile& ini, PackageSpec& spec) {
+bool ReadSettings(Reader& r, const IniFile& ini, PackageSpec& plan) {
   Singles s;
   if (!r.ReadSingles(ini, "Settings", {"UpdateLocation", "InfoFileName", "AgentExeName", "Token", "Silent"}, s) ||
-      !r.ListText(s, "Settings", "UpdateLocation", spec.updateLocation) ||
-      !r.ListText(s, "Settings", "InfoFileName", spec.infoFileName) ||
-      !r.ListText(s, "Settings", "AgentExeName", spec.agentExeName) || !r.Flag(s, "Settings", "Silent", spec.silent))
+      !r.ListText(s, "Settings", "UpdateLocation", plan.updateLocation) ||
+      !r.ListText(s, "Settings", "InfoFileName", plan.infoFileName) ||
+      !r.ListText(s, "Settings", "AgentExeName", plan.agentExeName) || !r.Flag(s, "Settings", "Silent", plan.silent))
     return false;
-  if (const IniEntry* e = Reader::Get(s, "Token")) spec.settingsToken = e->value;
-  if (spec.createAgent && spec.agentExeName.empty())
+  if (const IniEntry* e = Reader::Get(s, "Token")) plan.settingsToken = e->value;
+  if (plan.createAgent && plan.agentExeName.empty())
     return r.Fail("Package", "CreateAgent", "needs [Settings] AgentExeName");
   return true;
 }
 
-bool ReadDownload(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& spec) {
+bool ReadDownload(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& plan) {
   if (!ini.Find("Download")) return true;
   Singles s;
   DownloadSettings d;
@@ -163,11 +163,11 @@ bool ReadDownload(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpe
     auto size = fs::file_size(Resolve(dir, d.fileName), ec);
     if (!ec) d.size = std::to_string(size);
   }
-  spec.download = std::move(d);
+  plan.download = std::move(d);
   return true;
 }
 
-bool ReadLanguages(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& spec, std::string& error) {
+bool ReadLanguages(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& plan, std::string& error) {
   const IniSection* s = ini.Find("Languages");
   if (!s) return true;
   std::vector<std::string> names;
@@ -186,23 +186,23 @@ bool ReadLanguages(Reader& r, const IniFile& ini, const fs::path& dir, PackageSp
       if (!fs::is_regular_file(path)) return r.Fail("Languages", e.key, path + ": not found");
       if (!ReadLanguageFile(path, texts, error)) return false;
     }
-    spec.languageRecords.push_back(BuildLanguageRecord(e.key, texts));
+    plan.languageRecords.push_back(BuildLanguageRecord(e.key, texts));
   }
   return true;
 }
 
-bool AddFile(Reader& r, std::string_view key, std::string name, std::string path, PackageSpec& spec) {
+bool AddFile(Reader& r, std::string_view key, std::string name, std::string path, PackageSpec& plan) {
   if (!IsPlainFileName(name)) return r.Fail("Files", key, "\"" + name + "\" is not a plain file name");
-  for (const auto& f : spec.files)
+  for (const auto& f : plan.files)
     if (SameText(f.name, name)) return r.Fail("Files", key, "\"" + name + "\" is packed twice");
   InputFile in;
   in.name = std::move(name);
   in.sourcePath = std::move(path);
-  spec.files.push_back(std::move(in));
+  plan.files.push_back(std::move(in));
   return true;
 }
 
-bool ReadFiles(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& spec) {
+bool ReadFiles(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& plan) {
   const IniSection* s = ini.Find("Files");
   if (!s) return true;
   for (const auto& e : s->entries) {
@@ -210,7 +210,7 @@ bool ReadFiles(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& 
     std::string path = Resolve(dir, e.value);
     if (!SameText(e.key, "Folder")) {
       if (!fs::is_regular_file(path)) return r.Fail("Files", e.key, path + ": not found");
-      if (!AddFile(r, e.key, e.key, path, spec)) return false;
+      if (!AddFile(r, e.key, e.key, path, plan)) return false;
       continue;
     }
     if (!fs::is_directory(path)) return r.Fail("Files", e.key, path + ": not a folder");
@@ -220,12 +220,12 @@ bool ReadFiles(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& 
     std::sort(found.begin(), found.end(),
               [](const fs::path& a, const fs::path& b) { return a.filename().string() < b.filename().string(); });
     for (const auto& p : found)
-      if (!AddFile(r, e.key, p.filename().string(), p.string(), spec)) return false;
+      if (!AddFile(r, e.key, p.filename().string(), p.string(), plan)) return false;
   }
   return true;
 }
 
-bool ReadSetup(Reader& r, const IniFile& ini, PackageSpec& spec) {
+bool ReadSetup(Reader& r, const IniFile& ini, PackageSpec& plan) {
   Singles s;
   if (!r.ReadSingles(ini, "Setup", {"Program", "Arguments"}, s)) return false;
   const IniEntry* program = Reader::Get(s, "Program");
@@ -234,9 +234,9 @@ bool ReadSetup(Reader& r, const IniFile& ini, PackageSpec& spec) {
     if (args) return r.Fail("Setup", "Arguments", "needs [Setup] Program");
     return true;
   }
-  auto it = std::find_if(spec.files.begin(), spec.files.end(),
+  auto it = std::find_if(plan.files.begin(), plan.files.end(),
                          [&](const InputFile& f) { return SameText(f.name, program->value); });
-  if (it == spec.files.end()) return r.Fail("Setup", "Program", "\"" + program->value + "\" is not in [Files]");
+  if (it == plan.files.end()) return r.Fail("Setup", "Program", "\"" + program->value + "\" is not in [Files]");
   it->isSetup = true;
   if (args) {
     if (args->value.find('|') != std::string::npos) return r.Fail("Setup", "Arguments", "must not contain \"|\"");
@@ -245,7 +245,7 @@ bool ReadSetup(Reader& r, const IniFile& ini, PackageSpec& spec) {
   return true;
 }
 
-bool ReadAll(Reader& r, const std::string& manifestPath, PackageSpec& spec, std::string& error) {
+bool ReadAll(Reader& r, const std::string& manifestPath, PackageSpec& plan, std::string& error) {
   IniFile ini;
   if (!LoadIniFile(manifestPath, ini, error)) return false;
   static constexpr std::string_view kSections[] = {"Package", "Setup",     "Settings",
@@ -255,22 +255,22 @@ bool ReadAll(Reader& r, const std::string& manifestPath, PackageSpec& spec, std:
                      [&](std::string_view k) { return SameText(k, section.name); }))
       return r.Fail(section.name, {}, "unknown section");
   const fs::path dir = fs::path(manifestPath).parent_path();
-  if (!ReadPackage(r, ini, spec) || !ReadSettings(r, ini, spec) || !ReadDownload(r, ini, dir, spec) ||
-      !ReadLanguages(r, ini, dir, spec, error) || !ReadFiles(r, ini, dir, spec) || !ReadSetup(r, ini, spec))
+  if (!ReadPackage(r, ini, plan) || !ReadSettings(r, ini, plan) || !ReadDownload(r, ini, dir, plan) ||
+      !ReadLanguages(r, ini, dir, plan, error) || !ReadFiles(r, ini, dir, plan) || !ReadSetup(r, ini, plan))
     return false;
-  if (spec.files.empty() && !spec.download && !spec.isAgent)
+  if (plan.files.empty() && !plan.download && !plan.isAgent)
     return r.Fail("Files", {}, "nothing to pack (no files, no [Download], not an agent)");
   return true;
 }
 
 }  // namespace
 
-bool ReadManifest(const std::string& manifestPath, PackageSpec& spec, std::string& error) {
-  spec = PackageSpec{};
+bool ReadManifest(const std::string& manifestPath, PackageSpec& plan, std::string& error) {
+  plan = PackageSpec{};
   error.clear();
   Reader r(manifestPath, error);
   try {
-    return ReadAll(r, manifestPath, spec, error);
+    return ReadAll(r, manifestPath, plan, error);
   } catch (const std::exception& e) {
     error = manifestPath + ": " + e.what();
     return false;

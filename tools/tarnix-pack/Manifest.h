@@ -18,10 +18,10 @@
 
 namespace tarnix::pack {
 
-// Fills everything of `spec` but stubPath. Errors are one line naming the
+// Fills everything of `plan` but stubPath. Errors are one line naming the
 // file, section and key at fault: "manifest.ini: [Package] Level: must be 0
 // to 9".
-bool ReadManifest(const std::string& manifestPath, PackageSpec& spec, std::string& error);
+bool ReadManifest(const std::string& manifestPath, PackageSpec& plan, std::string& error);
 
 // A language file: a [Texts] section with the keys of a language record.
 // Keys it lacks take the built-in English text; the result lists every key

@@ -59,9 +59,9 @@ std::string BlockHeader(const InputFile& in, uint32_t stamp) {
 
 // Reads the slice and frames it as one block: i32 L, then the zlib stream
 // (L >= 1) or the stored bytes (L <= 0).
-bool EncodeBlock(const PackageSpec& spec, const std::vector<uint32_t>& stamps, const BlockJob& job,
+bool EncodeBlock(const PackageSpec& plan, const std::vector<uint32_t>& stamps, const BlockJob& job,
                  std::string& out, std::string& error) {
-  const InputFile& in = spec.files[job.file];
+  const InputFile& in = plan.files[job.file];
   std::string plain = BlockHeader(in, stamps[job.file]);
   plain += '\0';
   size_t headerSize = plain.size();
@@ -73,14 +73,14 @@ bool EncodeBlock(const PackageSpec& spec, const std::vector<uint32_t>& stamps, c
   }
   out.assign(4, '\0');
   int32_t length;
-  if (spec.level == 0) {
+  if (plan.level == 0) {
     length = -static_cast<int32_t>(plain.size());
     out += plain;
   } else {
     uLongf packed = compressBound(static_cast<uLong>(plain.size()));
     out.resize(4 + packed);
     int rc = compress2(reinterpret_cast<Bytef*>(out.data() + 4), &packed, reinterpret_cast<const Bytef*>(plain.data()),
-                       static_cast<uLong>(plain.size()), spec.level);
+                       static_cast<uLong>(plain.size()), plan.level);
     if (rc != Z_OK) {
       error = in.sourcePath + ": compression failed (zlib " + std::to_string(rc) + ")";
       return false;
@@ -97,9 +97,9 @@ bool EncodeBlock(const PackageSpec& spec, const std::vector<uint32_t>& stamps, c
 // so memory stays bounded by a few blocks whatever the package size.
 class BlockPipeline {
  public:
-  BlockPipeline(const PackageSpec& spec, const std::vector<uint32_t>& stamps, const std::vector<BlockJob>& jobs)
-      : spec_(spec), stamps_(stamps), jobs_(jobs) {
-    unsigned threads = spec.threads ? spec.threads : std::max(1u, std::thread::hardware_concurrency());
+  BlockPipeline(const PackageSpec& plan, const std::vector<uint32_t>& stamps, const std::vector<BlockJob>& jobs)
+      : plan_(plan), stamps_(stamps), jobs_(jobs) {
+    unsigned threads = plan.threads ? plan.threads : std::max(1u, std::thread::hardware_concurrency());
     threads = static_cast<unsigned>(std::min<size_t>(threads, std::max<size_t>(1, jobs.size())));
     window_ = threads * 2;
     slots_.resize(window_);
@@ -147,7 +147,7 @@ class BlockPipeline {
         index = next_++;
       }
       std::string bytes, error;
-      bool ok = EncodeBlock(spec_, stamps_, jobs_[index], bytes, error);
+      bool ok = EncodeBlock(plan_, stamps_, jobs_[index], bytes, error);
       {
         std::lock_guard lock(m_);
         if (!ok) {
@@ -160,7 +160,7 @@ class BlockPipeline {
     }
   }
 
-  const PackageSpec& spec_;
+  const PackageSpec& plan_;
   const std::vector<uint32_t>& stamps_;
   const std::vector<BlockJob>& jobs_;
   size_t window_ = 2;
@@ -176,8 +176,8 @@ class BlockPipeline {
 
 class DiskWriter {
  public:
-  DiskWriter(const PackageSpec& spec, const PackageTrailer& base, BuildReport& report)
-      : spec_(spec), base_(base), report_(report) {}
+  DiskWriter(const PackageSpec& plan, const PackageTrailer& base, BuildReport& report)
+      : plan_(plan), base_(base), report_(report) {}
 
   ~DiskWriter() {
     if (!done_)
@@ -265,7 +265,7 @@ class DiskWriter {
     return true;
   }
 
-  const PackageSpec& spec_;
+  const PackageSpec& plan_;
   PackageTrailer base_;
   BuildReport& report_;
   FilePtr file_;
@@ -304,29 +304,29 @@ bool ReadStub(const std::string& path, std::string& image, std::string& error) {
   return true;
 }
 
-bool Validate(const PackageSpec& spec, std::string& error) {
-  if (spec.level < 0 || spec.level > 9) {
+bool Validate(const PackageSpec& plan, std::string& error) {
+  if (plan.level < 0 || plan.level > 9) {
     error = "Level must be 0 to 9";
     return false;
   }
-  if (spec.blockSize == 0 || spec.blockSize > kMaxBlockOutput - 4096) {
+  if (plan.blockSize == 0 || plan.blockSize > kMaxBlockOutput - 4096) {
     error = "BlockSize must be 1 to " + std::to_string(kMaxBlockOutput - 4096);
     return false;
   }
-  for (const std::string* s : {&spec.updateLocation, &spec.infoFileName, &spec.agentExeName}) {
+  for (const std::string* s : {&plan.updateLocation, &plan.infoFileName, &plan.agentExeName}) {
     if (HasBar(*s)) {
       error = "settings must not contain \"|\": " + *s;
       return false;
     }
   }
-  if (spec.download)
-    for (const std::string* s : {&spec.download->location, &spec.download->fileName, &spec.download->size})
+  if (plan.download)
+    for (const std::string* s : {&plan.download->location, &plan.download->fileName, &plan.download->size})
       if (HasBar(*s)) {
         error = "download settings must not contain \"|\": " + *s;
         return false;
       }
   int setups = 0;
-  for (const auto& f : spec.files) {
+  for (const auto& f : plan.files) {
     if (!IsPlainFileName(f.name)) {
       error = f.sourcePath + ": \"" + f.name + "\" is not a plain file name";
       return false;
@@ -344,15 +344,15 @@ bool Validate(const PackageSpec& spec, std::string& error) {
   return true;
 }
 
-std::vector<std::string> HeaderBlocks(const PackageSpec& spec, std::mt19937& rng) {
-  std::vector<std::string> records = spec.languageRecords;
+std::vector<std::string> HeaderBlocks(const PackageSpec& plan, std::mt19937& rng) {
+  std::vector<std::string> records = plan.languageRecords;
   if (records.empty()) records.push_back(BuildLanguageRecord("English", BuiltinEnglishTexts()));
   std::vector<std::string> blocks;
   blocks.push_back(BuildLanguageBlock(records));
-  blocks.push_back("|" + spec.updateLocation + "|" + spec.infoFileName + "|" + spec.agentExeName + "|" +
-                   Scrambled(spec.settingsToken, rng) + "|" + (spec.silent ? "1" : "0") + "|");
-  if (spec.download) {
-    const auto& d = *spec.download;
+  blocks.push_back("|" + plan.updateLocation + "|" + plan.infoFileName + "|" + plan.agentExeName + "|" +
+                   Scrambled(plan.settingsToken, rng) + "|" + (plan.silent ? "1" : "0") + "|");
+  if (plan.download) {
+    const auto& d = *plan.download;
     blocks.push_back("|" + d.location + "|" + d.fileName + "|" + (d.alwaysDownload ? "1" : "0") + "|" +
                      Scrambled(d.token, rng) + "|" + d.size + "|");
   }
@@ -361,18 +361,18 @@ std::vector<std::string> HeaderBlocks(const PackageSpec& spec, std::mt19937& rng
 
 }  // namespace
 
-bool BuildPackage(const PackageSpec& spec, const std::string& outPath, BuildReport& report, std::string& error) {
+bool BuildPackage(const PackageSpec& plan, const std::string& outPath, BuildReport& report, std::string& error) {
   report = BuildReport{};
-  if (!Validate(spec, error)) return false;
+  if (!Validate(plan, error)) return false;
   std::string stub;
-  if (!ReadStub(spec.stubPath, stub, error)) return false;
+  if (!ReadStub(plan.stubPath, stub, error)) return false;
 
   // Plan: sizes, stamps, blocks and the space the files take per cluster size.
   std::vector<uint32_t> stamps;
   std::vector<BlockJob> jobs;
   uint64_t space[kClusterSizeCount] = {};
-  for (size_t i = 0; i < spec.files.size(); ++i) {
-    const auto& f = spec.files[i];
+  for (size_t i = 0; i < plan.files.size(); ++i) {
+    const auto& f = plan.files[i];
     std::error_code ec;
     uint64_t size = fs::file_size(f.sourcePath, ec);
     if (ec) {
@@ -391,7 +391,7 @@ bool BuildPackage(const PackageSpec& spec, const std::string& outPath, BuildRepo
     report.inputBytes += size;
     uint64_t offset = 0;
     do {
-      uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(spec.blockSize, size - offset));
+      uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(plan.blockSize, size - offset));
       jobs.push_back({i, offset, length});
       offset += length;
     } while (offset < size);
@@ -401,9 +401,9 @@ bool BuildPackage(const PackageSpec& spec, const std::string& outPath, BuildRepo
     }
   }
 
-  std::mt19937 rng(spec.tokenSeed ? spec.tokenSeed : std::random_device{}());
+  std::mt19937 rng(plan.tokenSeed ? plan.tokenSeed : std::random_device{}());
   std::string headers;
-  auto headerBlocks = HeaderBlocks(spec, rng);
+  auto headerBlocks = HeaderBlocks(plan, rng);
   for (const auto& b : headerBlocks) headers += Framed(b);
 
   PackageTrailer base{};
@@ -412,15 +412,15 @@ bool BuildPackage(const PackageSpec& spec, const std::string& outPath, BuildRepo
   base.Magic = kPackageMagic;
   for (size_t c = 0; c < kClusterSizeCount; ++c)
     base.SpaceByCluster[c] = static_cast<uint32_t>(std::min<uint64_t>(space[c], 0xFFFFFFFFu));
-  base.Options = spec.options & (kShowTempSpaceInfo | kCdSpanning | kShowActivityBar | kAgentLog);
-  base.DownloadSetup = spec.download ? 1 : 0;
-  base.ConfirmDownload = spec.confirmDownload;
-  base.CreateAgent = spec.createAgent;
-  base.IsAgent = spec.isAgent;
+  base.Options = plan.options & (kShowTempSpaceInfo | kCdSpanning | kShowActivityBar | kAgentLog);
+  base.DownloadSetup = plan.download ? 1 : 0;
+  base.ConfirmDownload = plan.confirmDownload;
+  base.CreateAgent = plan.createAgent;
+  base.IsAgent = plan.isAgent;
   base.TrailerSize = kTrailerSize;
 
-  DiskWriter disk(spec, base, report);
-  const bool cd = spec.options & kCdSpanning;
+  DiskWriter disk(plan, base, report);
+  const bool cd = plan.options & kCdSpanning;
   if (!disk.Open(outPath, error) || !disk.Write(stub, error) || !disk.Write(headers, error)) return false;
   int diskNumber = 1;
   uint32_t packageStart = static_cast<uint32_t>(stub.size());
@@ -433,11 +433,11 @@ bool BuildPackage(const PackageSpec& spec, const std::string& outPath, BuildRepo
     packageStart = 0;
   }
 
-  BlockPipeline pipeline(spec, stamps, jobs);
+  BlockPipeline pipeline(plan, stamps, jobs);
   std::string block;
   for (size_t i = 0; i < jobs.size(); ++i) {
     if (!pipeline.Take(i, block, error)) return false;
-    if (spec.diskSize > 0 && disk.Blocks() > 0 && disk.Size() + block.size() + kTrailerSize > spec.diskSize) {
+    if (plan.diskSize > 0 && disk.Blocks() > 0 && disk.Size() + block.size() + kTrailerSize > plan.diskSize) {
       if (!disk.Finish(packageStart, true, diskNumber == 1 && !cd, error)) return false;
       ++diskNumber;
       if (!disk.Open(DiskFileName(cd ? outPath + ".001" : outPath, diskNumber), error)) return false;

@@ -62,6 +62,6 @@ struct BuildReport {
 
 // False with `error` set (one line naming the file at fault) on failure;
 // partly written disk files are removed then.
-bool BuildPackage(const PackageSpec& spec, const std::string& outPath, BuildReport& report, std::string& error);
+bool BuildPackage(const PackageSpec& plan, const std::string& outPath, BuildReport& report, std::string& error);
 
 }  // namespace tarnix::pack
