@@ -3,7 +3,7 @@
 #include <string>
 
 #include "Utils/DebugChannel.h"
-#include "Utils/StubLog.h"
+#include "Utils/FileUtils.h"
 #include "Utils/UniqueResource.h"
 
 namespace tarnix {
@@ -69,7 +69,7 @@ unsigned DebugViewerMessageId() {
 void DispatchDebugTextTo(std::string_view text, uint8_t mode, const char* debugFile) {
   try {
     const DebugTargets targets = DebugTargetsFor(mode);
-    if (targets.file) AppendSharedText(debugFile, NormalizeLineEnds(text));
+    if (targets.file) AppendFileText(debugFile, NormalizeLineEnds(text));
     if (targets.viewer) SendToViewer(std::string(text));
   } catch (...) {
   }

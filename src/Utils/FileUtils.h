@@ -42,6 +42,10 @@ void ReadFilePart(std::string_view fileName, uint64_t maxLength, std::string& ou
 // leaves what was written.
 bool WriteFileText(std::string_view fileName, std::string_view text, uint32_t stamp = 0, bool append = false,
                    const FileProgress& progress = nullptr);
+
+// Appends `text` in one write to the file (created when missing), opened with
+// sharing and closed again. Processes appending to one file this way at the
+// same time (the stub and its X_ copy logging) never overwrite each other.
 bool AppendFileText(std::string_view fileName, std::string_view text, uint32_t stamp = 0);
 
 // Sets the modification time of an open file (opened for writing) or of a

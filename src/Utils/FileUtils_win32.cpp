@@ -104,6 +104,32 @@ std::string FullPath(const std::string& path) {
       [&](char* buffer, DWORD size) { return ::GetFullPathNameA(path.c_str(), size, buffer, nullptr); });
 }
 
+// Moving to the end and writing are two calls, so two processes appending at
+// once could both write at the same old end. A lock on one byte far beyond
+// any log's size serialises the appenders without touching the text; a lock
+// held longer than a line takes is not waited for.
+constexpr DWORD kAppendLockOffset = 0xFFFFFFFF;
+constexpr int kAppendLockTries = 200;
+
+class AppendLock {
+ public:
+  explicit AppendLock(HANDLE file) : file_(file) {
+    for (int i = 0; i < kAppendLockTries && !locked_; ++i) {
+      locked_ = ::LockFile(file_, kAppendLockOffset, 0, 1, 0) != 0;
+      if (!locked_) ::Sleep(1);
+    }
+  }
+  ~AppendLock() {
+    if (locked_) ::UnlockFile(file_, kAppendLockOffset, 0, 1, 0);
+  }
+  AppendLock(const AppendLock&) = delete;
+  AppendLock& operator=(const AppendLock&) = delete;
+
+ private:
+  HANDLE file_;
+  bool locked_ = false;
+};
+
 UniqueFileHandle OpenForAppend(const std::string& fileName) {
   UniqueFileHandle file(::CreateFileA(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -284,8 +310,12 @@ bool WriteFileText(std::string_view fileName, std::string_view text, uint32_t st
 
 bool AppendFileText(std::string_view fileName, std::string_view text, uint32_t stamp) {
   return Guarded("Utils.AppendFileText()", false, [&] {
-    UniqueFileHandle file = OpenForAppend(std::string(fileName));
+    UniqueFileHandle file(::CreateFileA(std::string(fileName).c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
+    AppendLock lock(file.get());
+    if (SeekFile64(file.get(), 2, 0) < 0) return false;
     const uint64_t written = text.empty() ? 0 : WriteSome(file.get(), text.data(), text.size());
     if (stamp != 0) SetFileStamp(file.get(), stamp);
     return written == text.size();

@@ -34,15 +34,21 @@ std::string NormalizeDir(std::string_view path, bool addBackslash, LeadBytePredi
   return result;
 }
 
-std::string GetBaseName(std::string_view path, bool stripAll, LeadBytePredicate isLead) {
-  const std::vector<bool> trail = TrailBytes(path, isLead);
-  size_t start = path.size();
-  while (start > 0) {
-    const char c = path[start - 1];
-    if ((c == '\\' || c == '/' || c == ':') && !trail[start - 1]) break;
-    --start;
+std::string FileNamePart(std::string_view path, LeadBytePredicate isLead) {
+  size_t start = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (isLead(c)) {
+      ++i;
+    } else if (c == '\\' || c == '/' || c == ':') {
+      start = i + 1;
+    }
   }
-  std::string name(path.substr(start));
+  return std::string(path.substr(std::min(start, path.size())));
+}
+
+std::string GetBaseName(std::string_view path, bool stripAll, LeadBytePredicate isLead) {
+  std::string name = FileNamePart(path, isLead);
   for (;;) {
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos) break;

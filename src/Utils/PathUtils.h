@@ -22,6 +22,10 @@ bool NoLeadBytes(unsigned char);
 // without it C:\ gives C:.
 std::string NormalizeDir(std::string_view path, bool addBackslash, LeadBytePredicate isLead = NoLeadBytes);
 
+// The file name part of a path: what follows the last backslash, slash or
+// drive colon.
+std::string FileNamePart(std::string_view path, LeadBytePredicate isLead = NoLeadBytes);
+
 // The file name part without its last extension; with `stripAll`, without
 // any (a.tar.gz gives a.tar, or a).
 std::string GetBaseName(std::string_view path, bool stripAll, LeadBytePredicate isLead = NoLeadBytes);

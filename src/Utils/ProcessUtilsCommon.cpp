@@ -29,19 +29,6 @@ std::string RunFailedText(std::string_view commandLine, std::string_view systemM
   return text;
 }
 
-std::string FileNamePart(std::string_view path, LeadBytePredicate isLead) {
-  size_t start = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(path[i]);
-    if (isLead(c)) {
-      ++i;
-    } else if (c == '\\' || c == '/' || c == ':') {
-      start = i + 1;
-    }
-  }
-  return std::string(path.substr(std::min(start, path.size())));
-}
-
 PidFinder ChoosePidFinder(const OsVersionRecord& record) {
   if (!RecordIsNT(record)) return PidFinder::Toolhelp;
   return RecordIsWin8OrLater(record) ? PidFinder::Tasklist : PidFinder::Psapi;

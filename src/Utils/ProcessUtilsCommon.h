@@ -29,10 +29,6 @@ std::string BuildCommandLine(std::string_view exe, std::string_view parameters);
 // kMaxCommandLineLength, kCommandLineTooLong.
 std::string RunFailedText(std::string_view commandLine, std::string_view systemMessage);
 
-// The file name part of a path: what follows the last backslash, slash or
-// drive colon.
-std::string FileNamePart(std::string_view path, LeadBytePredicate isLead = NoLeadBytes);
-
 // How a process is found by name on each system: the platform's tasklist
 // from Windows 8 on, the process-status library on the other NT systems, the
 // tool-help snapshot on the 9x family.

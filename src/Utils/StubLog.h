@@ -35,9 +35,4 @@ const std::string& LogFileName();
 // Windows only. Appends one line when the log is enabled.
 void WriteLog(std::string_view message);
 
-// Windows only. Appends `text` to the file (created when missing) in one
-// write, opened with sharing and closed again. Other processes appending to
-// the same file the same way never overwrite the text, nor it theirs.
-bool AppendSharedText(const std::string& fileName, std::string_view text);
-
 }  // namespace tarnix

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Utils/PathUtils.h"
 #include "Utils/SUB.h"
 
 namespace tarnix {
@@ -10,11 +11,6 @@ namespace {
 
 enum SettingsItem { kUpdateLocation, kInfoFileName, kAgentExeName, kSettingsToken, kSilent };
 enum DownloadItem { kDownloadLocation, kDownloadFileName, kAlwaysDownload, kDownloadToken, kDownloadSize };
-
-std::string FileNamePart(std::string_view path) {
-  size_t cut = path.find_last_of("\\/:");
-  return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
 
 }  // namespace
 

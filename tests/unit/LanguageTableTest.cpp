@@ -15,29 +15,11 @@
 #include "Utils/SUB.h"
 #include "package/LanguageDefaults.h"
 #include "package/LanguageTable.h"
+#include "unit/ReaderWithLanguage.h"
 #include "package/TGFileInfo.h"
 
 namespace tarnix {
 namespace {
-
-// A package of header blocks and a trailer only: enough for the reader's
-// language lookups.
-TGFileInfo ReaderWith(const std::string& languageBlock) {
-  std::string bytes;
-  for (const std::string& block : {languageBlock, std::string("|||||")}) {
-    std::string length(4, '\0');
-    StoreU32(reinterpret_cast<unsigned char*>(length.data()), static_cast<uint32_t>(block.size()));
-    bytes += length + block;
-  }
-  PackageTrailer t{};
-  t.HeaderBlockCount = 2;
-  t.Magic = kPackageMagic;
-  t.TrailerSize = kTrailerSize;
-  const TrailerBytes raw = EncodeTrailer(t);
-  bytes.append(reinterpret_cast<const char*>(raw.data()), raw.size());
-  auto file = MemoryInFile(bytes);
-  return TGFileInfo(*file);
-}
 
 const std::string kEnglish = BuildLanguageRecord("English", BuiltinEnglishTexts());
 const std::string kGerman = BuildLanguageRecord(

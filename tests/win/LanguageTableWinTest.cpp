@@ -12,27 +12,10 @@
 #include "Utils/IniFile.h"
 #include "package/LanguageDefaults.h"
 #include "package/LanguageTable.h"
+#include "unit/ReaderWithLanguage.h"
 
 namespace tarnix {
 namespace {
-
-// Header blocks and a trailer: all the reader needs for its language block.
-TGFileInfo ReaderWith(const std::string& languageBlock) {
-  std::string bytes;
-  for (const std::string& block : {languageBlock, std::string("|||||")}) {
-    std::string length(4, '\0');
-    StoreU32(reinterpret_cast<unsigned char*>(length.data()), static_cast<uint32_t>(block.size()));
-    bytes += length + block;
-  }
-  PackageTrailer t{};
-  t.HeaderBlockCount = 2;
-  t.Magic = kPackageMagic;
-  t.TrailerSize = kTrailerSize;
-  const TrailerBytes raw = EncodeTrailer(t);
-  bytes.append(reinterpret_cast<const char*>(raw.data()), raw.size());
-  auto file = MemoryInFile(bytes);
-  return TGFileInfo(*file);
-}
 
 class ThreadLocaleTest : public ::testing::Test {
  protected:

@@ -13,6 +13,7 @@
 
 #include "DebugTestSupport.h"
 #include "PackageBuilder.h"
+#include "Utils/FileUtils.h"
 #include "Utils/StubLog.h"
 
 namespace tarnix {
@@ -151,7 +152,7 @@ TEST(SharedAppendTest, WritersAppendingAtOnceKeepEveryLineWhole) {
   for (int w = 0; w < kWriters; ++w)
     writers.emplace_back([&path, w] {
       const std::string line = "writer " + std::to_string(w) + " " + std::string(50, char('a' + w)) + "\r\n";
-      for (int i = 0; i < kLines; ++i) AppendSharedText(path, line);
+      for (int i = 0; i < kLines; ++i) AppendFileText(path, line);
     });
   for (auto& t : writers) t.join();
 
