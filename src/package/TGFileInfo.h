@@ -65,15 +65,18 @@ class TGFileInfo {
 
   double SpaceRequired(const std::string& folder, const ClusterSizeFn& clusterSize = ClusterSize) const;
 
-  bool ShowTempSpaceInfo() const { return trailer_.Options & kShowTempSpaceInfo; }
-  bool MoreDisks() const { return trailer_.Options & kMoreDisks; }
-  bool CdSpanning() const { return trailer_.Options & kCdSpanning; }
-  bool ShowActivityBar() const { return trailer_.Options & kShowActivityBar; }
-  bool AgentLog() const { return trailer_.Options & kAgentLog; }
-  bool DownloadSetup() const { return trailer_.DownloadSetup != 0; }
-  bool ConfirmDownload() const { return trailer_.ConfirmDownload != 0; }
-  bool CreateAgent() const { return trailer_.CreateAgent != 0; }
-  bool IsAgent() const { return trailer_.IsAgent != 0; }
+  // Flags count only in a package's own trailer: a file without one (a bare
+  // stub) must never read as an agent because its last bytes look like a
+  // trailer size.
+  bool ShowTempSpaceInfo() const { return Option(kShowTempSpaceInfo); }
+  bool MoreDisks() const { return Option(kMoreDisks); }
+  bool CdSpanning() const { return Option(kCdSpanning); }
+  bool ShowActivityBar() const { return Option(kShowActivityBar); }
+  bool AgentLog() const { return Option(kAgentLog); }
+  bool DownloadSetup() const { return HasPackage() && trailer_.DownloadSetup != 0; }
+  bool ConfirmDownload() const { return HasPackage() && trailer_.ConfirmDownload != 0; }
+  bool CreateAgent() const { return HasPackage() && trailer_.CreateAgent != 0; }
+  bool IsAgent() const { return HasPackage() && trailer_.IsAgent != 0; }
 
   std::string UpdateLocation() const;
   std::string InfoFileName() const;
@@ -98,6 +101,7 @@ class TGFileInfo {
 
  private:
   void Read(InFile& file);
+  bool Option(uint8_t bit) const { return HasPackage() && (trailer_.Options & bit); }
 
   PackageTrailer trailer_{};
   uint64_t packageEnd_ = 0;

@@ -231,6 +231,21 @@ TEST(ReaderTest, DamagedPackagesAreRejected) {
   }
 }
 
+TEST(ReaderTest, FileWithoutPackageHasNoFlags) {
+  // A bare stub whose last four bytes happen to read as a small trailer size:
+  // the bytes before them form a "trailer" with every flag byte set.
+  std::string bytes = FakeStub(2048);
+  std::string fake(kTrailerSize, '\xFF');
+  fake.replace(kTrailerSize - 4, 4, U32(kTrailerSize));
+  bytes.replace(bytes.size() - kTrailerSize, kTrailerSize, fake);
+  auto file = MemoryInFile(bytes);
+  TGFileInfo r(*file);
+  ASSERT_FALSE(r.HasPackage());
+  EXPECT_EQ(r.Trailer().IsAgent, 0xFF);  // read as found
+  EXPECT_FALSE(r.IsAgent() || r.AgentLog() || r.CdSpanning() || r.MoreDisks() || r.ShowTempSpaceInfo() ||
+               r.ShowActivityBar() || r.DownloadSetup() || r.ConfirmDownload() || r.CreateAgent());
+}
+
 TEST(ReaderTest, MissingFileGivesEmptyReader) {
   TGFileInfo r("/nonexistent/dir/setup.exe");
   EXPECT_FALSE(r.HasPackage());
