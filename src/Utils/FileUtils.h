@@ -53,6 +53,12 @@ bool AppendFileText(std::string_view fileName, std::string_view text, uint32_t s
 bool SetFileStamp(void* file, uint32_t stamp);
 bool SetFileStampByName(std::string_view fileName, uint32_t stamp);
 
+bool DirectoryExists(std::string_view folder);
+// Creates the folder with every missing parent; true when it exists after.
+bool ForceDirectories(std::string_view folder);
+// The modification time as a packed DOS date and time in local time; false
+// when the file is missing or its time cannot be packed.
+bool GetFileStampByName(std::string_view fileName, uint32_t& stamp);
 // 0 when no file of that name is found.
 int64_t GetFileSizeByName(std::string_view fileName);
 // -1 on failure.

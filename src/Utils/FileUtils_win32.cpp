@@ -59,11 +59,6 @@ std::string FolderPart(std::string_view path) {
 
 DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
 
-bool DirectoryExists(const std::string& path) {
-  const DWORD attr = Attributes(path);
-  return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 bool FileExists(const std::string& path) {
   const DWORD attr = Attributes(path);
   return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -335,6 +330,40 @@ bool SetFileStampByName(std::string_view fileName, uint32_t stamp) {
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     return file && SetFileStamp(file.get(), stamp);
+  });
+}
+
+bool DirectoryExists(std::string_view folder) {
+  const DWORD attributes = ::GetFileAttributesA(std::string(folder).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ForceDirectories(std::string_view folder) {
+  return Guarded("Utils.ForceDirectories()", false, [&] {
+    std::string path(folder);
+    for (char& c : path)
+      if (c == '/') c = '\\';
+    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+    if (path.empty()) return false;
+    // Every parent from the root down; the ones that exist simply fail.
+    for (size_t at = path.find('\\', 1); at != std::string::npos; at = path.find('\\', at + 1))
+      if (at > 0 && path[at - 1] != ':' && path[at - 1] != '\\') ::CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    ::CreateDirectoryA(path.c_str(), nullptr);
+    return DirectoryExists(path);
+  });
+}
+
+bool GetFileStampByName(std::string_view fileName, uint32_t& stamp) {
+  return Guarded("Utils.GetFileStampByName()", false, [&] {
+    WIN32_FIND_DATAA entry;
+    UniqueFindHandle find(::FindFirstFileA(std::string(fileName).c_str(), &entry));
+    FILETIME local;
+    WORD date = 0, time = 0;
+    if (!find || !::FileTimeToLocalFileTime(&entry.ftLastWriteTime, &local) ||
+        !::FileTimeToDosDateTime(&local, &date, &time))
+      return false;
+    stamp = uint32_t{date} << 16 | time;
+    return true;
   });
 }
 

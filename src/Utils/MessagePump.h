@@ -8,6 +8,11 @@
 
 namespace tarnix {
 
+// Dispatches every message waiting in the calling thread's queue and returns
+// at once: long work calls it between pieces so that it never sleeps while
+// there is work to do. A quit request is left in the queue.
+void PumpMessages();
+
 // Dispatches every message waiting in the calling thread's queue, then
 // sleeps `ms`. A quit request is left in the queue for the outer message loop.
 void YieldX(uint32_t ms);

@@ -8,7 +8,7 @@
 
 namespace tarnix {
 
-void YieldX(uint32_t ms) {
+void PumpMessages() {
   try {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -21,6 +21,16 @@ void YieldX(uint32_t ms) {
       ::TranslateMessage(&msg);
       ::DispatchMessageA(&msg);
     }
+  } catch (const std::exception& e) {
+    ReportException(e, "PumpMessages", "");
+  } catch (...) {
+    ReportException(std::bad_exception(), "PumpMessages", "");
+  }
+}
+
+void YieldX(uint32_t ms) {
+  try {
+    PumpMessages();
     ::Sleep(ms);
   } catch (const std::exception& e) {
     ReportException(e, "YieldX", "");

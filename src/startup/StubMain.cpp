@@ -8,7 +8,12 @@
 #include "Utils/StubLog.h"
 #include "Utils/Trace.h"
 #include "Utils/VersionInfo.h"
+#include "Utils/PathUtils.h"
+#include "Utils/Switches.h"
+#include "package/ExtractFolders.h"
+#include "startup/MainWindow.h"
 #include "startup/RunMode.h"
+#include "startup/SelfCopy.h"
 #include "startup/StubState.h"
 
 namespace tarnix {
@@ -38,13 +43,30 @@ bool WindowClassExists(const std::string& className) {
   return ::FindWindowA(className.c_str(), nullptr) != nullptr;
 }
 
-// Logs the facts that choose the mode. The work of each mode (window,
-// extraction, agent) is not there yet, so every mode ends here.
-void DoRunStubWin(RunMode mode, const TGFileInfo& package) {
+// Runs the package of a CD set from a copy in the temp folder, so that the
+// CD drive is free for the next disk.
+void CdRelaunch(const std::string& exePath) {
+  const std::string copy = SetupFolder() + "\\Y_" + FileNamePart(exePath);
+  const std::string commandLine = CdRelaunchCommandLine(copy, GetCommandLineParams(), exePath);
+  if (!::CopyFileA(exePath.c_str(), copy.c_str(), FALSE) || ::WinExec(commandLine.c_str(), SW_HIDE) <= 31)
+    Trace("CdRelaunch: cannot start %s", commandLine.c_str());
+}
+
+void DoRunStubWin(RunMode mode, const TGFileInfo& package, const std::string& exePath) {
   WriteLog("DoRunStubWin() --- Start");
+  const std::string className = WindowClassName(package.IsAgent(), exePath);
   LogFact("X_ExeIsRunning", WindowClassExists(XAgentClassName(package.AgentExeName())));
   LogFact("ThisIs_Plain_AutoUpdate_Exe", mode == RunMode::PlainAgent);
   LogFact("ThisIs_X_AutoUpdate_Exe", mode == RunMode::XAgent);
+  // A second start of a running executable finds its window and leaves.
+  if (!WindowClassExists(className)) {
+    if (mode == RunMode::CdRelaunch) {
+      CdRelaunch(exePath);
+    } else if (mode == RunMode::Setup && !package.IsAgent()) {
+      WinMain(className.c_str());
+      if (GetSwitchInt(kSwitchSpanCdLvl, 1) == 2) DeleteMySelf(true);
+    }
+  }
   WriteLog("DoRunStubWin() --- End");
 }
 
@@ -65,7 +87,7 @@ int StubMain() {
   LogStart(exePath, commandLine);
   Trace("%lu ==== ThisIs_AutoUpdateProg=%s", ::GetCurrentProcessId(), BoolText(agentMode));
 
-  DoRunStubWin(mode, package);
+  DoRunStubWin(mode, package, exePath);
 
   SetStubPackage(TGFileInfo());
   TraceBanner(" ==== STUB END ====> ", commandLine);

@@ -1,0 +1,120 @@
+#include "net/DownloadRules.h"
+
+#include <algorithm>
+
+#include "Utils/StrUtils.h"
+
+namespace tarnix {
+
+namespace {
+
+constexpr uint32_t kMaxChunk = 8192;
+constexpr uint32_t kChunksPerRead = 8;
+constexpr size_t kPageHead = 1000;
+
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+uint64_t CeilDiv(uint64_t a, uint64_t b) { return a / b + (a % b != 0 ? 1 : 0); }
+
+// Length of the scheme at the start of the url, "://" not counted; 0 when
+// there is none.
+size_t SchemeLength(std::string_view url) {
+  const size_t sep = url.find("://");
+  if (sep == std::string_view::npos || sep == 0 || !IsAsciiLetter(url[0])) return 0;
+  for (size_t i = 1; i < sep; ++i) {
+    const char c = url[i];
+    if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != '+' && c != '-' && c != '.') return 0;
+  }
+  return sep;
+}
+
+}  // namespace
+
+std::string DownloadDisplayName(std::string_view url) {
+  const std::string path = ReplaceChar(url, '/', '\\');
+  const size_t last = path.rfind('\\');
+  return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+uint32_t DownloadChunkSize(uint32_t size) { return std::clamp<uint32_t>(size / 10, 1, kMaxChunk); }
+
+uint32_t DownloadReadSize(uint32_t size) {
+  const uint32_t chunk = DownloadChunkSize(size);
+  return chunk < kMaxChunk ? chunk : chunk * kChunksPerRead;
+}
+
+int DownloadProgressSteps(uint32_t size, uint32_t readSize) {
+  return static_cast<int>(CeilDiv(size, std::max<uint32_t>(readSize, 1)) + 1);
+}
+
+std::string DownloadTempName(std::string_view target, uint32_t size, uint32_t date) {
+  return std::string(target) + "." + std::to_string(static_cast<uint32_t>(size + date));
+}
+
+bool IsDownloadTempName(std::string_view targetName, std::string_view fileName) {
+  if (targetName.empty() || fileName.size() <= targetName.size() + 1) return false;
+  if (!SameText(fileName.substr(0, targetName.size()), targetName) || fileName[targetName.size()] != '.') {
+    return false;
+  }
+  const std::string_view number = fileName.substr(targetName.size() + 1);
+  // The number is a 32-bit value, so never longer than ten digits.
+  return number.size() <= 10 && std::all_of(number.begin(), number.end(), IsAsciiDigit);
+}
+
+bool HasUrlScheme(std::string_view url) { return SchemeLength(url) > 0; }
+
+std::string UrlWithScheme(std::string_view url) {
+  return HasUrlScheme(url) ? std::string(url) : "http://" + std::string(url);
+}
+
+HttpUrlParts SplitHttpUrl(std::string_view url) {
+  HttpUrlParts parts;
+  const size_t scheme = SchemeLength(url);
+  if (scheme > 0) {
+    parts.secure = SameText(url.substr(0, scheme), "https");
+    url.remove_prefix(scheme + 3);
+  }
+  parts.port = parts.secure ? 443 : 80;
+  const size_t slash = url.find('/');
+  std::string_view host = url.substr(0, slash);
+  if (slash != std::string_view::npos) parts.object = "/" + std::string(url.substr(slash + 1));
+  const size_t colon = host.rfind(':');
+  if (colon != std::string_view::npos) {
+    int64_t port = 0;
+    const std::string_view digits = host.substr(colon + 1);
+    if (!digits.empty() && std::all_of(digits.begin(), digits.end(), IsAsciiDigit) && ParseInt64(digits, port) &&
+        port > 0 && port <= 65535) {
+      parts.port = static_cast<uint16_t>(port);
+      host = host.substr(0, colon);
+    }
+  }
+  parts.host = std::string(host);
+  return parts;
+}
+
+bool IsHtmlErrorPage(std::string_view content) {
+  const std::string_view head = content.substr(0, std::min(content.size(), kPageHead));
+  const size_t title = PosCI("<TITLE", head);
+  const size_t titleEnd = PosCI("</TITLE>", head);
+  const size_t code = PosCI("404", head);
+  if (title > 0 && title < code && code < titleEnd) return true;
+  const size_t html = PosCI("<HTML>", head);
+  const size_t headTag = PosCI("<HEAD>", head);
+  const size_t titleTag = PosCI("<TITLE>", head);
+  return html > 0 && html < headTag && headTag < titleTag && titleTag < titleEnd;
+}
+
+std::string HtmlNotFoundMessage(std::string_view url, bool iisHint) {
+  std::string message = "<B>404 File Not Found...</B><P><P>URL:  " + std::string(url) + "." +
+                        "<P><P>Please make sure the file is available and access is allowed to this file.";
+  if (iisHint) message += "<P><P>If you are using an IIS webserver you must define appropriate MIME-Types.";
+  return message;
+}
+
+std::string HtmlErrorMessage(std::string_view content, std::string_view url, std::string_view def, bool iisHint) {
+  if (!IsHtmlErrorPage(content)) return std::string(def);
+  return HtmlNotFoundMessage(url, iisHint && PosCI("IIS", content) > 0);
+}
+
+}  // namespace tarnix

@@ -1,0 +1,46 @@
+// Windows only. Fetching one file over HTTP with the platform's WinINet
+// library, into a file or into memory, with a progress bar and the transfer
+// rate; plus the Internet connection test and the size of a remote file.
+// Every operation runs on the user-interface thread and pumps its messages
+// between reads, so the stub window stays responsive and can stop a download
+// through the abort flag (DownloadAbort.h).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ui/ProgBar.h"
+
+namespace tarnix {
+
+// True when the system reports a connection; `error` then is empty, else it
+// holds the system's text for the failure.
+bool InternetConnected(std::string& error);
+bool InternetConnected();
+
+// Content-Length of the url, -1 when it cannot be opened or has none.
+int32_t HTTP_GetFileSize(std::string_view url);
+
+// Downloads `url` into `targetFile`, or into `data` when the target is empty.
+// `window` (when above 10) is shown, `progress` (may be null) is driven.
+// `error` is empty on success, else one line saying what failed.
+void HTTP_DownloadFile(HWND window, std::string_view url, std::string_view targetFile, std::string& data,
+                       TProgBar* progress, std::string& error);
+void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::string_view targetFile,
+                                   std::string_view user, std::string_view password, std::string& data,
+                                   TProgBar* progress, std::string& error);
+
+// Frees the library; the next operation loads it again.
+void UnloadWinINet();
+
+// IsHtmlErrorPage and HtmlErrorMessage of DownloadRules.h on the first 1000
+// bytes of `fileName` when that file exists, else on `content`; the IIS hint
+// always looks at `content`.
+bool IsHtmlErrorPage(std::string_view fileName, std::string_view content);
+std::string HtmlErrorMessage(std::string_view fileName, std::string_view content, std::string_view url,
+                             std::string_view def, bool iisHint);
+
+}  // namespace tarnix

@@ -1,0 +1,36 @@
+// Windows only. The setup driver: on the stub window's first tick it gets
+// the setup files (from the package, or downloaded first), confirms the
+// temp-drive space, extracts them, starts the setup program, waits for it,
+// passes its exit code on and cleans up.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "Utils/UniqueResource.h"
+#include "package/TGFileInfo.h"
+
+namespace tarnix {
+
+// Runs once: the whole setup, then the quit message.
+void SetupTick();
+
+// Extracts `package` into `target` (or a spare folder when the temp drive is
+// too small), runs its setup program with `parameters` and waits for it.
+// True when the setup program reported its installation complete.
+bool RunPackage(std::string target, const std::string& package, const std::string& agentName, bool foreground,
+                const std::string& parameters);
+
+// The package's space need for the target's drive is below the drive's free
+// space, and the target exists.
+bool SpaceOk(const std::string& target, const std::string& package);
+// Asks the user when the package always asks or space is short; true to go on.
+bool ConfirmTempSpace(const std::string& target, const std::string& package, const TGFileInfo& reader);
+
+// Starts `commandLine` with the show mode; an empty handle when it cannot.
+UniqueHandle RunProgram(const std::string& commandLine, int showMode);
+// Until the process has ended, pumping messages.
+void WaitForProgram(HANDLE process);
+
+}  // namespace tarnix

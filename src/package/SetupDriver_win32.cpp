@@ -1,0 +1,173 @@
+#include "package/SetupDriver.h"
+
+#include <cinttypes>
+
+#include "Utils/CommandLine.h"
+#include "Utils/FileUtils.h"
+#include "Utils/IniFile.h"
+#include "Utils/InFile.h"
+#include "Utils/MessagePump.h"
+#include "Utils/ProcessUtils.h"
+#include "Utils/Registry.h"
+#include "Utils/StrUtils.h"
+#include "Utils/StubProgress.h"
+#include "Utils/Switches.h"
+#include "Utils/Trace.h"
+#include "autoupdate/SettingsFiles.h"
+#include "package/ExtractFolders.h"
+#include "package/ExtractPackage.h"
+#include "package/LanguageDefaults.h"
+#include "package/SetupCommandLine.h"
+#include "package/TempSpace.h"
+#include "startup/MainWindow.h"
+#include "startup/StubState.h"
+#include "ui/MsgBox.h"
+
+namespace tarnix {
+
+namespace {
+
+constexpr char kSpanDiskKey[] = "HKEY_CURRENT_USER\\Software\\Halvorin\\Tarnix\\SpanDisk";
+
+std::string Text(std::string_view key) { return StubPackage().LangString(key, DefaultLanguageText(key)); }
+
+void ShowStatus(std::string_view key) {
+  const TGFileInfo& package = StubPackage();
+  SetStatusText(StatusLine(), Text(key), package.FontName(), package.Charset(), package.FontSize());
+}
+
+bool ForcePrompt() { return ReadRegValue(kSpanDiskKey, "ForcePrompt", "0", false) == "1"; }
+
+bool GlobalAtomExists(const std::string& name) { return ::GlobalFindAtomA(name.c_str()) != 0; }
+
+// The product's shortcuts that a completed update may remove, when the
+// announcement asks for it.
+struct Shortcuts {
+  std::string startUp;
+  std::string checkForUpdate;
+};
+
+Shortcuts NoteShortcuts() {
+  const std::string original = OriginalFilePath();
+  return {ReadIniString(original, "UnInstall", "StartUpLink", ""),
+          ReadIniString(original, "UnInstall", "CheckforNewUpdateLink", "")};
+}
+
+void RemoveShortcuts(const Shortcuts& links) {
+  const std::string info = InfoFilePath();
+  if (ReadIniString(info, "NewSetup", "RemoveStartUpShortcut", "0") == "1" && FileExists(links.startUp))
+    ::DeleteFileA(links.startUp.c_str());
+  if (ReadIniString(info, "NewSetup", "RemoveCheckForNewUpdateShortcut", "0") == "1" &&
+      FileExists(links.checkForUpdate))
+    ::DeleteFileA(links.checkForUpdate.c_str());
+}
+
+// Starts the setup program and waits for it and for its dialog; true when it
+// reported the installation complete by deleting the run's atom.
+bool RunSetupProgram(const std::string& target, const std::string& entry, const std::string& parameters,
+                     bool foreground) {
+  const std::string token = RunToken(::GetCurrentThreadId());
+  SetupLaunch launch{entry, target, parameters, token, GetExeFileName(), StubPackage().IsAgent()};
+  const std::string commandLine = BuildSetupCommandLine(launch);
+  const Shortcuts links = NoteShortcuts();
+  Trace("%lu ==== WinExec(Engine.exe) >>%s<<", ::GetCurrentProcessId(), commandLine.c_str());
+  const std::string atomName = RunAtomName(token);
+  UniqueGlobalAtom atom(::GlobalAddAtomA(atomName.c_str()));
+  UniqueHandle process = RunProgram(commandLine, foreground ? SW_SHOW : SW_HIDE);
+  if (HWND window = MainWindow()) ::ShowWindow(window, SW_HIDE);
+  DelayPump(0, 1000);
+  if (process) {
+    WaitForProgram(process.get());
+    DWORD code = 0;
+    if (::GetExitCodeProcess(process.get(), &code)) SetExitCode(code);
+  }
+  WaitWhileWindowExists(SetupDialogClassName(token), "");
+  DelayPump(0, 1000);
+  // The program deletes the atom when it completes; the atom must go either
+  // way, and only once.
+  const bool finished = !GlobalAtomExists(atomName);
+  if (finished) atom.release();
+  if (finished) RemoveShortcuts(links);
+  return finished;
+}
+
+}  // namespace
+
+bool SpaceOk(const std::string& target, const std::string& package) {
+  const double required = TGFileInfo(package).SpaceRequired(target);
+  return required < GetFreeDiskSpace(target) && DirectoryExists(target);
+}
+
+bool ConfirmTempSpace(const std::string& target, const std::string& package, const TGFileInfo& reader) {
+  const double required = TGFileInfo(package).SpaceRequired(target);
+  const double free = GetFreeDiskSpace(target);
+  const TempSpaceTexts texts{Text("s2"), Text("s3"), Text("s4"), Text("s5"), Text("s6")};
+  const std::string question = TempSpaceQuestion(texts, reader.ShowTempSpaceInfo(), target, required, free);
+  if (question.empty()) return true;
+  return MsgBoxConfirm(0, question, Text("Confirm"), 0, StubPackage().Charset(), Text("BtnText"));
+}
+
+UniqueHandle RunProgram(const std::string& commandLine, int showMode) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showMode);
+  PROCESS_INFORMATION info{};
+  std::string line = commandLine;
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    Trace("RunProgram: cannot start %s (%lu)", commandLine.c_str(), ::GetLastError());
+    return UniqueHandle();
+  }
+  UniqueHandle thread(info.hThread);
+  return UniqueHandle(info.hProcess);
+}
+
+void WaitForProgram(HANDLE process) {
+  DWORD code = 0;
+  do DelayPump(0, 500);
+  while (::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE);
+}
+
+bool RunPackage(std::string target, const std::string& package, const std::string& agentName, bool foreground,
+                const std::string& parameters) {
+  const TGFileInfo reader(package);
+  if (reader.ShowActivityBar()) ShowActivityBar();
+  ShowStatus("s1");
+  if (!SpaceOk(target, package) && ChooseSpareTempRoot()) target = SpareFolder();
+  Trace("========= ForegroundOp=%s ==========", BoolText(foreground));
+  bool finished = false;
+  if (!foreground || ConfirmTempSpace(target, package, reader)) {
+    const TGFileInfo& stub = StubPackage();
+    const DiskPrompt prompt{stub.Charset(), Text("BtnText"), Text("Attention"), Text("s8")};
+    if (foreground && MainWindow()) ::ShowWindow(MainWindow(), SW_SHOW);
+    DelayPump(0, 1000);
+    const ExtractResult extracted =
+        ExtractPackage(package, target, agentName, ForcePrompt(), prompt, StubProgressCallback);
+    DelayPump(0, 1000);
+    // A window closed during the extraction ends the run: its folder is gone.
+    if (MainWindowClosed()) {
+      Trace("RunPackage: the window was closed, nothing is started");
+    } else if (!extracted.checksumOk) {
+      MsgBoxError(0, Text("s7"), Text("Error"), stub.Charset(), Text("BtnText"));
+    } else if (!extracted.setupEntry.empty()) {
+      finished = RunSetupProgram(target, extracted.setupEntry, parameters, foreground);
+    }
+  }
+  RemoveSpareFolder();
+  return finished;
+}
+
+void SetupTick() {
+  StopStubTimer();
+  const TGFileInfo& package = StubPackage();
+  const std::string agentName = package.CreateAgent() ? package.AgentExeName() : std::string();
+  const std::string parameters = GetCommandLineParams();
+  std::string source = GetSwitchValue(kSwitchSpanDiskFName1, "");
+  if (source.empty()) source = GetExeFileName();
+  const bool silent = HasSwitch(kSwitchHide) || package.Silent();
+  RunPackage(SetupFolder(), source, agentName, !silent, parameters);
+  RemoveSetupFolder();
+  ::PostQuitMessage(0);
+}
+
+}  // namespace tarnix

@@ -1,0 +1,221 @@
+#include "startup/MainWindow.h"
+
+#include <commctrl.h>
+
+#include <exception>
+#include <string>
+
+#include "Utils/StubLog.h"
+#include "Utils/StubProgress.h"
+#include "Utils/Trace.h"
+#include "Utils/UniqueResource.h"
+#include "Utils/WindowUtils.h"
+#include "net/DownloadAbort.h"
+#include "package/ExtractFolders.h"
+#include "package/SetupDriver.h"
+#include "startup/StubState.h"
+#include "ui/MsgBox.h"
+
+namespace tarnix {
+
+namespace {
+
+constexpr int kWidth = 492;
+constexpr int kHeight = 110;
+constexpr UINT kTimerMs = 1000;
+
+struct WindowState {
+  HWND main = nullptr;
+  HWND status = nullptr;
+  HWND mainBar = nullptr;
+  HWND activityBar = nullptr;
+  UniqueGdiObject statusFont;
+  bool loopEnd = false;
+  bool inTick = false;
+};
+
+WindowState& State() {
+  static WindowState state;
+  return state;
+}
+
+bool RightToLeft(int charset) { return charset == 177 || charset == 178; }
+
+HFONT CreateLabelFont(std::string_view face, int charset, int height) {
+  return ::CreateFontA(height, 0, 0, 0, 0, FALSE, FALSE, FALSE, static_cast<DWORD>(charset), OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, std::string(face).c_str());
+}
+
+void SetLabelFont(HWND label, HFONT font) {
+  ::SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  // The label keeps using the font it was given, so the old one can go only
+  // now.
+  State().statusFont.reset(font);
+}
+
+void CreateChildren(HWND window) {
+  WindowState& state = State();
+  const bool rtl = RightToLeft(StubPackage().Charset());
+  const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+  state.status = ::CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, rtl ? 122 : 70, 20, 340, 18, window,
+                                   nullptr, instance, nullptr);
+  state.mainBar = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 70, 38, 392, 13, window, nullptr,
+                                    instance, nullptr);
+  state.activityBar = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, rtl ? 70 : 416, 20, 46, 13, window,
+                                        nullptr, instance, nullptr);
+  SetLabelFont(state.status, CreateLabelFont("Tahoma", DEFAULT_CHARSET, -11));
+  SetStubProgressBars(state.mainBar, state.activityBar);
+  ::SetTimer(window, kStubTimerId, kTimerMs, nullptr);
+}
+
+void Paint(HWND window) {
+  PAINTSTRUCT paint;
+  HDC dc = ::BeginPaint(window, &paint);
+  RECT client;
+  ::GetClientRect(window, &client);
+  ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
+  if (HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), "MainIcon")) ::DrawIcon(dc, 18, 20, icon);
+  ::EndPaint(window, &paint);
+}
+
+void Tick() {
+  WindowState& state = State();
+  // The driver pumps messages while it works, so ticks can arrive inside it.
+  if (state.inTick) return;
+  state.inTick = true;
+  SetupTick();
+  state.inTick = false;
+}
+
+// A first close only stops a running download; the second one closes.
+bool CloseMainWindow() {
+  WriteLog(".. CloseMainWindow() - Start");
+  const bool close = DownloadAborted();
+  if (!close) SetDownloadAbort(true);
+  WriteLog(".. CloseMainWindow() - End");
+  return close;
+}
+
+void DestroyMainWindow() {
+  WriteLog(".. DestroyMainWindow() - Start");
+  SetDownloadAbort(true);
+  SetStubProgressBars(nullptr, nullptr);
+  RemoveSetupFolder();
+  ::PostQuitMessage(0);
+  State().loopEnd = true;
+  WriteLog(".. DestroyMainWindow() - End");
+}
+
+LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      CreateChildren(window);
+      break;
+    case WM_PAINT:
+      Paint(window);
+      return 0;
+    case WM_TIMER:
+      if (wParam == kStubTimerId) Tick();
+      break;
+    case WM_CLOSE:
+      if (!CloseMainWindow()) return 0;
+      break;
+    case WM_DESTROY:
+      Trace("%s", "- wm_Destroy -");
+      DestroyMainWindow();
+      State().main = nullptr;
+      break;
+    case wm_LocalMsg:
+      SetNotifyTarget(reinterpret_cast<HWND>(wParam), static_cast<UINT>(lParam));
+      PostNotify(kNotifyAgentWindow, reinterpret_cast<LPARAM>(window));
+      PostNotify(kNotifyAgentMessage, wm_AgentMsg);
+      break;
+    default:
+      if (message != 0 && message == AutoPlayCancelMessage()) return 1;
+      break;
+  }
+  return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    return HandleMessage(window, message, wParam, lParam);
+  } catch (const std::exception& e) {
+    ReportException(e, "MainWindow", std::to_string(message));
+  } catch (...) {
+    ReportException(std::bad_exception(), "MainWindow", std::to_string(message));
+  }
+  return 0;
+}
+
+bool RegisterStubClass(const char* className) {
+  WNDCLASSA windowClass{};
+  windowClass.style = CS_DBLCLKS;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = ::GetModuleHandleA(nullptr);
+  windowClass.hIcon = ::LoadIconA(windowClass.hInstance, "MainIcon");
+  windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = className;
+  return ::RegisterClassA(&windowClass) != 0;
+}
+
+HWND CreateMainWindow(const char* className) {
+  const TGFileInfo& package = StubPackage();
+  int x = 0, y = 0;
+  CenterInWorkArea(kWidth, kHeight, x, y);
+  const std::string title = package.LangString("s0", "");
+  HWND window = ::CreateWindowExA(0, className, title.c_str(), WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, x, y,
+                                  kWidth, kHeight, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+  SetMsgBoxFont(package.FontName(), package.FontSize(), package.Charset());
+  return window;
+}
+
+void RunLoop() {
+  MSG msg;
+  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+    if (State().loopEnd) break;
+  }
+}
+
+}  // namespace
+
+void WinMain(const char* className) {
+  ::InitCommonControls();
+  RegisterStubClass(className);
+  HWND window = CreateMainWindow(className);
+  State().main = window;
+  if (window) {
+    ::ShowWindow(window, SW_HIDE);
+    RunLoop();
+    ::KillTimer(window, kStubTimerId);
+  }
+  SetDownloadAbort(true);
+  PostNotify(kNotifyLoopEnded, 0);
+}
+
+HWND MainWindow() { return State().main; }
+HWND StatusLine() { return State().main ? State().status : nullptr; }
+
+void SetStatusText(HWND label, std::string_view text, std::string_view fontName, int charset, int fontSize) {
+  if (!label) return;
+  const bool rtl = RightToLeft(charset);
+  ::SetWindowLongA(label, GWL_EXSTYLE, rtl ? WS_EX_RTLREADING : 0);
+  ::SetWindowLongA(label, GWL_STYLE, rtl ? 0x50000002 : 0x50000000);
+  if (label == State().status)
+    SetLabelFont(label, CreateLabelFont(fontName, charset, -PointsToPixels(fontSize)));
+  ::SetWindowTextA(label, std::string(text).c_str());
+}
+
+void ShowActivityBar() {
+  if (State().main) ::ShowWindow(State().activityBar, SW_SHOW);
+}
+
+void StopStubTimer() {
+  if (State().main) ::KillTimer(State().main, kStubTimerId);
+}
+
+bool MainWindowClosed() { return State().loopEnd; }
+
+}  // namespace tarnix
