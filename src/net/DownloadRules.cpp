@@ -9,7 +9,7 @@ namespace tarnix {
 namespace {
 
 constexpr uint32_t kMaxChunk = 8192;
-constexpr uint32_t kChunksPerRead = 8;
+constexpr uint32_t kChunksPerRead = 1;
 constexpr size_t kPageHead = 1000;
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }

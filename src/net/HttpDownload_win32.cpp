@@ -26,6 +26,9 @@ constexpr char kProbeAgent[] = "HTTP_Connect_2";
 constexpr char kDownloadAgent[] = "HTTP_Connect_3";
 
 constexpr DWORD kDownloadTimeoutMs = 180000;
+// Nothing the stub fetches is wanted again from the browser's cache, and a
+// setup file kept there would take its size a second time on the disk.
+constexpr DWORD kNoCache = INTERNET_FLAG_NO_CACHE_WRITE;
 constexpr DWORD kContentLengthNumber = HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER;
 constexpr DWORD kLastModifiedTime = HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME;
 
@@ -40,7 +43,7 @@ UniqueInternetHandle OpenSession(const char* agent) {
 void HTTP_WarmUp(const std::string& url) {
   UniqueInternetHandle session = OpenSession(kProbeAgent);
   if (!session) return;
-  UniqueInternetHandle request(WinInetOpenUrl(session.get(), url.c_str(), nullptr, 0, 0, 0));
+  UniqueInternetHandle request(WinInetOpenUrl(session.get(), url.c_str(), nullptr, 0, kNoCache, 0));
 }
 
 // With a user name the request goes through a connection of its own, which
@@ -49,13 +52,13 @@ UniqueInternetHandle OpenHttpRequest(HINTERNET session, std::string_view url, st
                                      std::string_view password, UniqueInternetHandle& connection) {
   if (user.empty()) {
     const std::string full = UrlWithScheme(url);
-    return UniqueInternetHandle(WinInetOpenUrl(session, full.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
+    return UniqueInternetHandle(WinInetOpenUrl(session, full.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | kNoCache, 0));
   }
   const HttpUrlParts parts = SplitHttpUrl(url);
   connection.reset(::InternetConnectA(session, parts.host.c_str(), parts.port, std::string(user).c_str(),
                                       std::string(password).c_str(), INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return {};
-  const DWORD flags = INTERNET_FLAG_RELOAD | (parts.secure ? INTERNET_FLAG_SECURE : 0);
+  const DWORD flags = INTERNET_FLAG_RELOAD | kNoCache | (parts.secure ? INTERNET_FLAG_SECURE : 0);
   UniqueInternetHandle request(
       ::HttpOpenRequestA(connection.get(), "GET", parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0));
   if (!request || !::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return {};
@@ -245,7 +248,7 @@ int32_t HTTP_GetFileSize(std::string_view url) {
     HTTP_WarmUp(full);
     UniqueInternetHandle session = OpenSession(kProbeAgent);
     if (!session) return -1;
-    UniqueInternetHandle request(WinInetOpenUrl(session.get(), full.c_str(), nullptr, 0, 0, 0));
+    UniqueInternetHandle request(WinInetOpenUrl(session.get(), full.c_str(), nullptr, 0, kNoCache, 0));
     if (!request) return -1;
     const int32_t size = static_cast<int32_t>(QueryContentLength(request.get()));
     Trace("HTTP_GetFileSize=%d  %s", size, full.c_str());

@@ -21,7 +21,8 @@ std::string AgentFromPackageImage(std::string image, PackageTrailer trailer) {
 }
 
 std::string AgentFromRunningStub(std::string exe, uint64_t endOfPackage) {
-  if (endOfPackage < exe.size() && exe.size() - endOfPackage < kMaxSignatureCut) exe.resize(endOfPackage);
+  // 0 says "the package ends at the file's end": nothing to cut then.
+  if (endOfPackage > 0 && endOfPackage < exe.size() && exe.size() - endOfPackage < kMaxSignatureCut) exe.resize(endOfPackage);
   if (exe.size() >= 6) exe[exe.size() - kIsAgentFromEnd] = 1;
   return exe;
 }

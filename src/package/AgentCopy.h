@@ -16,7 +16,8 @@ namespace tarnix {
 std::string AgentFromPackageImage(std::string image, PackageTrailer trailer);
 
 // From the running stub of a download setup, which carries no files: a
-// signature of less than 10,000 bytes after the package's end is cut off,
+// signature of less than 10,000 bytes after the package's end is cut off
+// (an end field of 0 means the file's end),
 // and the trailer's IsAgent byte is set.
 std::string AgentFromRunningStub(std::string exe, uint64_t endOfPackage);
 

@@ -1,0 +1,159 @@
+// The downloader's naming, sizing, url and error-page rules.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "net/DownloadRules.h"
+
+namespace tarnix {
+namespace {
+
+struct TextCase {
+  const char* in;
+  const char* out;
+};
+
+TEST(DownloadRulesTest, DisplayNameIsTheUrlsLastPart) {
+  const TextCase cases[] = {
+      {"http://host/dir/setup.exe", "setup.exe"},
+      {"http://host/dir/", ""},
+      {"setup.exe", "setup.exe"},
+      {"http://host/dir\\sub\\file.info", "file.info"},
+      {"http://host/get?file=a/b.zip", "b.zip"},
+  };
+  for (const TextCase& c : cases) EXPECT_EQ(DownloadDisplayName(c.in), c.out) << c.in;
+}
+
+struct SizeCase {
+  uint32_t size;
+  uint32_t chunk;
+  uint32_t read;
+  int steps;
+};
+
+TEST(DownloadRulesTest, ChunkReadSizeAndBarSteps) {
+  const SizeCase cases[] = {
+      {1, 1, 1, 2},
+      {9, 1, 1, 10},
+      {19, 1, 1, 20},
+      {20000, 2000, 2000, 11},
+      {20001, 2000, 2000, 12},
+      {81919, 8191, 8191, 12},
+      {81920, 8192, 65536, 3},
+      {100 * 1048576, 8192, 65536, 1601},
+      {kUnknownSize, 8192, 65536, 65537},
+  };
+  for (const SizeCase& c : cases) {
+    EXPECT_EQ(DownloadChunkSize(c.size), c.chunk) << c.size;
+    EXPECT_EQ(DownloadReadSize(c.size), c.read) << c.size;
+    EXPECT_EQ(DownloadProgressSteps(c.size, c.read), c.steps) << c.size;
+  }
+}
+
+TEST(DownloadRulesTest, TempNameAddsSizeAndDateModulo32Bits) {
+  EXPECT_EQ(DownloadTempName("C:\\d\\setup.exe", 1000, 0x5A2B6000), "C:\\d\\setup.exe.1512793064");
+  EXPECT_EQ(DownloadTempName("setup.exe", 9, 0), "setup.exe.9");
+  EXPECT_EQ(DownloadTempName("setup.exe", kUnknownSize, 2), "setup.exe.1");
+  EXPECT_EQ(DownloadTempName("setup.exe", kUnknownSize, 0), "setup.exe.4294967295");
+}
+
+TEST(DownloadRulesTest, OnlyTheDownloadersTempFilesAreItsOwn) {
+  struct Case {
+    const char* name;
+    bool own;
+  };
+  const Case cases[] = {
+      {"setup.exe.123", true},       {"SETUP.EXE.4294967295", true}, {"setup.exe.0", true},
+      {"setup.exe.config", false},   {"setup.exe.log", false},       {"setup.exe.", false},
+      {"setup.exe", false},          {"setup.exe.12a", false},       {"setup.exe.12345678901", false},
+      {"setup.exe.123.bak", false},  {"setup.exe.-1", false},        {"other.exe.123", false},
+      {"setup.exe123", false},       {"setup.exe..123", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsDownloadTempName("setup.exe", c.name), c.own) << c.name;
+  EXPECT_FALSE(IsDownloadTempName("", ".123"));
+}
+
+TEST(DownloadRulesTest, OnlyAUrlWithoutSchemeGetsHttp) {
+  const TextCase cases[] = {
+      {"example.com/file.exe", "http://example.com/file.exe"},
+      {"http://example.com/a", "http://example.com/a"},
+      {"HTTP://example.com/a", "HTTP://example.com/a"},
+      {"https://example.com/a", "https://example.com/a"},
+      {"ftp://example.com/a", "ftp://example.com/a"},
+      {"svn+ssh://example.com/a", "svn+ssh://example.com/a"},
+      {"127.0.0.1:8080/a", "http://127.0.0.1:8080/a"},
+      {"example.com/go?to=https://other/a", "http://example.com/go?to=https://other/a"},
+      {"://example.com", "http://://example.com"},
+      {"", "http://"},
+  };
+  for (const TextCase& c : cases) EXPECT_EQ(UrlWithScheme(c.in), c.out) << c.in;
+}
+
+TEST(DownloadRulesTest, SplitHttpUrlForAConnectionOfItsOwn) {
+  struct Case {
+    const char* url;
+    bool secure;
+    const char* host;
+    uint16_t port;
+    const char* object;
+  };
+  const Case cases[] = {
+      {"http://host/dir/file.exe", false, "host", 80, "/dir/file.exe"},
+      {"https://host/file.exe", true, "host", 443, "/file.exe"},
+      {"HTTPS://host:8443/f", true, "host", 8443, "/f"},
+      {"host:8080/a/b?c=d", false, "host", 8080, "/a/b?c=d"},
+      {"http://host", false, "host", 80, "/"},
+      {"http://host/", false, "host", 80, "/"},
+      {"http://host:99999/x", false, "host:99999", 80, "/x"},
+      {"http://host:/x", false, "host:", 80, "/x"},
+  };
+  for (const Case& c : cases) {
+    const HttpUrlParts parts = SplitHttpUrl(c.url);
+    EXPECT_EQ(parts.secure, c.secure) << c.url;
+    EXPECT_EQ(parts.host, c.host) << c.url;
+    EXPECT_EQ(parts.port, c.port) << c.url;
+    EXPECT_EQ(parts.object, c.object) << c.url;
+  }
+}
+
+TEST(DownloadRulesTest, HtmlErrorPages) {
+  struct Case {
+    std::string content;
+    bool errorPage;
+  };
+  const Case cases[] = {
+      {"<html><head><title>404 Not Found</title></head><body></body></html>", true},
+      {"<HTML><HEAD><TITLE>Welcome to our site</TITLE></HEAD>", true},
+      {"<Html><Head><Title>Welcome</tItle></head>", true},
+      {"<title lang=en>Error 404</title>", true},
+      {"<html lang=\"en\"><head><title>Welcome</title></head>", false},
+      {"<html><head><title>Welcome</title></head><body><p>404</p></body>", true},
+      {"<title>Welcome</title><p>404</p>", false},
+      {"404 <title>Welcome</title>", false},
+      {"<title>404", false},
+      {"<html><title>Welcome</title><head></head>", false},
+      {"MZ\x90\x00 binary 404", false},
+      {std::string(990, ' ') + "<title>404</title>", false},
+      {std::string(980, ' ') + "<title>404</title>", true},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsHtmlErrorPage(c.content), c.errorPage) << c.content;
+}
+
+TEST(DownloadRulesTest, HtmlErrorMessageTexts) {
+  const std::string page = "<title>404 - IIS 6</title>";
+  const std::string url = "http://host/setup.exe";
+  const std::string base =
+      "<B>404 File Not Found...</B><P><P>URL:  http://host/setup.exe.<P><P>Please make sure the file is available "
+      "and access is allowed to this file.";
+  const std::string hint = "<P><P>If you are using an IIS webserver you must define appropriate MIME-Types.";
+  EXPECT_EQ(HtmlErrorMessage("plain text", url, "default", true), "default");
+  EXPECT_EQ(HtmlErrorMessage(page, url, "default", false), base);
+  EXPECT_EQ(HtmlErrorMessage(page, url, "default", true), base + hint);
+  EXPECT_EQ(HtmlErrorMessage("<title>404 Not Found</title>", url, "default", true), base);
+  EXPECT_EQ(HtmlErrorMessage("<title>404</title><p>Microsoft-iis/10</p>", url, "", true), base + hint);
+}
+
+}  // namespace
+}  // namespace tarnix

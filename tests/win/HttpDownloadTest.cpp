@@ -1,0 +1,465 @@
+// The HTTP downloader against a server on the loopback interface: where the
+// body lands, what stays on disk when a download falls short, the error
+// texts, the requests the server sees, and stopping a download from a window.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DebugTestSupport.h"
+#include "Utils/UniqueResource.h"
+#include "net/DownloadAbort.h"
+#include "net/DownloadRules.h"
+#include "net/HttpDownload.h"
+#include "support/LoopbackHttpServer.h"
+#include "ui/ProgBar.h"
+
+namespace tarnix {
+namespace {
+
+using test::BodyEnd;
+using test::HttpResponse;
+using test::ReadWholeFile;
+
+// 15 June 2021 13:45:30 as the server sends it, and packed as a DOS stamp.
+constexpr char kLastModified[] = "Tue, 15 Jun 2021 13:45:30 GMT";
+constexpr uint32_t kStamp = uint32_t((2021 - 1980) << 9 | 6 << 5 | 15) << 16 | (13 << 11 | 45 << 5 | 30 / 2);
+
+// Bytes that differ from piece to piece, so a piece written twice or
+// skipped shows in the content.
+std::string Pattern(size_t length) {
+  std::string text(length, '\0');
+  for (size_t i = 0; i < length; ++i) text[i] = static_cast<char>('a' + (i * 7 + i / 1000) % 26);
+  return text;
+}
+
+bool Exists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+std::vector<std::string> FileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA entry;
+  UniqueFindHandle find(::FindFirstFileA((folder + "\\*").c_str(), &entry));
+  if (!find) return names;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(entry.cFileName);
+  } while (::FindNextFileA(find.get(), &entry));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// What the progress bar was told.
+struct BarLog {
+  int setUps = 0;
+  int range = 0;
+  int steps = 0;
+  std::vector<std::string> texts;
+};
+BarLog g_bar;
+
+void RecordingSink(int action, uint16_t, int range, const char* text, int, int position) {
+  if (action == kProgressSetUp && range > 0) {
+    ++g_bar.setUps;
+    g_bar.range = range;
+  } else if (action == kProgressStep) {
+    ++g_bar.steps;
+    g_bar.texts.push_back(text ? text : "");
+  }
+}
+
+void NoPump(int64_t) {}
+
+struct Fetched {
+  std::string error;
+  std::string data;
+};
+
+class HttpDownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.Running());
+    SetDownloadAbort(false);
+    g_bar = BarLog();
+    folder_ = dir_ / "";
+    folder_.pop_back();
+    target_ = dir_ / "setup.exe";
+  }
+  void TearDown() override { SetDownloadAbort(false); }
+
+  Fetched Fetch(const std::string& url, const std::string& target, TProgBar* bar = nullptr, HWND window = nullptr) {
+    Fetched f;
+    f.data = "left over";
+    HTTP_DownloadFile(window, url, target, f.data, bar, f.error);
+    return f;
+  }
+
+  std::string TempOf(uint32_t size, uint32_t date) const { return DownloadTempName(target_, size, date); }
+
+  test::LoopbackHttpServer server_;
+  test::ScratchDir dir_;
+  std::string folder_;
+  std::string target_;
+};
+
+TEST_F(HttpDownloadTest, DownloadsIntoAFileOrIntoMemory) {
+  const std::string body = Pattern(200000);
+  HttpResponse response;
+  response.body = body;
+  response.lastModified = kLastModified;
+  server_.Serve("/dir/setup.exe", response);
+
+  const Fetched toFile = Fetch(server_.Url("/dir/setup.exe"), target_);
+  EXPECT_EQ(toFile.error, "");
+  EXPECT_EQ(toFile.data, "");
+  EXPECT_EQ(ReadWholeFile(target_), body);
+  EXPECT_EQ(FileNames(folder_), std::vector<std::string>{"setup.exe"}) << "the temporary file became the target";
+
+  const Fetched toMemory = Fetch(server_.Url("/dir/setup.exe"), "");
+  EXPECT_EQ(toMemory.error, "");
+  EXPECT_EQ(toMemory.data, body);
+}
+
+TEST_F(HttpDownloadTest, ReplacesAnOlderTarget) {
+  WriteText(target_, "old version");
+  HttpResponse response;
+  response.body = Pattern(5000);
+  server_.Serve("/setup.exe", response);
+  EXPECT_EQ(Fetch(server_.Url("/setup.exe"), target_).error, "");
+  EXPECT_EQ(ReadWholeFile(target_), response.body);
+}
+
+TEST_F(HttpDownloadTest, ServerSeesTheWarmUpThenTheDownload) {
+  HttpResponse response;
+  response.body = Pattern(100);
+  server_.Serve("/setup.exe", response);
+  ASSERT_EQ(Fetch(server_.Url("/setup.exe"), target_).error, "");
+  const std::vector<test::HttpRequestSeen> seen = server_.Requests();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].userAgent, "HTTP_Connect_2");
+  EXPECT_EQ(seen[1].userAgent, "HTTP_Connect_3");
+  for (const test::HttpRequestSeen& r : seen) {
+    EXPECT_EQ(r.method, "GET");
+    EXPECT_EQ(r.path, "/setup.exe");
+  }
+}
+
+TEST_F(HttpDownloadTest, AUrlWithoutSchemeIsTakenForHttp) {
+  HttpResponse response;
+  response.body = Pattern(300);
+  server_.Serve("/setup.exe", response);
+  const std::string url = server_.Url("/setup.exe").substr(7);
+  const Fetched f = Fetch(url, "");
+  EXPECT_EQ(f.error, "");
+  EXPECT_EQ(f.data, response.body);
+  EXPECT_EQ(server_.RequestCount("/setup.exe"), 2);
+}
+
+TEST_F(HttpDownloadTest, WithoutContentLengthTheTargetIsLeftAlone) {
+  WriteText(target_, "old version");
+  HttpResponse response;
+  response.body = Pattern(100000);
+  response.sendLength = false;
+  response.lastModified = kLastModified;
+  server_.Serve("/setup.exe", response);
+
+  TProgBar bar(RecordingSink, NoPump);
+  const Fetched toFile = Fetch(server_.Url("/setup.exe"), target_, &bar);
+  EXPECT_EQ(toFile.error, "");
+  EXPECT_EQ(ReadWholeFile(target_), "old version");
+  EXPECT_EQ(ReadWholeFile(TempOf(kUnknownSize, kStamp)), response.body);
+  EXPECT_EQ(g_bar.range, DownloadProgressSteps(kUnknownSize, DownloadReadSize(kUnknownSize)));
+  ASSERT_FALSE(g_bar.texts.empty());
+  EXPECT_EQ(g_bar.texts.back().substr(0, 14), "0.1/4,096.0 MB");
+
+  const Fetched toMemory = Fetch(server_.Url("/setup.exe"), "");
+  EXPECT_EQ(toMemory.error, "");
+  EXPECT_EQ(toMemory.data, response.body);
+}
+
+TEST_F(HttpDownloadTest, ContentLengthZeroIsFileNotFound) {
+  HttpResponse empty;
+  server_.Serve("/setup.exe", empty);
+  const std::string url = server_.Url("/setup.exe");
+  for (const std::string& target : {target_, std::string()}) {
+    server_.ClearRequests();
+    const Fetched f = Fetch(url, target);
+    EXPECT_EQ(f.error, url + " --- File Not Found !");
+    EXPECT_EQ(f.data, "");
+    EXPECT_EQ(server_.Requests().size(), 2u) << "the warm-up and the download's request, nothing more";
+  }
+  EXPECT_TRUE(FileNames(folder_).empty());
+}
+
+TEST_F(HttpDownloadTest, NineBytesAreReadOneByOne) {
+  HttpResponse response;
+  response.body = "123456789";
+  server_.Serve("/nine.bin", response);
+  TProgBar bar(RecordingSink, NoPump);
+  const Fetched f = Fetch(server_.Url("/nine.bin"), target_, &bar);
+  EXPECT_EQ(f.error, "");
+  EXPECT_EQ(ReadWholeFile(target_), "123456789");
+  EXPECT_EQ(g_bar.setUps, 1);
+  EXPECT_EQ(g_bar.range, 10);
+  EXPECT_EQ(g_bar.steps, 9);
+  ASSERT_EQ(g_bar.texts.size(), 9u);
+  EXPECT_EQ(g_bar.texts.front(), "1/9 BytesArr");
+  EXPECT_EQ(g_bar.texts.back().substr(0, 12), "9/9 BytesArr");
+}
+
+TEST_F(HttpDownloadTest, ShortBodyStaysInTheTemporaryFileNamedBySizeAndDate) {
+  WriteText(target_, "old version");
+  HttpResponse response;
+  response.body = Pattern(3000);
+  response.announcedLength = 5000;
+  response.lastModified = kLastModified;
+  server_.Serve("/setup.exe", response);
+  Fetch(server_.Url("/setup.exe"), target_);
+  EXPECT_EQ(ReadWholeFile(target_), "old version");
+  EXPECT_EQ(ReadWholeFile(TempOf(5000, kStamp)), response.body);
+}
+
+TEST_F(HttpDownloadTest, DroppedConnectionLeavesTheTargetAlone) {
+  struct Case {
+    const char* name;
+    bool reset;
+  };
+  for (const Case& c : {Case{"closed", false}, Case{"reset", true}}) {
+    SCOPED_TRACE(c.name);
+    WriteText(target_, "old version");
+    HttpResponse response;
+    response.body = Pattern(50000);
+    response.dropAfter = 20000;
+    response.resetOnDrop = c.reset;
+    server_.Serve("/setup.exe", response);
+    const Fetched f = Fetch(server_.Url("/setup.exe"), target_);
+    if (!f.error.empty()) EXPECT_EQ(f.error.substr(0, 36), "setup.exe --- Error downloading file");
+    EXPECT_EQ(ReadWholeFile(target_), "old version");
+    const std::string received = ReadWholeFile(TempOf(50000, 0));
+    EXPECT_LE(received.size(), 20000u);
+    EXPECT_EQ(received, response.body.substr(0, received.size()));
+  }
+}
+
+TEST_F(HttpDownloadTest, OldTemporaryFilesGoOtherFilesStay) {
+  WriteText(target_ + ".config", "config");
+  WriteText(target_ + ".log", "log");
+  WriteText(target_ + ".123", "old temporary");
+  WriteText(target_ + ".4294967295", "old temporary");
+  WriteText(dir_ / "setup.exe2.123", "other");
+  HttpResponse response;
+  response.body = Pattern(1000);
+  server_.Serve("/setup.exe", response);
+  EXPECT_EQ(Fetch(server_.Url("/setup.exe"), target_).error, "");
+  EXPECT_EQ(FileNames(folder_),
+            (std::vector<std::string>{"setup.exe", "setup.exe.config", "setup.exe.log", "setup.exe2.123"}));
+  EXPECT_EQ(ReadWholeFile(target_ + ".config"), "config");
+  EXPECT_EQ(ReadWholeFile(target_ + ".log"), "log");
+}
+
+TEST_F(HttpDownloadTest, UnreachableServerCannotBeOpened) {
+  // A port that was just free: nothing listens there.
+  std::string url;
+  {
+    test::LoopbackHttpServer gone;
+    url = gone.Url("/setup.exe");
+  }
+  const Fetched f = Fetch(url, target_);
+  EXPECT_EQ(f.error, "Unable to open Internet Connection: " + url);
+  EXPECT_FALSE(Exists(target_));
+}
+
+// The abort flag set the two ways the stub window sets it: from a timer, and
+// when the window is asked to close. Either arrives through the messages the
+// download pumps while the body trickles in.
+constexpr UINT_PTR kAbortTimer = 0x7A11;
+
+void CALLBACK AbortOnTimer(HWND, UINT, UINT_PTR, DWORD) { SetDownloadAbort(true); }
+
+LRESULT CALLBACK AbortOnClose(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CLOSE) {
+    SetDownloadAbort(true);
+    return 0;
+  }
+  return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+TEST_F(HttpDownloadTest, AbortFlagStopsTheDownload) {
+  HttpResponse slow;
+  slow.body = Pattern(50000);
+  slow.pieceSize = 1000;
+  slow.pieceDelayMs = 30;
+  server_.Serve("/setup.exe", slow);
+
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = AbortOnClose;
+  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.lpszClassName = "TarnixDownloadAbortTest";
+  ::RegisterClassA(&wc);
+
+  for (const bool byWindow : {false, true}) {
+    SCOPED_TRACE(byWindow ? "window closed" : "timer");
+    SetDownloadAbort(false);
+    UniqueWindow window(::CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          ::GetModuleHandleA(nullptr), nullptr));
+    ASSERT_TRUE(window);
+    UINT_PTR timer = 0;
+    std::thread closer;
+    if (byWindow) {
+      const HWND target = window.get();
+      closer = std::thread([target] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::PostMessageA(target, WM_CLOSE, 0, 0);
+      });
+    } else {
+      timer = ::SetTimer(nullptr, kAbortTimer, 300, AbortOnTimer);
+    }
+    const Fetched f = Fetch(server_.Url("/setup.exe"), target_);
+    if (closer.joinable()) closer.join();
+    if (timer) ::KillTimer(nullptr, timer);
+    EXPECT_EQ(f.error, "Download Aborted");
+    EXPECT_FALSE(Exists(target_));
+    EXPECT_LT(ReadWholeFile(TempOf(50000, 0)).size(), 50000u);
+  }
+}
+
+TEST_F(HttpDownloadTest, HtmlPagesInPlaceOfTheFileAreRecognised) {
+  struct Case {
+    const char* path;
+    bool errorPage;
+  };
+  HttpResponse welcome;
+  welcome.contentType = "text/html";
+  welcome.body = "<HTML><HEAD><TITLE>Welcome to our site</TITLE></HEAD><BODY>Hello</BODY></HTML>";
+  server_.Serve("/welcome.exe", welcome);
+  HttpResponse binary;
+  binary.body = "MZ" + Pattern(3000);
+  server_.Serve("/setup.exe", binary);
+  // Nothing is served at /missing.exe, so the server answers with its 404 page.
+  for (const Case& c : {Case{"/missing.exe", true}, Case{"/welcome.exe", true}, Case{"/setup.exe", false}}) {
+    SCOPED_TRACE(c.path);
+    const std::string url = server_.Url(c.path);
+    const Fetched toFile = Fetch(url, target_);
+    EXPECT_EQ(toFile.error, "");
+    EXPECT_EQ(IsHtmlErrorPage(target_, ""), c.errorPage);
+    EXPECT_EQ(HtmlErrorMessage(target_, "", url, "fine", false) != "fine", c.errorPage);
+    const Fetched toMemory = Fetch(url, "");
+    EXPECT_EQ(IsHtmlErrorPage("", toMemory.data), c.errorPage);
+    ::DeleteFileA(target_.c_str());
+  }
+  EXPECT_FALSE(IsHtmlErrorPage(dir_ / "absent.htm", "plain"));
+  EXPECT_TRUE(IsHtmlErrorPage(dir_ / "absent.htm", "<title>404</title>"));
+}
+
+TEST_F(HttpDownloadTest, NeverEndingBodies) {
+  HttpResponse announced;
+  announced.body = Pattern(20000);
+  announced.end = BodyEnd::KeepSending;
+  server_.Serve("/announced.bin", announced);
+  const Fetched f = Fetch(server_.Url("/announced.bin"), target_);
+  EXPECT_EQ(f.error, "");
+  EXPECT_EQ(ReadWholeFile(target_), announced.body);
+
+  HttpResponse unannounced = announced;
+  unannounced.sendLength = false;
+  server_.Serve("/unannounced.bin", unannounced);
+  const Fetched m = Fetch(server_.Url("/unannounced.bin"), "");
+  EXPECT_EQ(m.error, "unannounced.bin --- Error downloading file (more than 67108864 bytes for memory)");
+  EXPECT_EQ(m.data, "");
+}
+
+TEST_F(HttpDownloadTest, BodyLongerThanAnnouncedIsCutAtTheAnnouncedLength) {
+  WriteText(target_, "old version");
+  HttpResponse longer;
+  longer.body = Pattern(50000);
+  longer.announcedLength = 20000;
+  server_.Serve("/setup.exe", longer);
+  const Fetched f = Fetch(server_.Url("/setup.exe"), target_);
+  EXPECT_EQ(f.error, "");
+  const std::string target = ReadWholeFile(target_);
+  EXPECT_TRUE(target == "old version" || target == longer.body.substr(0, 20000)) << target.size();
+  EXPECT_LE(ReadWholeFile(TempOf(20000, 0)).size(), 20000u + DownloadReadSize(20000));
+}
+
+TEST_F(HttpDownloadTest, AWindowHandleAbove10IsShown) {
+  UniqueWindow window(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                        ::GetModuleHandleA(nullptr), nullptr));
+  ASSERT_TRUE(window);
+  ASSERT_FALSE(::IsWindowVisible(window.get()));
+  HttpResponse response;
+  response.body = Pattern(100);
+  server_.Serve("/setup.exe", response);
+  EXPECT_EQ(Fetch(server_.Url("/setup.exe"), "", nullptr, window.get()).error, "");
+  EXPECT_TRUE(::IsWindowVisible(window.get()));
+}
+
+TEST_F(HttpDownloadTest, UserNameOpensAConnectionOfItsOwn) {
+  HttpResponse response;
+  response.body = Pattern(4000);
+  server_.Serve("/dir/setup.exe", response);
+  std::string data, error;
+  HTTP_DownloadFile_Incremental(nullptr, server_.Url("/dir/setup.exe"), "", "user", "secret", data, nullptr, error);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(data, response.body);
+  const std::vector<test::HttpRequestSeen> seen = server_.Requests();
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back().path, "/dir/setup.exe");
+  EXPECT_EQ(seen.back().userAgent, "HTTP_Connect_3");
+}
+
+TEST_F(HttpDownloadTest, FileSize) {
+  HttpResponse sized;
+  sized.body = Pattern(12345);
+  server_.Serve("/sized.bin", sized);
+  HttpResponse unsized = sized;
+  unsized.sendLength = false;
+  server_.Serve("/unsized.bin", unsized);
+  std::string closedUrl;
+  {
+    test::LoopbackHttpServer gone;
+    closedUrl = gone.Url("/sized.bin");
+  }
+  struct Case {
+    std::string url;
+    int32_t size;
+  };
+  const Case cases[] = {
+      {server_.Url("/sized.bin"), 12345},
+      {server_.Url("/sized.bin").substr(7), 12345},
+      {server_.Url("/unsized.bin"), -1},
+      {closedUrl, -1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(HTTP_GetFileSize(c.url), c.size) << c.url;
+  for (const test::HttpRequestSeen& r : server_.Requests()) EXPECT_EQ(r.userAgent, "HTTP_Connect_2");
+  EXPECT_EQ(server_.RequestCount("/sized.bin"), 4) << "a warm-up and a query for each";
+}
+
+TEST_F(HttpDownloadTest, ConnectedStateGivesAnErrorOnlyWhenOffline) {
+  std::string error = "stale";
+  const bool connected = InternetConnected(error);
+  EXPECT_EQ(connected, error.empty());
+  EXPECT_EQ(InternetConnected(), connected);
+}
+
+TEST_F(HttpDownloadTest, UnloadedLibraryIsLoadedAgain) {
+  HttpResponse response;
+  response.body = Pattern(100);
+  server_.Serve("/setup.exe", response);
+  UnloadWinINet();
+  EXPECT_EQ(Fetch(server_.Url("/setup.exe"), "").data, response.body);
+  UnloadWinINet();
+  EXPECT_EQ(HTTP_GetFileSize(server_.Url("/setup.exe")), 100);
+}
+
+}  // namespace
+}  // namespace tarnix

@@ -1,0 +1,712 @@
+// A user runs a setup: the stub extracts its package into the temp folder,
+// asks what it must ask, starts the stand-in setup program with the run's
+// switches and atom, passes its exit code on and cleans up. Every test
+// builds its own package and runs it as a separate process.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cctype>
+#include <cstddef>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DebugTestSupport.h"
+#include "PackageBuilder.h"
+#include "Utils/UniqueResource.h"
+#include "package/FileBlocks.h"
+#include "package/PackageFormat.h"
+#include "package/TGFileInfo.h"
+#include "win/support/SetupProcess.h"
+
+namespace tarnix {
+namespace {
+
+using test::BoxAnswer;
+using test::PathExists;
+using test::SeenBox;
+using test::SetupProcess;
+
+constexpr char kAtomPrefix[] = "AutoUpdateAtomTokenByTarnix";
+constexpr int kShown = SW_SHOW;
+constexpr int kHidden = SW_HIDE;
+
+constexpr uint32_t PackedStamp(int year, int month, int day, int hour, int minute, int second) {
+  return uint32_t((year - 1980) << 9 | month << 5 | day) << 16 | uint32_t(hour << 11 | minute << 5 | second / 2);
+}
+
+std::string RandomBytes(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return out.good();
+}
+
+void FlipBytes(const std::string& path, uint64_t offset, size_t count) {
+  std::string bytes = test::ReadWholeFile(path);
+  ASSERT_LE(offset + count, bytes.size()) << path;
+  for (size_t i = 0; i < count; ++i) bytes[offset + i] = static_cast<char>(bytes[offset + i] ^ 0x5A);
+  ASSERT_TRUE(WriteBytes(path, bytes)) << path;
+}
+
+// The offset of the first byte of the named file's first block.
+uint64_t BlockOf(const std::string& package, const std::string& name, size_t& length) {
+  auto file = OpenInFile(package);
+  TGFileInfo info(*file);
+  BlockWalker walker(*file, info.FileBlocksStart(), info.PackageEndOffset(), info.Trailer().TrailerSize);
+  RawBlock raw;
+  while (walker.More() && walker.Next(raw)) {
+    FileBlock block;
+    std::string error;
+    if (DecodeFileBlock(raw, block, error) && block.FileName() == name) {
+      length = raw.bytes.size();
+      return raw.offset + 4;
+    }
+  }
+  ADD_FAILURE() << "no block of " << name << " in " << package;
+  length = 0;
+  return 0;
+}
+
+// The megabyte figure of the temp-space question.
+std::string Megabytes(double bytes) {
+  const double mb = bytes / 1048576.0;
+  char text[32];
+  std::snprintf(text, sizeof text, mb > 10 ? "%.1f" : mb >= 1 ? "%.2f" : "%.3f", mb);
+  return text;
+}
+
+uint32_t ClusterSizeOf(const std::string& path) {
+  DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+  const std::string root = path.substr(0, 3);
+  if (!::GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters)) return 0;
+  return sectorsPerCluster * bytesPerSector;
+}
+
+// ForcePrompt in the stub's span-disk key for the life of the object.
+class ForcePromptOn {
+ public:
+  ForcePromptOn() {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+      ADD_FAILURE() << "cannot open " << kKey;
+      return;
+    }
+    key_.reset(key);
+    char old[64] = {};
+    DWORD size = sizeof old - 1, type = 0;
+    hadValue_ = ::RegQueryValueExA(key, kValue, nullptr, &type, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS;
+    old_ = old;
+    EXPECT_EQ(::RegSetValueExA(key, kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2), ERROR_SUCCESS);
+  }
+  ~ForcePromptOn() {
+    if (!key_) return;
+    if (hadValue_)
+      ::RegSetValueExA(key_.get(), kValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(old_.c_str()),
+                       static_cast<DWORD>(old_.size() + 1));
+    else
+      ::RegDeleteValueA(key_.get(), kValue);
+  }
+  ForcePromptOn(const ForcePromptOn&) = delete;
+  ForcePromptOn& operator=(const ForcePromptOn&) = delete;
+
+ private:
+  static constexpr char kKey[] = "Software\\Halvorin\\Tarnix\\SpanDisk";
+  static constexpr char kValue[] = "ForcePrompt";
+  UniqueHKey key_;
+  bool hadValue_ = false;
+  std::string old_;
+};
+
+class SetupModeTest : public ::testing::Test {
+ protected:
+  struct Input {
+    std::string name;
+    std::string bytes;
+    uint32_t stamp;
+  };
+
+  using Record = std::map<std::string, std::string>;
+
+  void SetUp() override {
+    stub_ = test::PathFromEnv("TARNIX_STUB_EXE");
+    ASSERT_FALSE(stub_.empty()) << "TARNIX_STUB_EXE is not set";
+    standin_ = test::PathFromEnv("TARNIX_STANDIN_EXE");
+    ASSERT_FALSE(standin_.empty()) << "TARNIX_STANDIN_EXE is not set";
+    std::string text;
+    while (text.size() < 20000) text += "Tarnix installs this line on every run. ";
+    inputs_ = {
+        {"data.bin", RandomBytes(30000, 7), PackedStamp(2019, 1, 2, 3, 4, 6)},
+        {"readme.txt", text, PackedStamp(2022, 12, 31, 12, 0, 0)},
+        {"empty.txt", "", PackedStamp(2020, 2, 29, 23, 59, 58)},
+        {"release notes.txt", "First release.\r\n", PackedStamp(2021, 6, 15, 10, 20, 30)},
+    };
+    ASSERT_TRUE(::CreateDirectoryA((dir_ / "in").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA((dir_ / "out").c_str(), nullptr));
+    for (const Input& in : inputs_) ASSERT_TRUE(WriteBytes(dir_ / ("in\\" + in.name), in.bytes)) << in.name;
+  }
+
+  void TearDown() override {
+    // A stub that failed leaves its folder behind; the next run must not
+    // find it.
+    for (const std::string& folder : folders_) {
+      std::error_code ec;
+      std::filesystem::remove_all(folder, ec);
+    }
+  }
+
+  std::string InstallDir() const { return dir_ / "installed"; }
+  std::string RecordPath() const { return dir_ / "record.txt"; }
+  std::string StandinArgs() const { return "/InstallDir=" + InstallDir() + " /Record=" + RecordPath(); }
+
+  // The stand-in as setup.exe, marked as the setup program unless told not
+  // to, then the inputs.
+  pack::PackageSpec Plan(const std::string& setupArgs, bool markSetup = true) {
+    setupArgs_ = setupArgs;
+    pack::PackageSpec plan;
+    plan.stubPath = stub_;
+    plan.files.push_back({"setup.exe", standin_, 0, markSetup, setupArgs});
+    for (const Input& in : inputs_) plan.files.push_back({in.name, dir_ / ("in\\" + in.name), in.stamp, false, ""});
+    return plan;
+  }
+
+  // Builds out\NAME with a stamp of its own, so that its extraction folder
+  // is one no other test uses.
+  std::string Build(const pack::PackageSpec& plan, const std::string& name = "Setup.exe") {
+    const std::string path = dir_ / ("out\\" + name);
+    std::string error;
+    EXPECT_TRUE(pack::BuildPackage(plan, path, report_, error)) << error;
+    std::random_device random;
+    const uint32_t stamp = PackedStamp(2024, 3, 5, int(random() % 24), int(random() % 60), int(random() % 60));
+    EXPECT_TRUE(test::SetPackedStamp(path, stamp));
+    const std::string folder = test::ExtractionFolder(path);
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    folders_.push_back(folder);
+    return path;
+  }
+
+  Record ReadRecord() const {
+    Record record;
+    for (const std::string& line : test::CrLfLines(test::ReadWholeFile(RecordPath()))) {
+      const size_t eq = line.find('=');
+      if (eq != std::string::npos) record[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return record;
+  }
+
+  bool Recorded() const { return PathExists(RecordPath()); }
+
+  // Every input installed byte for byte with its stamp, and nothing else
+  // but `extra`.
+  void ExpectInstalled(const std::vector<std::string>& extra = {}) const {
+    for (const Input& in : inputs_) {
+      SCOPED_TRACE(in.name);
+      const std::string path = InstallDir() + "\\" + in.name;
+      ASSERT_TRUE(PathExists(path));
+      EXPECT_TRUE(test::ReadWholeFile(path) == in.bytes);
+      EXPECT_EQ(test::PackedStampOf(path), in.stamp);
+    }
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(InstallDir())) {
+      ++count;
+      (void)entry;
+    }
+    EXPECT_EQ(count, inputs_.size() + extra.size());
+    for (const std::string& name : extra) EXPECT_TRUE(PathExists(InstallDir() + "\\" + name)) << name;
+  }
+
+  void ExpectNothingStarted() const {
+    EXPECT_FALSE(Recorded()) << test::ReadWholeFile(RecordPath());
+    EXPECT_FALSE(PathExists(InstallDir()));
+  }
+
+  // What a completed run shows: the stand-in ran from the extraction folder
+  // with the stub's command line, found the run's atom and completed; the
+  // stub passed its exit code on and removed its folder and the atom.
+  void ExpectCompletedRun(const SetupProcess& run, const std::string& package, const std::string& params,
+                          DWORD exitCode, int showWindow, const std::vector<std::string>& extra = {}) {
+    const std::string folder = test::ExtractionFolder(package);
+    EXPECT_EQ(run.ExitCode(), exitCode);
+    ASSERT_TRUE(Recorded()) << "the setup program did not run";
+    Record record = ReadRecord();
+    std::string expected = folder + "\\setup.exe " + setupArgs_;
+    if (!params.empty()) expected += " " + params;
+    expected += " /TH_ID=" + run.Token() + " /OriginExe=\"" + package + "\"";
+    EXPECT_EQ(record["CommandLine"], expected);
+    EXPECT_STRCASEEQ(record["ExeDir"].c_str(), folder.c_str());
+    EXPECT_EQ(record["Token"], run.Token());
+    EXPECT_EQ(record["AtomFound"], "1");
+    EXPECT_EQ(record["ShowWindow"], std::to_string(showWindow));
+    EXPECT_EQ(record["Completed"], "1");
+    EXPECT_EQ(record["Copied"], std::to_string(inputs_.size() + extra.size()));
+    ExpectInstalled(extra);
+    EXPECT_FALSE(PathExists(folder)) << folder;
+    EXPECT_EQ(::GlobalFindAtomA((kAtomPrefix + run.Token()).c_str()), 0);
+  }
+
+  // Runs to the end and tells whether `name` appeared in the extraction
+  // folder meanwhile: the stub keeps its files there for over a second.
+  bool FinishSeeing(SetupProcess& run, const std::string& package, const std::string& name) {
+    const std::string path = test::ExtractionFolder(package) + "\\" + name;
+    bool seen = false;
+    run.WaitUntil([&] {
+      seen = seen || PathExists(path);
+      return run.Ended();
+    });
+    EXPECT_TRUE(run.Finish());
+    return seen;
+  }
+
+  std::string stub_, standin_, setupArgs_;
+  test::ScratchDir dir_;
+  std::vector<Input> inputs_;
+  pack::BuildReport report_;
+  std::vector<std::string> folders_;
+};
+
+// How the package lays out its files does not change what is installed.
+struct Layout {
+  const char* name;
+  uint32_t blockSize;
+  int level;
+};
+void PrintTo(const Layout& c, std::ostream* os) { *os << c.name; }
+
+class SetupLayoutTest : public SetupModeTest, public ::testing::WithParamInterface<Layout> {};
+
+TEST_P(SetupLayoutTest, InstallsEveryFileAndPassesTheExitCodeOn) {
+  pack::PackageSpec plan = Plan(StandinArgs());
+  plan.blockSize = GetParam().blockSize;
+  plan.level = GetParam().level;
+  const std::string package = Build(plan);
+  if (GetParam().blockSize < inputs_[0].bytes.size()) {
+    ASSERT_GT(report_.fileBlocks, plan.files.size());
+  }
+
+  // The stub's own parameters reach the setup program after its arguments.
+  SetupProcess run(package, "/ExitCode=7");
+  ASSERT_TRUE(run.Finish());
+  EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+  ExpectCompletedRun(run, package, "/ExitCode=7", 7, kShown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, SetupLayoutTest,
+                         ::testing::Values(Layout{"OneBlockPerFile", kDefaultBlockDataSize, 9},
+                                           Layout{"FilesSplitOverBlocks", 4096, 9},
+                                           Layout{"StoredBlocks", kDefaultBlockDataSize, 0},
+                                           Layout{"StoredAndSplit", 4096, 0}),
+                         [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
+
+// The temp-space question: asked when the package says so, unless the run
+// is silent; declining it extracts and starts nothing.
+struct SpaceCase {
+  const char* name;
+  bool silentPackage;
+  const char* params;
+  const char* answer;  // nullptr: no question expected
+  bool installs;
+  int showWindow;
+};
+void PrintTo(const SpaceCase& c, std::ostream* os) { *os << c.name; }
+
+class TempSpaceTest : public SetupModeTest, public ::testing::WithParamInterface<SpaceCase> {};
+
+TEST_P(TempSpaceTest, QuestionAndAnswer) {
+  const SpaceCase& c = GetParam();
+  pack::PackageSpec plan = Plan(StandinArgs());
+  plan.options = kShowTempSpaceInfo;
+  plan.silent = c.silentPackage;
+  const std::string package = Build(plan);
+  const std::string folder = test::ExtractionFolder(package);
+
+  SetupProcess run(package, c.params, [&](const SeenBox&) { return std::string(c.answer ? c.answer : ""); });
+  const bool extracted = FinishSeeing(run, package, "setup.exe");
+  ASSERT_TRUE(run.Ended());
+  EXPECT_EQ(extracted, c.installs);
+
+  if (c.answer) {
+    ASSERT_EQ(run.Boxes().size(), 1u) << test::Describe(run.Boxes());
+    const SeenBox& box = run.Boxes()[0];
+    EXPECT_EQ(box.title, "Confirm");
+    const std::string drive = std::string(1, char(std::toupper(static_cast<unsigned char>(folder[0])))) + ":";
+    const TGFileInfo info(package);
+    const double required = info.Trailer().SpaceByCluster[SpaceIndexForCluster(ClusterSizeOf(folder))];
+    const std::vector<std::string> parts = {
+        "Tarnix will extract files to your Temp Drive (" + drive + ")",
+        "Estimated space required on your Temp drive is:", "  " + Megabytes(required) + " MB",
+        "Free space available on your Temp drive is:", "Continue with Setup?"};
+    for (const std::string& part : parts) EXPECT_NE(box.text.find(part), std::string::npos) << part << "\n" << box.text;
+  } else {
+    EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+  }
+
+  if (c.installs) {
+    ExpectCompletedRun(run, package, c.params, 0, c.showWindow);
+  } else {
+    EXPECT_EQ(run.ExitCode(), 0u);
+    ExpectNothingStarted();
+    EXPECT_FALSE(PathExists(folder)) << folder;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, TempSpaceTest,
+    ::testing::Values(SpaceCase{"DeclinedStartsNothing", false, "", "No", false, kShown},
+                      SpaceCase{"AcceptedInstalls", false, "", "Yes", true, kShown},
+                      SpaceCase{"HideSwitchAsksNothingAndHidesTheSetup", false, "/hide", nullptr, true, kHidden},
+                      SpaceCase{"SilentPackageAsksNothingAndHidesTheSetup", true, "", nullptr, true, kHidden}),
+    [](const ::testing::TestParamInfo<SpaceCase>& info) { return std::string(info.param.name); });
+
+// A package spanned over disk files, one block per disk: the stub reads on
+// from the next file, and asks for a disk only when its file is missing or
+// the registry forces the question.
+struct DiskCase {
+  const char* name;
+  bool removeLast;
+  bool forcePrompt;
+  const char* answer;
+  bool installs;
+};
+void PrintTo(const DiskCase& c, std::ostream* os) { *os << c.name; }
+
+class SpannedSetupTest : public SetupModeTest, public ::testing::WithParamInterface<DiskCase> {};
+
+TEST_P(SpannedSetupTest, ReadsEveryDisk) {
+  const DiskCase& c = GetParam();
+  pack::PackageSpec plan = Plan(StandinArgs());
+  plan.diskSize = 1;  // every block on a disk of its own
+  const std::string package = Build(plan);
+  const std::vector<std::string> disks = report_.diskFiles;
+  // One file per disk: the stub and setup.exe, then each input.
+  ASSERT_EQ(disks.size(), plan.files.size());
+  const std::string last = disks.back();
+  const std::string lastBytes = test::ReadWholeFile(last);
+  if (c.removeLast) {
+    ASSERT_TRUE(::DeleteFileA(last.c_str()));
+  }
+
+  std::vector<int> expectedPrompts;
+  if (c.forcePrompt)
+    for (int j = 2; j <= int(disks.size()); ++j) expectedPrompts.push_back(j);
+  else if (c.removeLast)
+    expectedPrompts.push_back(int(disks.size()));
+
+  std::unique_ptr<ForcePromptOn> force;
+  if (c.forcePrompt) force = std::make_unique<ForcePromptOn>();
+  SetupProcess run(package, "", [&](const SeenBox&) {
+    // The user inserts the disk before pressing OK.
+    if (std::string(c.answer) == "OK" && !PathExists(last)) WriteBytes(last, lastBytes);
+    return std::string(c.answer);
+  });
+  // Whatever happens to the last disk, the ones before it were read.
+  EXPECT_TRUE(FinishSeeing(run, package, inputs_[inputs_.size() - 2].name));
+  ASSERT_TRUE(run.Ended());
+  force.reset();
+
+  ASSERT_EQ(run.Boxes().size(), expectedPrompts.size()) << test::Describe(run.Boxes());
+  for (size_t i = 0; i < expectedPrompts.size(); ++i) {
+    const SeenBox& box = run.Boxes()[i];
+    EXPECT_EQ(box.title, "Attention");
+    const std::string prompt =
+        "Please insert DISK #" + std::to_string(expectedPrompts[i]) + " and press OK to continue";
+    EXPECT_NE(box.text.find(prompt), std::string::npos) << box.text;
+  }
+  if (c.installs) {
+    ExpectCompletedRun(run, package, "", 0, kShown);
+  } else {
+    EXPECT_EQ(run.ExitCode(), 0u);
+    ExpectNothingStarted();
+    EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, SpannedSetupTest,
+                         ::testing::Values(DiskCase{"AllPresentAsksNothing", false, false, "OK", true},
+                                           DiskCase{"MissingDiskCancelledStartsNothing", true, false, "Cancel", false},
+                                           DiskCase{"MissingDiskInsertedAtThePrompt", true, false, "OK", true},
+                                           DiskCase{"ForcePromptAsksForEveryDisk", false, true, "OK", true}),
+                         [](const ::testing::TestParamInfo<DiskCase>& info) { return std::string(info.param.name); });
+
+// A package that cannot be read whole: one error box, nothing started, the
+// folder gone, and the stub ends on its own.
+struct FaultCase {
+  const char* name;
+  bool spanned;
+  // Damages the built package; returns extra parameters for the stub.
+  std::function<std::string(const std::string& package, const std::vector<std::string>& disks,
+                            const std::string& scratch)>
+      damage;
+  const char* fragment;       // in the box text; empty: any error box
+  const char* writtenBefore;  // a file extracted before the fault; nullptr: none
+};
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+class DamagedSetupTest : public SetupModeTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(DamagedSetupTest, ShowsAnErrorAndStartsNothing) {
+  const FaultCase& c = GetParam();
+  pack::PackageSpec plan = Plan(StandinArgs());
+  if (c.spanned) {
+    plan.diskSize = 1;  // every block on a disk of its own
+  }
+  const std::string package = Build(plan);
+  const std::string params = c.damage(package, report_.diskFiles, dir_ / "");
+  if (HasFatalFailure()) return;
+
+  SetupProcess run(package, params);
+  const std::string written = c.writtenBefore ? c.writtenBefore : "setup.exe";
+  EXPECT_EQ(FinishSeeing(run, package, written), c.writtenBefore != nullptr);
+  ASSERT_TRUE(run.Ended());
+  ASSERT_GE(run.Boxes().size(), 1u) << "no error box";
+  for (const SeenBox& box : run.Boxes()) EXPECT_EQ(box.title, "Error") << box.text;
+  EXPECT_NE(run.Boxes()[0].text.find(c.fragment), std::string::npos) << run.Boxes()[0].text;
+  EXPECT_EQ(run.ExitCode(), 0u);
+  ExpectNothingStarted();
+  EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, DamagedSetupTest,
+    ::testing::Values(
+        // The stub alone makes a package too large to be summed, so only
+        // the inflation of the damaged block can notice.
+        FaultCase{"DamagedCompressedBlock", false,
+                  [](const std::string& package, const std::vector<std::string>&, const std::string&) {
+                    size_t length = 0;
+                    const uint64_t at = BlockOf(package, "readme.txt", length);
+                    EXPECT_GT(length, 64u);
+                    FlipBytes(package, at + length / 2, 16);
+                    return std::string();
+                  },
+                  "", "setup.exe"},
+        FaultCase{"ChecksumMismatchOnASmallDisk", true,
+                  [](const std::string&, const std::vector<std::string>& disks, const std::string&) {
+                    EXPECT_LE(test::ReadWholeFile(disks[1]).size(), kChecksumMaxFileSize);
+                    FlipBytes(disks[1], 100, 1);
+                    return std::string();
+                  },
+                  "Bad CRC!", "setup.exe"},
+        FaultCase{"FirstDiskMissing", false,
+                  [](const std::string&, const std::vector<std::string>&, const std::string& scratch) {
+                    return "/SpanDiskFName1=" + scratch + "gone.exe.001";
+                  },
+                  "Bad CRC!", nullptr}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SetupModeTest, APackageWithoutASetupProgramStartsNothing) {
+  const std::string package = Build(Plan(StandinArgs(), false));
+  SetupProcess run(package, "");
+  EXPECT_TRUE(FinishSeeing(run, package, "readme.txt"));
+  ASSERT_TRUE(run.Ended());
+  EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+  EXPECT_EQ(run.ExitCode(), 0u);
+  ExpectNothingStarted();
+  EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
+}
+
+TEST_F(SetupModeTest, ASecondStartWhileTheFirstRunsEndsAtOnce) {
+  const std::string package = Build(Plan(StandinArgs() + " /DelayMs=8000"));
+  SetupProcess first(package, "");
+  // The setup program runs, and keeps its dialog up for a while.
+  ASSERT_TRUE(first.WaitUntil([&] { return Recorded(); }));
+  ASSERT_FALSE(first.Ended());
+  // Its window, named by the executable's path, waits hidden meanwhile.
+  const HWND window = ::FindWindowA(package.c_str(), nullptr);
+  ASSERT_TRUE(window) << "no window of the class " << package;
+  EXPECT_TRUE(test::PollUntil([&] { return !::IsWindowVisible(window); }, 5000));
+  char title[128] = {};
+  ::GetWindowTextA(window, title, sizeof title);
+  EXPECT_STREQ(title, "Tarnix Installation Suite");
+
+  SetupProcess second(package, "");
+  ASSERT_TRUE(second.Finish());
+  EXPECT_EQ(second.ExitCode(), 0u);
+  EXPECT_TRUE(second.Boxes().empty()) << test::Describe(second.Boxes());
+  EXPECT_FALSE(first.Ended()) << "the second start waited for the first one";
+
+  ASSERT_TRUE(first.Finish());
+  EXPECT_TRUE(first.Boxes().empty()) << test::Describe(first.Boxes());
+  ExpectCompletedRun(first, package, "", 0, kShown);
+}
+
+TEST_F(SetupModeTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) {
+  pack::PackageSpec plan = Plan(StandinArgs());
+  plan.options = kCdSpanning;
+  plan.diskSize = 1;  // every block on a disk of its own
+  const std::string package = Build(plan);
+  ASSERT_GE(report_.diskFiles.size(), 3u);
+  ASSERT_EQ(report_.diskFiles[1], package + ".001");
+  const std::string folder = test::ExtractionFolder(package);
+  const std::string copy = folder + "\\Y_Setup.exe";
+
+  // The launcher ends as soon as its copy runs; the copy does the setup.
+  SetupProcess launcher(package, "/ExitCode=3");
+  ASSERT_TRUE(launcher.Finish());
+  EXPECT_EQ(launcher.ExitCode(), 0u);
+  EXPECT_TRUE(launcher.Boxes().empty()) << test::Describe(launcher.Boxes());
+  ASSERT_TRUE(test::PollUntil([&] { return ReadRecord().count("Completed") > 0; }, test::kSetupTimeoutMs))
+      << "the setup program did not run to its end";
+
+  Record record = ReadRecord();
+  const std::string& commandLine = record["CommandLine"];
+  EXPECT_EQ(commandLine.find("/SpanDiskFName1="), std::string::npos) << commandLine;
+  EXPECT_EQ(commandLine.find("/SpanCdLvl="), std::string::npos) << commandLine;
+  EXPECT_NE(commandLine.find(" /ExitCode=3"), std::string::npos) << commandLine;
+  // The setup program learns where the chain of copies started.
+  const size_t origin = commandLine.find("/OriginExe=");
+  ASSERT_NE(origin, std::string::npos) << commandLine;
+  EXPECT_EQ(commandLine.find("/OriginExe=", origin + 1), std::string::npos) << commandLine;
+  std::string originValue = commandLine.substr(origin + 11);
+  if (!originValue.empty() && originValue[0] == '"') originValue.erase(0, 1);
+  EXPECT_EQ(originValue.substr(0, package.size()), package) << commandLine;
+  EXPECT_NE(originValue.substr(package.size(), 4), ".001") << commandLine;
+  EXPECT_STRCASEEQ(record["ExeDir"].c_str(), folder.c_str());
+  EXPECT_EQ(record["AtomFound"], "1");
+  EXPECT_EQ(record["Completed"], "1");
+  EXPECT_NE(commandLine.find(" /TH_ID=" + record["Token"]), std::string::npos) << commandLine;
+  ExpectInstalled({"Y_Setup.exe"});
+
+  // A batch file removes the copy and its folder once the copy has ended.
+  EXPECT_TRUE(test::PollUntil([&] { return !PathExists(copy) && !PathExists(folder); }, 60000))
+      << copy << (PathExists(copy) ? " stays" : " is gone but its folder stays");
+  char temp[MAX_PATH + 1] = {};
+  ::GetTempPathA(sizeof temp, temp);
+  const std::string batch = std::string(temp) + "_DEL_ME_.BAT";
+  EXPECT_TRUE(test::PollUntil([&] { return !PathExists(batch); }, 10000)) << batch;
+}
+
+TEST_F(SetupModeTest, AnInstallationThatDoesNotCompleteLeavesNoAtomBehind) {
+  const std::string package = Build(Plan(StandinArgs() + " /KeepAtom /ExitCode=2"));
+  SetupProcess run(package, "");
+  ASSERT_TRUE(run.Finish());
+  EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+  EXPECT_EQ(run.ExitCode(), 2u);
+  Record record = ReadRecord();
+  EXPECT_EQ(record["AtomFound"], "1");
+  EXPECT_EQ(record["Completed"], "0");
+  EXPECT_EQ(::GlobalFindAtomA((kAtomPrefix + run.Token()).c_str()), 0);
+  EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
+}
+
+TEST_F(SetupModeTest, ASetupProgramThatCannotStartEndsTheRunWithCodeZero) {
+  pack::PackageSpec plan = Plan(StandinArgs(), false);
+  for (pack::InputFile& f : plan.files) f.isSetup = f.name == "readme.txt";
+  const std::string package = Build(plan);
+  SetupProcess run(package, "");
+  EXPECT_TRUE(FinishSeeing(run, package, "readme.txt"));
+  ASSERT_TRUE(run.Ended());
+  EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+  EXPECT_EQ(run.ExitCode(), 0u);
+  ExpectNothingStarted();
+  EXPECT_EQ(::GlobalFindAtomA((kAtomPrefix + run.Token()).c_str()), 0);
+  EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
+}
+
+// The agent copy among the extracted files, for the setup program to
+// install: the stub and the package's header blocks, marked as an agent and
+// read from its physical end, with the package's stamp.
+TEST_F(SetupModeTest, ThePackageCanCarryAnAgentCopyForTheSetupToInstall) {
+  pack::PackageSpec plan = Plan(StandinArgs());
+  plan.createAgent = true;
+  plan.agentExeName = "Agent.exe";
+  plan.updateLocation = "http://example.test/upd/";
+  plan.infoFileName = "Product.info";
+  const std::string package = Build(plan);
+  SetupProcess run(package, "");
+  ASSERT_TRUE(run.Finish());
+  EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+  ExpectCompletedRun(run, package, "", 0, kShown, {"Agent.exe"});
+
+  const std::string bytes = test::ReadWholeFile(package);
+  const TGFileInfo info(package);
+  std::string expected = bytes.substr(0, info.FileBlocksStart());
+  expected.replace(252, 4, 4, '\0');
+  std::string trailer = bytes.substr(bytes.size() - kTrailerSize);
+  trailer[offsetof(PackageTrailer, IsAgent)] = 1;
+  expected += trailer;
+  const std::string agentPath = InstallDir() + "\\Agent.exe";
+  EXPECT_TRUE(test::ReadWholeFile(agentPath) == expected);
+  EXPECT_EQ(test::PackedStampOf(agentPath), test::PackedStampOf(package));
+  const TGFileInfo agent(agentPath);
+  EXPECT_TRUE(agent.IsAgent());
+  EXPECT_EQ(agent.AgentExeName(), "Agent.exe");
+}
+
+// A stub whose package carries no files fetches its setup package; one
+// lying beside the stub is taken as it is, once its download token matches.
+struct BesideCase {
+  const char* name;
+  const char* token;
+  bool confirmDownload;
+  bool createAgent;
+  bool installs;
+};
+void PrintTo(const BesideCase& c, std::ostream* os) { *os << c.name; }
+
+class DownloadSetupTest : public SetupModeTest, public ::testing::WithParamInterface<BesideCase> {};
+
+TEST_P(DownloadSetupTest, TakesTheSetupPackageBesideTheStub) {
+  const BesideCase& c = GetParam();
+  const pack::DownloadSettings unreachable{"http://127.0.0.1:9/none", "Full.exe", false, "s3cret", "1000"};
+  pack::PackageSpec fullPlan = Plan(StandinArgs());
+  fullPlan.download = unreachable;
+  fullPlan.download->token = c.token;
+  const std::string full = Build(fullPlan, "Full.exe");
+  pack::PackageSpec webPlan;
+  webPlan.stubPath = stub_;
+  webPlan.download = unreachable;
+  webPlan.confirmDownload = c.confirmDownload;
+  webPlan.createAgent = c.createAgent;
+  webPlan.agentExeName = "Agent.exe";
+  const std::string package = Build(webPlan, "Web.exe");
+
+  SetupProcess run(package, "/ExitCode=4");
+  ASSERT_TRUE(run.Finish());
+  if (!c.installs) {
+    ASSERT_EQ(run.Boxes().size(), 1u) << test::Describe(run.Boxes());
+    EXPECT_EQ(run.Boxes()[0].title, "Error");
+    EXPECT_NE(run.Boxes()[0].text.find("Bad Secret Token!"), std::string::npos) << run.Boxes()[0].text;
+    EXPECT_EQ(run.ExitCode(), 0u);
+    ExpectNothingStarted();
+    EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
+    return;
+  }
+  EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+  std::vector<std::string> extra;
+  if (c.createAgent) extra.push_back("Agent.exe");
+  ExpectCompletedRun(run, package, "/ExitCode=4", 4, kShown, extra);
+  if (HasFatalFailure()) return;
+  // It was not downloaded, so it stays.
+  EXPECT_TRUE(PathExists(full));
+  if (c.createAgent) {
+    std::string expected = test::ReadWholeFile(package);
+    expected[expected.size() - 5] = 1;
+    EXPECT_TRUE(test::ReadWholeFile(InstallDir() + "\\Agent.exe") == expected);
+    EXPECT_EQ(test::PackedStampOf(InstallDir() + "\\Agent.exe"), test::PackedStampOf(package));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Beside, DownloadSetupTest,
+                         ::testing::Values(BesideCase{"SameToken", "s3cret", false, false, true},
+                                           BesideCase{"NoQuestionWithoutADownload", "s3cret", true, false, true},
+                                           BesideCase{"AgentCopyOfTheRunningStub", "s3cret", false, true, true},
+                                           BesideCase{"OtherTokenIsRefused", "other", false, false, false}),
+                         [](const ::testing::TestParamInfo<BesideCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tarnix

@@ -1,0 +1,108 @@
+// Windows only. A small HTTP server for tests, on 127.0.0.1 at a port the
+// system picks, serving from a thread of its own from construction to
+// destruction.
+//
+//   LoopbackHttpServer server;
+//   HttpResponse file;
+//   file.body = "hello";                       // or file.bodyFile = path
+//   server.Serve("/setup.exe", file);
+//   ... download server.Url("/setup.exe") ...
+//   server.Requests()                          // what the server was asked
+//
+// Every response closes its connection. A path nobody registered gets a
+// "404 Not Found" HTML page. The fields of HttpResponse shape the faults a
+// test needs: a missing or wrong Content-Length, a dropped connection, a body
+// that never ends, a body that trickles in.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace tarnix::test {
+
+enum class BodyEnd {
+  Close,        // close the connection after the body
+  KeepSending,  // go on sending filler bytes until the client goes away
+  KeepOpen,     // send nothing more and keep the connection until the client goes away
+};
+
+struct HttpResponse {
+  std::string status = "200 OK";
+  // The body, unless `bodyFile` names a file whose bytes are the body.
+  std::string body;
+  std::string bodyFile;
+  std::string contentType = "application/octet-stream";
+  // Content-Length: the body's length, absent, or this value instead.
+  bool sendLength = true;
+  std::optional<uint64_t> announcedLength;
+  // Last-Modified header value as sent, none when empty.
+  std::string lastModified;
+  // Closes the connection after this many body bytes; with `resetOnDrop`
+  // abortively, so the client sees a reset instead of an end of data.
+  std::optional<uint64_t> dropAfter;
+  bool resetOnDrop = false;
+  BodyEnd end = BodyEnd::Close;
+  // Sends the body in pieces of `pieceSize` bytes (0: as fast as the
+  // connection takes it) with `pieceDelayMs` between them.
+  size_t pieceSize = 0;
+  int pieceDelayMs = 0;
+};
+
+struct HttpRequestSeen {
+  std::string method;
+  std::string path;
+  std::string userAgent;
+  std::string authorization;
+};
+
+class LoopbackHttpServer {
+ public:
+  LoopbackHttpServer();
+  ~LoopbackHttpServer();
+  LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+  LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+  // False when the server could not listen; Port() is then 0.
+  bool Running() const { return port_ != 0; }
+  uint16_t Port() const { return port_; }
+  // "http://127.0.0.1:<port>" + path.
+  std::string Url(std::string_view path) const;
+
+  // Answers requests for `path` (with its query, as the client sent it).
+  void Serve(const std::string& path, HttpResponse response);
+
+  // Every request received so far, in order of arrival.
+  std::vector<HttpRequestSeen> Requests() const;
+  int RequestCount(std::string_view path) const;
+  void ClearRequests();
+
+ private:
+  void AcceptLoop();
+  void HandleConnection(uintptr_t socket);
+  bool SendResponse(uintptr_t socket, const HttpRequestSeen& request, const HttpResponse& response);
+  bool WaitReady(uintptr_t socket, bool forWriting) const;
+  bool SendAll(uintptr_t socket, const char* data, size_t length) const;
+  bool Pause(int ms) const;
+  bool Stopping() const;
+
+  uintptr_t listener_;
+  uint16_t port_ = 0;
+  bool winsock_ = false;
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable stopSignal_;
+  bool stopping_ = false;
+  std::map<std::string, HttpResponse> routes_;
+  std::vector<HttpRequestSeen> requests_;
+  std::vector<std::thread> connections_;
+  std::thread acceptor_;
+};
+
+}  // namespace tarnix::test
