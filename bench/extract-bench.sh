@@ -62,7 +62,7 @@ rm -f "$log"
 wine "$win/tools/debug-viewer/debug-viewer.exe" --out "$(winepath -w "$log")" --seconds 600 &
 viewer=$!
 sleep 2
-/usr/bin/time -v wine "$setup" >/dev/null 2>"$work/stub.time"
+/usr/bin/time -v wine "$setup" >/dev/null 2>"$work/stub.time" || { echo "the setup failed:"; tail -5 "$work/stub.time"; }
 sleep 1
 kill "$viewer" 2>/dev/null || true
 wait "$viewer" 2>/dev/null || true

@@ -19,7 +19,7 @@ start_xvfb() {
   fdfile="$(mktemp)"
   # Xvfb picks a free display itself and writes its number once it accepts
   # connections.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" 2>/dev/null &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
   xvfb_pid=$!
   local tries=0
   while [ ! -s "$fdfile" ] && [ "$tries" -lt 100 ]; do
@@ -55,8 +55,13 @@ wine_env_start() {
   # The server must see the prefix folder; it writes the registry files
   # into it when it ends.
   mkdir -p "$WINEPREFIX" || return 1
-  wineserver -p || return 1
-  wineserver_started=1
+  # A server left running for this prefix (by an interrupted run, or by a
+  # developer's shell) is used as it is, and left running.
+  if wineserver -p 2>/dev/null; then
+    wineserver_started=1
+  else
+    echo "using the wineserver already running for $WINEPREFIX"
+  fi
   # wineboot also starts the prefix's service processes, which live as long
   # as the persistent server. Started by a test instead, they would keep its
   # output pipe open and ctest would wait for them until the timeout.

@@ -14,6 +14,7 @@
 #include "Utils/Switches.h"
 #include "Utils/Trace.h"
 #include "autoupdate/SettingsFiles.h"
+#include "package/DownloadAndRun.h"
 #include "package/ExtractFolders.h"
 #include "package/ExtractPackage.h"
 #include "package/LanguageDefaults.h"
@@ -161,11 +162,15 @@ void SetupTick() {
   StopStubTimer();
   const TGFileInfo& package = StubPackage();
   const std::string agentName = package.CreateAgent() ? package.AgentExeName() : std::string();
-  const std::string parameters = GetCommandLineParams();
-  std::string source = GetSwitchValue(kSwitchSpanDiskFName1, "");
-  if (source.empty()) source = GetExeFileName();
-  const bool silent = HasSwitch(kSwitchHide) || package.Silent();
-  RunPackage(SetupFolder(), source, agentName, !silent, parameters);
+  if (package.DownloadSetup()) {
+    DownloadSetup(agentName);
+  } else {
+    // An empty value means the running executable, as an absent one does.
+    std::string source = GetSwitchValue(kSwitchSpanDiskFName1, "");
+    if (source.empty()) source = GetExeFileName();
+    const bool silent = HasSwitch(kSwitchHide) || package.Silent();
+    RunPackage(SetupFolder(), source, agentName, !silent, GetCommandLineParams());
+  }
   RemoveSetupFolder();
   ::PostQuitMessage(0);
 }

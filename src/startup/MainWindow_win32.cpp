@@ -11,6 +11,7 @@
 #include "Utils/UniqueResource.h"
 #include "Utils/WindowUtils.h"
 #include "net/DownloadAbort.h"
+#include "net/HttpDownload.h"
 #include "package/ExtractFolders.h"
 #include "package/SetupDriver.h"
 #include "startup/StubState.h"
@@ -192,6 +193,7 @@ void WinMain(const char* className) {
     ::KillTimer(window, kStubTimerId);
   }
   SetDownloadAbort(true);
+  UnloadWinINet();
   PostNotify(kNotifyLoopEnded, 0);
 }
 

@@ -137,6 +137,21 @@ TEST_F(PackageTest, SignatureAfterThePackageReadsTheSame) {
   ExpectExtractsInputs({"setup.exe", "readme.txt", "empty.txt"});
 }
 
+TEST_F(PackageTest, AFullSetupWithADownloadBlockCarriesItsFiles) {
+  WriteFile(dir.Path() / "manifest.ini",
+            "[Setup]\nProgram = setup.exe\nArguments = /quiet\n"
+            "[Download]\nLocation = http://d/\nFileName = Full.exe\nToken = dl-token\n"
+            "[Files]\nsetup.exe = in/setup.exe\n");
+  fs::create_directories(dir.Path() / "out");
+  CliResult built = RunCli({"build", dir / "manifest.ini", "-o", Package(), "--stub", dir / "stub.exe"});
+  ASSERT_EQ(built.code, 0) << built.err;
+  TGFileInfo reader(Package());
+  EXPECT_EQ(reader.Trailer().HeaderBlockCount, 3);
+  EXPECT_FALSE(reader.DownloadSetup());
+  EXPECT_EQ(reader.DownloadToken(true), "dl-token");
+  ExpectExtractsInputs({"setup.exe"});
+}
+
 TEST_F(PackageTest, HeaderBlocksShowInInspect) {
   WriteFile(dir.Path() / "French.ini", "[Texts]\ns0 = Installation \xE9tendue\n");
   WriteFile(dir.Path() / "manifest.ini",

@@ -413,7 +413,9 @@ bool BuildPackage(const PackageSpec& plan, const std::string& outPath, BuildRepo
   for (size_t c = 0; c < kClusterSizeCount; ++c)
     base.SpaceByCluster[c] = static_cast<uint32_t>(std::min<uint64_t>(space[c], 0xFFFFFFFFu));
   base.Options = plan.options & (kShowTempSpaceInfo | kCdSpanning | kShowActivityBar | kAgentLog);
-  base.DownloadSetup = plan.download ? 1 : 0;
+  // A package with files and a download block is the full setup that a web
+  // installer fetches: it carries the token the installer checks.
+  base.DownloadSetup = plan.download && plan.files.empty() ? 1 : 0;
   base.ConfirmDownload = plan.confirmDownload;
   base.CreateAgent = plan.createAgent;
   base.IsAgent = plan.isAgent;

@@ -1,0 +1,118 @@
+#include "package/DownloadAndRun.h"
+
+#include <windows.h>
+
+#include "Utils/CommandLine.h"
+#include "Utils/FileUtils.h"
+#include "Utils/InFile.h"
+#include "Utils/MessagePump.h"
+#include "Utils/PathUtils.h"
+#include "Utils/StrUtils.h"
+#include "Utils/StubProgress.h"
+#include "Utils/Switches.h"
+#include "Utils/Trace.h"
+#include "net/DownloadAbort.h"
+#include "net/HttpDownload.h"
+#include "package/AgentCopy.h"
+#include "package/ExtractFolders.h"
+#include "package/FileBlocks.h"
+#include "package/LanguageDefaults.h"
+#include "package/SetupDriver.h"
+#include "package/TempSpace.h"
+#include "startup/MainWindow.h"
+#include "startup/StubState.h"
+#include "ui/MsgBox.h"
+
+namespace tarnix {
+
+namespace {
+
+// The user declined the download: no message follows.
+constexpr char kDeclined[] = "!";
+
+std::string Text(std::string_view key) { return StubPackage().LangString(key, DefaultLanguageText(key)); }
+
+bool Silent() { return HasSwitch(kSwitchHide) || StubPackage().Silent(); }
+
+void WriteRunningAgent(const std::string& agentName) {
+  const std::string exe = GetExeFileName();
+  std::string image;
+  ReadFilePart(exe, 0, image);
+  std::unique_ptr<InFile> file = OpenInFile(exe);
+  if (image.empty() || !file) return;
+  uint32_t stamp = 0;
+  GetFileStampByName(exe, stamp);
+  const std::string agentPath = SetupFolder() + "\\" + FileNamePart(agentName);
+  if (WriteFileText(agentPath, AgentFromRunningStub(std::move(image), ReadEndOfPackage(*file)), stamp))
+    Trace("%lu New AU-Agent: %s", ::GetCurrentProcessId(), agentPath.c_str());
+}
+
+// Empty when the user agreed (or was not asked), else the declined mark.
+std::string ConfirmSize() {
+  const TGFileInfo& stub = StubPackage();
+  if (!stub.ConfirmDownload() || Silent()) return "";
+  int64_t size = 0;
+  ParseInt64(stub.DownloadSize(), size);
+  const std::string text = ReplaceAll(Text("s11"), "<SIZE>", MegabyteText(static_cast<double>(size)));
+  return MsgBoxConfirm(0, text, Text("Confirm"), 0, stub.Charset(), Text("BtnText")) ? "" : kDeclined;
+}
+
+std::string ConnectionError() {
+  std::string system;
+  if (InternetConnected(system)) return "";
+  return Text("s12") + (system.empty() ? "" : "<P><P>" + system);
+}
+
+// Fetches `url` into `package`; the error text, empty on success.
+std::string Download(const std::string& url, const std::string& package) {
+  const TGFileInfo& stub = StubPackage();
+  SetStatusText(StatusLine(), Text("s10"), stub.FontName(), stub.Charset(), stub.FontSize());
+  std::string error = ConfirmSize();
+  // Declining is an answer, not a fault: no connection test follows it.
+  if (error.empty()) error = ConnectionError();
+  SetDownloadAbort(false);
+  TProgBar& progress = EnsureStubProgress();
+  if (error.empty()) {
+    std::string data;
+    HTTP_DownloadFile(Silent() ? nullptr : MainWindow(), url, package, data, &progress, error);
+  }
+  DelayPump(0, 300);
+  StubProgressCallback(kProgressSetUp, 0, 10, nullptr, 1, 0);
+  DelayPump(0, 700);
+  return error;
+}
+
+}  // namespace
+
+void DownloadAndRun(const std::string& target, const std::string& location, const std::string& name) {
+  const std::string url = location + "/" + name;
+  std::string error;
+  std::string package = location + (EndsWith("\\", location, false) ? "" : "\\") + name;
+  bool downloaded = false;
+  // The name comes from the package and becomes a path in the temp folder.
+  if (!IsPlainFileName(name)) {
+    error = "Bad download file name: " + name;
+  } else if (!FileExists(package)) {
+    package = GetTempDir(true) + name;
+    error = Download(url, package);
+    downloaded = error.empty();
+  }
+  if (error.empty() && !TGFileInfo(package).SameDownloadToken(StubPackage()))
+    error = HtmlErrorMessage(package, "", url, "Bad Secret Token!", false);
+  if (error.empty()) RunPackage(target, package, "", !Silent(), GetCommandLineParams());
+  if (downloaded) ::DeleteFileA(package.c_str());
+  if (!error.empty() && error != kDeclined) {
+    Trace("DownloadAndRun: %s", error.c_str());
+    MsgBoxError(0, error, Text("Error"), StubPackage().Charset(), Text("BtnText"));
+  }
+}
+
+void DownloadSetup(const std::string& agentName) {
+  const TGFileInfo& stub = StubPackage();
+  if (!agentName.empty()) WriteRunningAgent(agentName);
+  std::string location = stub.DownloadLocation();
+  if (!stub.AlwaysDownload() && FileExists(GetExeDir(true) + stub.DownloadFileName())) location = GetExeDir(false);
+  DownloadAndRun(SetupFolder(), location, stub.DownloadFileName());
+}
+
+}  // namespace tarnix
