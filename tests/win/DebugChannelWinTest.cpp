@@ -125,12 +125,13 @@ TEST(DebugChannelWinTest, TheStubSendsItsStartAndEndBannersToARunningViewer) {
     EXPECT_EQ(p.channel, kDebugChannelId);
   }
   const std::vector<std::string> lines = CrLfLines(viewer.Joined());
-  ASSERT_EQ(lines.size(), 4u) << viewer.Joined();
+  // The setup run of a stub without a package traces its steps in between.
+  ASSERT_GE(lines.size(), 4u) << viewer.Joined();
   const std::string pid = std::to_string(run.processId);
   EXPECT_EQ(lines[0], pid + " ==== STUB START ====> " + commandLine + "<");
   EXPECT_EQ(lines[1], pid + " ==== ThisIs_AutoUpdateProg=FALSE");
-  EXPECT_EQ(lines[2], pid + " ==== STUB END ====> " + commandLine + "<");
-  EXPECT_EQ(lines[3], "");
+  EXPECT_EQ(lines[lines.size() - 2], pid + " ==== STUB END ====> " + commandLine + "<");
+  EXPECT_EQ(lines.back(), "");
 }
 
 }  // namespace

@@ -2,8 +2,9 @@
 // asks what it must ask, starts the stand-in setup program with the run's
 // switches and atom, passes its exit code on and cleans up. Every test
 // builds its own package and runs it as a separate process.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -29,7 +31,6 @@
 namespace tarnix {
 namespace {
 
-using test::BoxAnswer;
 using test::PathExists;
 using test::SeenBox;
 using test::SetupProcess;
@@ -221,12 +222,9 @@ class SetupModeTest : public ::testing::Test {
       EXPECT_TRUE(test::ReadWholeFile(path) == in.bytes);
       EXPECT_EQ(test::PackedStampOf(path), in.stamp);
     }
-    size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(InstallDir())) {
-      ++count;
-      (void)entry;
-    }
-    EXPECT_EQ(count, inputs_.size() + extra.size());
+    const auto count =
+        std::distance(std::filesystem::directory_iterator(InstallDir()), std::filesystem::directory_iterator());
+    EXPECT_EQ(static_cast<size_t>(count), inputs_.size() + extra.size());
     for (const std::string& name : extra) EXPECT_TRUE(PathExists(InstallDir() + "\\" + name)) << name;
   }
 
@@ -631,6 +629,7 @@ TEST_F(SetupModeTest, ThePackageCanCarryAnAgentCopyForTheSetupToInstall) {
   ASSERT_TRUE(run.Finish());
   EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
   ExpectCompletedRun(run, package, "", 0, kShown, {"Agent.exe"});
+  if (HasFatalFailure()) return;
 
   const std::string bytes = test::ReadWholeFile(package);
   const TGFileInfo info(package);
@@ -646,67 +645,6 @@ TEST_F(SetupModeTest, ThePackageCanCarryAnAgentCopyForTheSetupToInstall) {
   EXPECT_TRUE(agent.IsAgent());
   EXPECT_EQ(agent.AgentExeName(), "Agent.exe");
 }
-
-// A stub whose package carries no files fetches its setup package; one
-// lying beside the stub is taken as it is, once its download token matches.
-struct BesideCase {
-  const char* name;
-  const char* token;
-  bool confirmDownload;
-  bool createAgent;
-  bool installs;
-};
-void PrintTo(const BesideCase& c, std::ostream* os) { *os << c.name; }
-
-class DownloadSetupTest : public SetupModeTest, public ::testing::WithParamInterface<BesideCase> {};
-
-TEST_P(DownloadSetupTest, TakesTheSetupPackageBesideTheStub) {
-  const BesideCase& c = GetParam();
-  const pack::DownloadSettings unreachable{"http://127.0.0.1:9/none", "Full.exe", false, "s3cret", "1000"};
-  pack::PackageSpec fullPlan = Plan(StandinArgs());
-  fullPlan.download = unreachable;
-  fullPlan.download->token = c.token;
-  const std::string full = Build(fullPlan, "Full.exe");
-  pack::PackageSpec webPlan;
-  webPlan.stubPath = stub_;
-  webPlan.download = unreachable;
-  webPlan.confirmDownload = c.confirmDownload;
-  webPlan.createAgent = c.createAgent;
-  webPlan.agentExeName = "Agent.exe";
-  const std::string package = Build(webPlan, "Web.exe");
-
-  SetupProcess run(package, "/ExitCode=4");
-  ASSERT_TRUE(run.Finish());
-  if (!c.installs) {
-    ASSERT_EQ(run.Boxes().size(), 1u) << test::Describe(run.Boxes());
-    EXPECT_EQ(run.Boxes()[0].title, "Error");
-    EXPECT_NE(run.Boxes()[0].text.find("Bad Secret Token!"), std::string::npos) << run.Boxes()[0].text;
-    EXPECT_EQ(run.ExitCode(), 0u);
-    ExpectNothingStarted();
-    EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
-    return;
-  }
-  EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
-  std::vector<std::string> extra;
-  if (c.createAgent) extra.push_back("Agent.exe");
-  ExpectCompletedRun(run, package, "/ExitCode=4", 4, kShown, extra);
-  if (HasFatalFailure()) return;
-  // It was not downloaded, so it stays.
-  EXPECT_TRUE(PathExists(full));
-  if (c.createAgent) {
-    std::string expected = test::ReadWholeFile(package);
-    expected[expected.size() - 5] = 1;
-    EXPECT_TRUE(test::ReadWholeFile(InstallDir() + "\\Agent.exe") == expected);
-    EXPECT_EQ(test::PackedStampOf(InstallDir() + "\\Agent.exe"), test::PackedStampOf(package));
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Beside, DownloadSetupTest,
-                         ::testing::Values(BesideCase{"SameToken", "s3cret", false, false, true},
-                                           BesideCase{"NoQuestionWithoutADownload", "s3cret", true, false, true},
-                                           BesideCase{"AgentCopyOfTheRunningStub", "s3cret", false, true, true},
-                                           BesideCase{"OtherTokenIsRefused", "other", false, false, false}),
-                         [](const ::testing::TestParamInfo<BesideCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tarnix

@@ -4,8 +4,9 @@
 // stub will use for a package file.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstdint>
@@ -47,19 +48,8 @@ inline bool PollUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   }
 }
 
-// The time half of the file's packed local modification stamp; -1 when the
-// file cannot be read.
-inline int StampTimeHalf(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  FILETIME local{};
-  WORD date = 0, time = 0;
-  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-      !::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) || !::FileTimeToDosDateTime(&local, &date, &time))
-    return -1;
-  return time;
-}
-
-// The whole packed local stamp (date high, time low); 0 when unreadable.
+// The file's packed local modification stamp (date high, time low); 0
+// when the file cannot be read.
 inline uint32_t PackedStampOf(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   FILETIME local{};
@@ -85,8 +75,8 @@ inline bool SetPackedStamp(const std::string& path, uint32_t stamp) {
 inline std::string ExtractionFolder(const std::string& exe) {
   char temp[MAX_PATH + 1] = {};
   ::GetTempPathA(sizeof temp, temp);
-  const int half = StampTimeHalf(exe);
-  return std::string(temp) + "SETUP_" + std::to_string(half < 0 ? 65535 : half);
+  const uint32_t stamp = PackedStampOf(exe);
+  return std::string(temp) + "SETUP_" + std::to_string(stamp ? stamp & 0xFFFF : 65535);
 }
 
 // A started stub; ended, if still running, with the object.
