@@ -3,7 +3,7 @@
 # over loopback by one native server (python3 -m http.server), fetched by
 # the stub's downloader under Wine (download-probe.exe, with and without a
 # progress reporter) and by curl, in one run. Prints MB/s of each, the best of
-# BENCH_RUNS runs (3 unless told). Needs a Windows build (scripts/build.sh);
+# BENCH_RUNS runs (3 unless told), and the time of one size query. Needs a Windows build (scripts/build.sh);
 # TARNIX_WIN_BUILD moves it.
 set -euo pipefail
 
@@ -67,7 +67,10 @@ for run in $(seq "$runs"); do
   echo "run $run: curl ${curl_speeds[-1]} MB/s, HTTP_DownloadFile ${probe_speeds[-1]} MB/s, with progress reporter ${bar_speeds[-1]} MB/s"
 done
 
+size_line=$(wine "$probe" "$url" --size </dev/null 2>/dev/null | tr -d '\r' | grep '^size' || true)
+
 echo "file: $((bytes / 1000000)) MB over loopback, $(nproc) cores, best of $runs"
 printf '%-40s %8s MB/s\n' "curl" "$(printf '%s\n' "${curl_speeds[@]}" | best)"
 printf '%-40s %8s MB/s\n' "HTTP_DownloadFile (Wine)" "$(printf '%s\n' "${probe_speeds[@]}" | best)"
 printf '%-40s %8s MB/s\n' "HTTP_DownloadFile + progress (Wine)" "$(printf '%s\n' "${bar_speeds[@]}" | best)"
+printf '%-40s %s\n' "HTTP_GetFileSize (Wine)" "${size_line:-failed}"

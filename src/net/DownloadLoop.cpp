@@ -16,13 +16,17 @@ constexpr uint32_t kMegaModeAbove = 10485760;
 
 DownloadLoopResult RunDownloadLoop(uint32_t size, uint64_t limit, std::string_view displayName, TProgBar* progress,
                                    const DownloadLoopIo& io, TickClock clock) {
-  const uint32_t readSize = DownloadReadSize(size);
+  if (!clock) clock = SystemTickCount;
+  const uint32_t firstRead = DownloadChunkSize(size);
+  const uint32_t largestRead = DownloadReadSize(size);
+  uint32_t readSize = firstRead;
+  const uint32_t stepSize = DownloadStepSize(size);
   if (progress) {
-    progress->ReportPosition(1, DownloadProgressSteps(size, readSize));
+    progress->ReportPosition(1, DownloadProgressSteps(size, stepSize));
     progress->ReportStatus(std::string(displayName));
   }
   TBytesRate rate(size > kKiloModeAbove, size > kMegaModeAbove, clock);
-  std::vector<char> buffer(readSize);
+  std::vector<char> buffer(largestRead);
   DownloadLoopResult result;
   for (;;) {
     io.pump();
@@ -31,16 +35,22 @@ DownloadLoopResult RunDownloadLoop(uint32_t size, uint64_t limit, std::string_vi
       break;
     }
     uint32_t got = 0;
+    const uint32_t started = clock();
     const bool read = io.read(buffer.data(), readSize, got);
     if (got > readSize) got = readSize;
     if (!read) got = 0;
+    readSize = NextReadSize(readSize, got, clock() - started, firstRead, largestRead);
     bool kept = true;
     if (read && got > 0) {
       result.received += got;
       kept = io.keep(std::string_view(buffer.data(), got));
     }
     const std::string rateText = rate.ProgressText(size, static_cast<int64_t>(result.received), got);
-    if (read && got > 0 && progress) progress->ReportStep(rateText);
+    if (read && got > 0 && progress) {
+      for (int step = DownloadPieceSteps(result.received, got, stepSize); step > 0; --step) {
+        progress->ReportStep(rateText);
+      }
+    }
     if (!read) {
       result.stop = DownloadStop::ReadFailed;
     } else if (got == 0) {

@@ -16,8 +16,9 @@
 namespace tarnix {
 
 struct DownloadLoopIo {
-  // Reads up to `want` bytes into `buffer`, setting `got`; false when the
-  // read failed (a read of 0 bytes that succeeds ends the body).
+  // Reads up to `want` bytes into `buffer`, setting `got`, taking what has
+  // arrived rather than waiting for all of them; false when the read failed.
+  // A read of 0 bytes that succeeds ends the body.
   std::function<bool(char* buffer, uint32_t want, uint32_t& got)> read;
   // Keeps one piece; false when it could not, which stops the loop.
   std::function<bool(std::string_view piece)> keep;
@@ -34,7 +35,8 @@ struct DownloadLoopResult {
 };
 
 // `size` is the announced length (kUnknownSize when none): it sets the read
-// size, the bar's steps and the units of the rate text. The loop stops once
+// size (DownloadReadSize), the bar's steps (DownloadStepSize) and the units of
+// the rate text. The loop stops once
 // more than `limit` bytes arrived, after keeping the piece that crossed it.
 // `progress` (may be null) is set up with `displayName` and stepped per piece.
 DownloadLoopResult RunDownloadLoop(uint32_t size, uint64_t limit, std::string_view displayName, TProgBar* progress,

@@ -9,7 +9,10 @@ namespace tarnix {
 namespace {
 
 constexpr uint32_t kMaxChunk = 8192;
-constexpr uint32_t kChunksPerRead = 1;
+constexpr uint32_t kLargeRead = 1048576;
+constexpr uint32_t kMaxSteps = 1000;
+constexpr uint32_t kQuickReadMs = 50;
+constexpr uint32_t kSlowReadMs = 200;
 constexpr size_t kPageHead = 1000;
 
 bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -41,11 +44,25 @@ uint32_t DownloadChunkSize(uint32_t size) { return std::clamp<uint32_t>(size / 1
 
 uint32_t DownloadReadSize(uint32_t size) {
   const uint32_t chunk = DownloadChunkSize(size);
-  return chunk < kMaxChunk ? chunk : chunk * kChunksPerRead;
+  return chunk < kMaxChunk ? chunk : kLargeRead;
 }
 
-int DownloadProgressSteps(uint32_t size, uint32_t readSize) {
-  return static_cast<int>(CeilDiv(size, std::max<uint32_t>(readSize, 1)) + 1);
+uint32_t NextReadSize(uint32_t asked, uint32_t got, uint32_t tookMs, uint32_t smallest, uint32_t largest) {
+  if (tookMs > kSlowReadMs) return std::max(asked / 2, smallest);
+  if (got >= asked && tookMs < kQuickReadMs) return std::min(asked * 2, largest);
+  return std::clamp(asked, smallest, largest);
+}
+
+uint32_t DownloadStepSize(uint32_t size) { return std::max(DownloadChunkSize(size), size / kMaxSteps); }
+
+int DownloadProgressSteps(uint32_t size, uint32_t stepSize) {
+  return static_cast<int>(CeilDiv(size, std::max<uint32_t>(stepSize, 1)) + 1);
+}
+
+int DownloadPieceSteps(uint64_t received, uint32_t piece, uint32_t stepSize) {
+  const uint64_t unit = std::max<uint32_t>(stepSize, 1);
+  const uint64_t before = received >= piece ? received - piece : 0;
+  return static_cast<int>(CeilDiv(received, unit) - CeilDiv(before, unit));
 }
 
 std::string DownloadTempName(std::string_view target, uint32_t size, uint32_t date) {
@@ -63,6 +80,11 @@ bool IsDownloadTempName(std::string_view targetName, std::string_view fileName) 
 }
 
 bool HasUrlScheme(std::string_view url) { return SchemeLength(url) > 0; }
+
+bool IsHttpUrl(std::string_view url) {
+  const std::string_view scheme = url.substr(0, SchemeLength(url));
+  return SameText(scheme, "http") || SameText(scheme, "https");
+}
 
 std::string UrlWithScheme(std::string_view url) {
   return HasUrlScheme(url) ? std::string(url) : "http://" + std::string(url);

@@ -24,14 +24,30 @@ std::string DownloadDisplayName(std::string_view url);
 // bar in about ten steps. A missing size (kUnknownSize) gives 8192.
 uint32_t DownloadChunkSize(uint32_t size);
 
-// How much one read asks for. Below 8192 bytes a read takes one chunk, so
-// small files keep their ten steps; bigger downloads read several chunks at
-// once, because every read costs a round through the library.
+// The most one read asks for: a chunk while that is below 8192 bytes, so a
+// small file still arrives in about ten pieces; bigger downloads may ask for
+// much more at once, because every round through the library costs.
 uint32_t DownloadReadSize(uint32_t size);
 
-// The steps of the progress bar for a download of `size` read in pieces of
-// `readSize`: one per piece and one for the start.
-int DownloadProgressSteps(uint32_t size, uint32_t readSize);
+// A read returns only when it has all it asked for (or the body ended), and
+// the windows wait for it. So reads start at a chunk and grow while they come
+// back full and quickly; one that took long shrinks the next. The size after
+// a read that asked `asked` and got `got` in `tookMs`: doubled (up to
+// `largest`) after a full read under 50 ms, halved (down to `smallest`) after
+// one over 200 ms.
+uint32_t NextReadSize(uint32_t asked, uint32_t got, uint32_t tookMs, uint32_t smallest, uint32_t largest);
+
+// The bytes one step of the progress bar stands for: a chunk, or for big
+// files a thousandth of the size, so a bar never has more than about a
+// thousand steps to show.
+uint32_t DownloadStepSize(uint32_t size);
+
+// The bar's steps: one per `stepSize` bytes of `size` and one for the start.
+int DownloadProgressSteps(uint32_t size, uint32_t stepSize);
+
+// The steps a piece of `piece` bytes earns, `received` counting it: the step
+// boundaries it crosses, so the bar ends full however the pieces fall.
+int DownloadPieceSteps(uint64_t received, uint32_t piece, uint32_t stepSize);
 
 // target + "." + the decimal 32-bit sum of size and date, so that a download
 // of another version of the file never continues an old temporary file.
@@ -46,6 +62,8 @@ bool IsDownloadTempName(std::string_view targetName, std::string_view fileName);
 // Whether the url starts with a scheme and "://" (http://, https://,
 // ftp://...).
 bool HasUrlScheme(std::string_view url);
+// Whether the url's scheme is http or https.
+bool IsHttpUrl(std::string_view url);
 // The url as given when it has a scheme, else with "http://" in front.
 std::string UrlWithScheme(std::string_view url);
 

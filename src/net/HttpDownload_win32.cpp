@@ -38,31 +38,43 @@ UniqueInternetHandle OpenSession(const char* agent) {
   return UniqueInternetHandle(WinInetOpen(agent, INTERNET_OPEN_TYPE_PRECONFIG, "", nullptr, 0));
 }
 
-// Asks for the url once and reads nothing; some servers and proxies answer
-// the real request only after they have seen one.
-void HTTP_WarmUp(const std::string& url) {
-  UniqueInternetHandle session = OpenSession(kProbeAgent);
-  if (!session) return;
-  UniqueInternetHandle request(WinInetOpenUrl(session.get(), url.c_str(), nullptr, 0, kNoCache, 0));
-}
-
-// With a user name the request goes through a connection of its own, which
-// carries the credentials; `connection` keeps it until the request is done.
-UniqueInternetHandle OpenHttpRequest(HINTERNET session, std::string_view url, std::string_view user,
-                                     std::string_view password, UniqueInternetHandle& connection) {
-  if (user.empty()) {
-    const std::string full = UrlWithScheme(url);
-    return UniqueInternetHandle(WinInetOpenUrl(session, full.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | kNoCache, 0));
-  }
+// A request through a connection of its own, which carries the credentials
+// when there are any; `connection` keeps it until the request is done.
+UniqueInternetHandle SendRequest(HINTERNET session, std::string_view url, const char* verb, std::string_view user,
+                                 std::string_view password, UniqueInternetHandle& connection) {
   const HttpUrlParts parts = SplitHttpUrl(url);
-  connection.reset(::InternetConnectA(session, parts.host.c_str(), parts.port, std::string(user).c_str(),
-                                      std::string(password).c_str(), INTERNET_SERVICE_HTTP, 0, 0));
+  const std::string userText(user), passwordText(password);
+  connection.reset(::InternetConnectA(session, parts.host.c_str(), parts.port,
+                                      userText.empty() ? nullptr : userText.c_str(),
+                                      userText.empty() ? nullptr : passwordText.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return {};
   const DWORD flags = INTERNET_FLAG_RELOAD | kNoCache | (parts.secure ? INTERNET_FLAG_SECURE : 0);
   UniqueInternetHandle request(
-      ::HttpOpenRequestA(connection.get(), "GET", parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0));
+      ::HttpOpenRequestA(connection.get(), verb, parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0));
   if (!request || !::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return {};
   return request;
+}
+
+// Touches the url once before the real request and reads nothing. Only the
+// headers are asked for: the library may read an unread body to its end when
+// the request is closed, which on a fast link costs a whole transfer.
+void HTTP_WarmUp(const std::string& url) {
+  UniqueInternetHandle session = OpenSession(kProbeAgent);
+  if (!session) return;
+  UniqueInternetHandle connection;
+  UniqueInternetHandle request;
+  if (IsHttpUrl(url)) {
+    request = SendRequest(session.get(), url, "HEAD", "", "", connection);
+  } else {
+    request.reset(WinInetOpenUrl(session.get(), url.c_str(), nullptr, 0, kNoCache, 0));
+  }
+}
+
+UniqueInternetHandle OpenHttpRequest(HINTERNET session, std::string_view url, std::string_view user,
+                                     std::string_view password, UniqueInternetHandle& connection) {
+  if (!user.empty()) return SendRequest(session, url, "GET", user, password, connection);
+  const std::string full = UrlWithScheme(url);
+  return UniqueInternetHandle(WinInetOpenUrl(session, full.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | kNoCache, 0));
 }
 
 void SetTimeouts(HINTERNET session, DWORD ms) {
@@ -220,9 +232,15 @@ std::string Download(HWND window, std::string_view url, std::string_view targetF
   if (DownloadAborted()) error = "Download Aborted";
   if (toFile) {
     const std::string tempName = DownloadTempName(target, size, date);
-    if (GetFileSizeByName(tempName) == int64_t{size}) {
+    const int64_t received = GetFileSizeByName(tempName);
+    if (received == int64_t{size}) {
       ::DeleteFileA(target.c_str());
       if (!::MoveFileA(tempName.c_str(), target.c_str())) error = DownloadFailure(displayName, LastErrorText());
+    } else if (error.empty()) {
+      // The target stays as it was; the caller must not take it for the file.
+      error = DownloadFailure(displayName, size == kUnknownSize ? "the server announced no size"
+                                                                : "received " + std::to_string(received) + " of " +
+                                                                      std::to_string(size) + " bytes");
     }
   }
   return error;

@@ -14,7 +14,9 @@
 namespace tarnix {
 namespace {
 
-uint32_t StillClock() { return 1000; }
+// Stands still unless a read moves it on.
+uint32_t g_tick = 1000;
+uint32_t TestClock() { return g_tick; }
 
 struct BarEvent {
   int action;
@@ -42,6 +44,8 @@ struct ScriptedBody {
   int abortAt = -1;
   int keepFailsAt = -1;
   int abortOnPump = -1;
+  // How long each read takes, by index; 0 when not listed.
+  std::vector<uint32_t> readMs;
 
   size_t position = 0;
   std::vector<uint32_t> asked;
@@ -56,6 +60,7 @@ struct ScriptedBody {
       const int index = static_cast<int>(asked.size());
       asked.push_back(want);
       order += 'r';
+      if (index < static_cast<int>(readMs.size())) g_tick += readMs[index];
       if (index == abortAt) SetDownloadAbort(true);
       if (index == failAt) return false;
       if (endless) {
@@ -106,24 +111,25 @@ class DownloadLoopTest : public ::testing::Test {
     std::optional<TProgBar> bar;
     if (withBar) bar.emplace(RecordingSink, NoPump);
     g_cancelBar = bar ? &*bar : nullptr;
-    return RunDownloadLoop(size, limit, "setup.exe", bar ? &*bar : nullptr, body.Io(), StillClock);
+    return RunDownloadLoop(size, limit, "setup.exe", bar ? &*bar : nullptr, body.Io(), TestClock);
   }
 };
 
 struct WholeBodyCase {
   uint32_t size;
   size_t length;
-  uint32_t asks;
-  size_t reads;
+  std::vector<uint32_t> asks;
   int barSteps;
+  int steps;
 };
 
 TEST_F(DownloadLoopTest, ReadsTheWholeBodyAndFillsTheBar) {
   const WholeBodyCase cases[] = {
-      {9, 9, 1, 10, 10},
-      {20000, 20000, 2000, 11, 11},
-      {200000, 200000, 65536, 5, 5},
-      {kUnknownSize, 100000, 65536, 3, 65537},
+      {9, 9, std::vector<uint32_t>(10, 1), 10, 9},
+      {20000, 20000, std::vector<uint32_t>(11, 2000), 11, 10},
+      // Reads that come back full at once grow; the last one is short.
+      {200000, 200000, {8192, 16384, 32768, 65536, 131072, 131072}, 26, 25},
+      {kUnknownSize, 100000, {8192, 16384, 32768, 65536, 65536}, 1002, 1},
   };
   for (const WholeBodyCase& c : cases) {
     SCOPED_TRACE(c.size);
@@ -134,14 +140,27 @@ TEST_F(DownloadLoopTest, ReadsTheWholeBodyAndFillsTheBar) {
     EXPECT_EQ(result.stop, DownloadStop::EndOfBody);
     EXPECT_EQ(result.received, c.length);
     EXPECT_EQ(body.kept, body.body);
-    EXPECT_EQ(body.asked, std::vector<uint32_t>(c.reads, c.asks));
+    EXPECT_EQ(body.asked, c.asks);
     ASSERT_FALSE(g_bar.empty());
     EXPECT_EQ(g_bar[0].action, kProgressSetUp);
     EXPECT_EQ(g_bar[0].range, c.barSteps);
     EXPECT_EQ(g_bar[0].position, 1);
-    EXPECT_EQ(static_cast<size_t>(Steps()), c.reads - 1) << "one step per piece, none for the end";
-    if (c.size != kUnknownSize) EXPECT_EQ(1 + Steps(), c.barSteps) << "the bar ends full";
+    EXPECT_EQ(Steps(), c.steps);
+    if (c.size != kUnknownSize) {
+      EXPECT_EQ(1 + Steps(), c.barSteps) << "the bar ends full";
+    }
   }
+}
+
+TEST_F(DownloadLoopTest, SlowReadsShrinkTheNextRead) {
+  ScriptedBody body;
+  body.body = Pattern(500000);
+  // Three quick reads, then each takes 300 ms.
+  body.readMs = {0, 0, 0, 300, 300, 300, 300};
+  Run(body, 500000, 500000);
+  ASSERT_GE(body.asked.size(), 7u);
+  EXPECT_EQ(std::vector<uint32_t>(body.asked.begin(), body.asked.begin() + 7),
+            (std::vector<uint32_t>{8192, 16384, 32768, 65536, 32768, 16384, 8192}));
 }
 
 TEST_F(DownloadLoopTest, MessagesArePumpedBeforeEveryRead) {
@@ -231,7 +250,7 @@ TEST_F(DownloadLoopTest, StopsOnceMoreThanTheLimitArrived) {
   endless.endless = true;
   result = Run(endless, kUnknownSize, 200000);
   EXPECT_EQ(result.stop, DownloadStop::OverLimit);
-  EXPECT_EQ(result.received, 4u * 65536);
+  EXPECT_EQ(result.received, 8192u + 16384 + 32768 + 65536 + 131072);
 }
 
 TEST_F(DownloadLoopTest, ABodyOfExactlyTheLimitEndsNormally) {

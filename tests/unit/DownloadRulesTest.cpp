@@ -28,26 +28,63 @@ TEST(DownloadRulesTest, DisplayNameIsTheUrlsLastPart) {
 struct SizeCase {
   uint32_t size;
   uint32_t chunk;
-  uint32_t read;
-  int steps;
+  uint32_t largestRead;
+  uint32_t stepSize;
+  int barSteps;
 };
 
 TEST(DownloadRulesTest, ChunkReadSizeAndBarSteps) {
   const SizeCase cases[] = {
-      {1, 1, 1, 2},
-      {9, 1, 1, 10},
-      {19, 1, 1, 20},
-      {20000, 2000, 2000, 11},
-      {20001, 2000, 2000, 12},
-      {81919, 8191, 8191, 12},
-      {81920, 8192, 65536, 3},
-      {100 * 1048576, 8192, 65536, 1601},
-      {kUnknownSize, 8192, 65536, 65537},
+      {0, 1, 1, 1, 1},
+      {1, 1, 1, 1, 2},
+      {9, 1, 1, 1, 10},
+      {19, 1, 1, 1, 20},
+      {20000, 2000, 2000, 2000, 11},
+      {20001, 2000, 2000, 2000, 12},
+      {81919, 8191, 8191, 8191, 12},
+      {81920, 8192, 1048576, 8192, 11},
+      {8192000, 8192, 1048576, 8192, 1001},
+      {100 * 1048576, 8192, 1048576, 104857, 1002},
+      {kUnknownSize, 8192, 1048576, 4294967, 1002},
   };
   for (const SizeCase& c : cases) {
     EXPECT_EQ(DownloadChunkSize(c.size), c.chunk) << c.size;
-    EXPECT_EQ(DownloadReadSize(c.size), c.read) << c.size;
-    EXPECT_EQ(DownloadProgressSteps(c.size, c.read), c.steps) << c.size;
+    EXPECT_EQ(DownloadReadSize(c.size), c.largestRead) << c.size;
+    EXPECT_EQ(DownloadStepSize(c.size), c.stepSize) << c.size;
+    EXPECT_EQ(DownloadProgressSteps(c.size, c.stepSize), c.barSteps) << c.size;
+  }
+}
+
+TEST(DownloadRulesTest, ReadsGrowWhileQuickAndFullAndShrinkWhenSlow) {
+  struct Case {
+    uint32_t asked, got, tookMs, smallest, largest, next;
+  };
+  const uint32_t M = 1048576;
+  const Case cases[] = {
+      {8192, 8192, 0, 8192, M, 16384},    {8192, 8192, 49, 8192, M, 16384}, {8192, 8192, 50, 8192, M, 8192},
+      {8192, 4000, 0, 8192, M, 8192},     {M, M, 0, 8192, M, M},             {65536, 65536, 201, 8192, M, 32768},
+      {65536, 65536, 200, 8192, M, 65536}, {8192, 8192, 500, 8192, M, 8192}, {65536, 100, 900, 8192, M, 32768},
+      {1, 1, 0, 1, 1, 1},                 {2000, 2000, 900, 2000, 2000, 2000},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(NextReadSize(c.asked, c.got, c.tookMs, c.smallest, c.largest), c.next)
+        << c.asked << " " << c.got << " " << c.tookMs;
+  }
+}
+
+TEST(DownloadRulesTest, PieceStepsCountTheBoundariesCrossed) {
+  struct Case {
+    uint64_t received;
+    uint32_t piece, stepSize;
+    int steps;
+  };
+  const Case cases[] = {
+      {1, 1, 1, 1},        {2000, 2000, 2000, 1}, {20000, 2000, 2000, 1}, {1000, 1000, 2000, 1},
+      {2000, 1000, 2000, 0}, {3000, 1000, 2000, 1}, {262144, 262144, 8192, 32}, {100, 0, 10, 0},
+      {200000, 77120, 8192, 10},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DownloadPieceSteps(c.received, c.piece, c.stepSize), c.steps) << c.received << " " << c.piece;
   }
 }
 

@@ -1,7 +1,9 @@
 // Downloads one url with the stub's downloader and prints how fast it went:
 //   download-probe URL TARGET [--bar]
+//   download-probe URL --size
 // TARGET "-" keeps the body in memory; --bar drives a progress reporter (with
-// no display) as the stub window does. Exit code 0 on success.
+// no display) as the stub window does; --size asks only for the size.
+// Exit code 0 on success.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,6 +21,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string url = argv[1];
+  if (std::strcmp(argv[2], "--size") == 0) {
+    const int64_t start = NowMs();
+    const int32_t size = HTTP_GetFileSize(url);
+    std::printf("size %ld in %lld ms\n", static_cast<long>(size), static_cast<long long>(NowMs() - start));
+    return size < 0 ? 1 : 0;
+  }
   const std::string target = std::strcmp(argv[2], "-") == 0 ? "" : argv[2];
   const bool withBar = argc > 3 && std::strcmp(argv[3], "--bar") == 0;
   TProgBar bar(nullptr);
