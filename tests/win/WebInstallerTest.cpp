@@ -1,0 +1,470 @@
+// A web installer: a stub whose package carries no files fetches the full
+// setup package from a server on the loopback interface (or takes a copy
+// lying beside it), checks that it carries the same download token and runs
+// it. Every test builds both packages and runs the web installer as a
+// separate process, answering its boxes.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "DebugTestSupport.h"
+#include "PackageBuilder.h"
+#include "package/TGFileInfo.h"
+#include "win/support/LoopbackHttpServer.h"
+#include "win/support/SetupProcess.h"
+
+namespace tarnix {
+namespace {
+
+using test::HttpResponse;
+using test::PathExists;
+using test::SeenBox;
+using test::SetupProcess;
+
+constexpr char kAtomPrefix[] = "AutoUpdateAtomTokenByTarnix";
+constexpr char kToken[] = "web-s3cret";
+// 15.2 MB in the size question; the stub never compares it with the file.
+constexpr char kAnnouncedSize[] = "15938355";
+constexpr char kSizeLine[] = "Size: 15.2 MB";
+constexpr int kShown = SW_SHOW;
+constexpr int kHidden = SW_HIDE;
+
+constexpr uint32_t PackedStamp(int year, int month, int day, int hour, int minute, int second) {
+  return uint32_t((year - 1980) << 9 | month << 5 | day) << 16 | uint32_t(hour << 11 | minute << 5 | second / 2);
+}
+
+std::string RandomBytes(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(rng());
+  return s;
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return out.good();
+}
+
+std::string TempDir() {
+  char temp[MAX_PATH + 1] = {};
+  ::GetTempPathA(sizeof temp, temp);
+  return temp;
+}
+
+// Answers the size question with `answer`; anything else backs out.
+test::BoxAnswer AnswerQuestion(const std::string& answer) {
+  return [answer](const SeenBox& box) { return box.title == "Confirm" ? answer : std::string(); };
+}
+
+class WebInstallerTest : public ::testing::Test {
+ protected:
+  struct Input {
+    std::string name;
+    std::string bytes;
+    uint32_t stamp;
+  };
+
+  using Record = std::map<std::string, std::string>;
+
+  void SetUp() override {
+    stub_ = test::PathFromEnv("TARNIX_STUB_EXE");
+    ASSERT_FALSE(stub_.empty()) << "TARNIX_STUB_EXE is not set";
+    standin_ = test::PathFromEnv("TARNIX_STANDIN_EXE");
+    ASSERT_FALSE(standin_.empty()) << "TARNIX_STANDIN_EXE is not set";
+    ASSERT_TRUE(server_.Running());
+    // A name of the test's own: the stub downloads into the shared temp
+    // folder, and an aborted download leaves its partial file there.
+    name_ = "WebFull" + std::to_string(std::random_device{}() % 1000000) + ".exe";
+    inputs_ = {
+        {"data.bin", RandomBytes(40000, 11), PackedStamp(2020, 5, 6, 7, 8, 10)},
+        {"readme.txt", "Installed from the full setup.\r\n", PackedStamp(2023, 1, 31, 9, 30, 0)},
+    };
+    for (const char* folder : {"in", "out", "site"}) ASSERT_TRUE(::CreateDirectoryA((dir_ / folder).c_str(), nullptr));
+    for (const Input& in : inputs_) ASSERT_TRUE(WriteBytes(dir_ / ("in\\" + in.name), in.bytes)) << in.name;
+  }
+
+  void TearDown() override {
+    std::error_code ec;
+    for (const std::string& folder : folders_) std::filesystem::remove_all(folder, ec);
+    std::vector<std::filesystem::path> left{TempPackage()};
+    for (const auto& entry : std::filesystem::directory_iterator(TempDir(), ec))
+      if (entry.path().filename().string().rfind(name_ + ".", 0) == 0) left.push_back(entry.path());
+    for (const auto& path : left) std::filesystem::remove(path, ec);
+  }
+
+  std::string InstallDir() const { return dir_ / "installed"; }
+  std::string RecordPath() const { return dir_ / "record.txt"; }
+  std::string SetupArgs() const { return "/InstallDir=" + InstallDir() + " /Record=" + RecordPath(); }
+  std::string Url() const { return server_.Url("/" + name_); }
+  // Where the web installer puts what it downloads.
+  std::string TempPackage() const { return TempDir() + name_; }
+
+  // The full setup in `folder`: the stand-in as its setup program, then
+  // the inputs, carrying the download token `token`.
+  std::string BuildFull(const std::string& folder, const std::string& token, const std::string& moreArgs = "") {
+    pack::PackageSpec plan;
+    plan.stubPath = stub_;
+    plan.files.push_back({"setup.exe", standin_, 0, true, SetupArgs() + moreArgs});
+    for (const Input& in : inputs_) plan.files.push_back({in.name, dir_ / ("in\\" + in.name), in.stamp, false, ""});
+    plan.download = pack::DownloadSettings{"http://127.0.0.1:9", name_, false, token, "0"};
+    const std::string path = dir_ / (folder + "\\" + name_);
+    std::string error;
+    pack::BuildReport report;
+    EXPECT_TRUE(pack::BuildPackage(plan, path, report, error)) << error;
+    return path;
+  }
+
+  void Serve(const std::string& full, HttpResponse response = {}) {
+    response.bodyFile = full;
+    server_.Serve("/" + name_, response);
+  }
+
+  // No files and a download block: a web installer that asks before it
+  // downloads from the server.
+  pack::PackageSpec WebPlan() const {
+    pack::PackageSpec plan;
+    plan.stubPath = stub_;
+    plan.confirmDownload = true;
+    plan.download = pack::DownloadSettings{server_.Url(""), name_, false, kToken, kAnnouncedSize};
+    return plan;
+  }
+
+  // Builds out\Web.exe with a stamp of its own, so that its extraction
+  // folder is one no other test uses.
+  std::string BuildWeb(const pack::PackageSpec& plan) {
+    const std::string path = dir_ / "out\\Web.exe";
+    std::string error;
+    pack::BuildReport report;
+    EXPECT_TRUE(pack::BuildPackage(plan, path, report, error)) << error;
+    const TGFileInfo built(path);
+    EXPECT_TRUE(built.DownloadSetup());
+    std::random_device random;
+    EXPECT_TRUE(test::SetPackedStamp(
+        path, PackedStamp(2024, 7, 9, int(random() % 24), int(random() % 60), int(random() % 60))));
+    const std::string folder = test::ExtractionFolder(path);
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    folders_.push_back(folder);
+    return path;
+  }
+
+  Record ReadRecord() const {
+    Record record;
+    for (const std::string& line : test::CrLfLines(test::ReadWholeFile(RecordPath()))) {
+      const size_t eq = line.find('=');
+      if (eq != std::string::npos) record[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return record;
+  }
+
+  bool Recorded() const { return PathExists(RecordPath()); }
+
+  // Requests for the full setup made by a download; how the downloader
+  // warms up before it is its own business.
+  int DownloadRequests() const {
+    int count = 0;
+    for (const test::HttpRequestSeen& r : server_.Requests()) {
+      EXPECT_EQ(r.path, "/" + name_);
+      if (r.method == "GET" && r.userAgent == "HTTP_Connect_3") ++count;
+    }
+    return count;
+  }
+
+  // Runs to the end and tells whether the downloaded package showed up in
+  // the temp folder meanwhile: it stays there while the setup runs.
+  bool FinishSeeingDownload(SetupProcess& run) {
+    bool seen = false;
+    run.WaitUntil([&] {
+      seen = seen || PathExists(TempPackage());
+      return run.Ended();
+    });
+    EXPECT_TRUE(run.Finish());
+    return seen;
+  }
+
+  // Every input installed byte for byte with its stamp, and nothing else
+  // but `extra`.
+  void ExpectInstalled(const std::vector<std::string>& extra = {}) const {
+    for (const Input& in : inputs_) {
+      SCOPED_TRACE(in.name);
+      const std::string path = InstallDir() + "\\" + in.name;
+      ASSERT_TRUE(PathExists(path));
+      EXPECT_TRUE(test::ReadWholeFile(path) == in.bytes);
+      EXPECT_EQ(test::PackedStampOf(path), in.stamp);
+    }
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(InstallDir())) {
+      ++count;
+      (void)entry;
+    }
+    EXPECT_EQ(count, inputs_.size() + extra.size());
+    for (const std::string& name : extra) EXPECT_TRUE(PathExists(InstallDir() + "\\" + name)) << name;
+  }
+
+  void ExpectNothingStarted(const SetupProcess& run, const std::string& web) const {
+    EXPECT_EQ(run.ExitCode(), 0u);
+    EXPECT_FALSE(Recorded()) << test::ReadWholeFile(RecordPath());
+    EXPECT_FALSE(PathExists(InstallDir()));
+    EXPECT_FALSE(PathExists(test::ExtractionFolder(web)));
+  }
+
+  // The stand-in ran from the web installer's extraction folder with the
+  // run's switches and named the web installer as its origin; the stub
+  // passed its exit code on and removed its folder and the atom.
+  void ExpectCompletedRun(const SetupProcess& run, const std::string& web, const std::string& params,
+                          DWORD exitCode, int showWindow, const std::vector<std::string>& extra = {},
+                          const std::string& moreArgs = "") {
+    const std::string folder = test::ExtractionFolder(web);
+    EXPECT_EQ(run.ExitCode(), exitCode);
+    ASSERT_TRUE(Recorded()) << "the setup program did not run";
+    Record record = ReadRecord();
+    std::string expected = folder + "\\setup.exe " + SetupArgs() + moreArgs;
+    if (!params.empty()) expected += " " + params;
+    expected += " /TH_ID=" + run.Token() + " /OriginExe=\"" + web + "\"";
+    EXPECT_EQ(record["CommandLine"], expected);
+    EXPECT_STRCASEEQ(record["ExeDir"].c_str(), folder.c_str());
+    EXPECT_EQ(record["AtomFound"], "1");
+    EXPECT_EQ(record["ShowWindow"], std::to_string(showWindow));
+    EXPECT_EQ(record["Completed"], "1");
+    EXPECT_EQ(record["Copied"], std::to_string(inputs_.size() + extra.size()));
+    ExpectInstalled(extra);
+    EXPECT_FALSE(PathExists(folder)) << folder;
+    EXPECT_EQ(::GlobalFindAtomA((kAtomPrefix + run.Token()).c_str()), 0);
+  }
+
+  std::string stub_, standin_, name_;
+  test::ScratchDir dir_;
+  test::LoopbackHttpServer server_;
+  std::vector<Input> inputs_;
+  std::vector<std::string> folders_;
+};
+
+// The size question: asked unless the run is silent or the package does
+// not ask; a yes downloads, checks and installs, a no ends the run quietly.
+struct AskCase {
+  const char* name;
+  const char* params;
+  bool confirmDownload;
+  bool silentPackage;
+  const char* answer;  // nullptr: no question expected
+  bool installs;
+  int showWindow;
+};
+void PrintTo(const AskCase& c, std::ostream* os) { *os << c.name; }
+
+class SizeQuestionTest : public WebInstallerTest, public ::testing::WithParamInterface<AskCase> {};
+
+TEST_P(SizeQuestionTest, DownloadsWhatTheAnswerAllows) {
+  const AskCase& c = GetParam();
+  Serve(BuildFull("site", kToken));
+  pack::PackageSpec plan = WebPlan();
+  plan.confirmDownload = c.confirmDownload;
+  plan.silent = c.silentPackage;
+  const std::string web = BuildWeb(plan);
+
+  SetupProcess run(web, c.params, AnswerQuestion(c.answer ? c.answer : ""));
+  const bool downloaded = FinishSeeingDownload(run);
+  ASSERT_TRUE(run.Ended());
+
+  if (c.answer) {
+    ASSERT_EQ(run.Boxes().size(), 1u) << test::Describe(run.Boxes());
+    const SeenBox& box = run.Boxes()[0];
+    EXPECT_EQ(box.title, "Confirm");
+    EXPECT_NE(box.text.find("INTERNET DOWNLOAD"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find(kSizeLine), std::string::npos) << box.text;
+  } else {
+    EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+  }
+
+  if (!c.installs) {
+    EXPECT_FALSE(downloaded);
+    EXPECT_TRUE(server_.Requests().empty()) << server_.Requests().size() << " requests";
+    ExpectNothingStarted(run, web);
+    return;
+  }
+  EXPECT_TRUE(downloaded) << TempPackage() << " never appeared";
+  EXPECT_FALSE(PathExists(TempPackage())) << "the downloaded package stays";
+  EXPECT_EQ(DownloadRequests(), 1);
+  ExpectCompletedRun(run, web, c.params, 6, c.showWindow);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, SizeQuestionTest,
+    ::testing::Values(AskCase{"YesDownloadsAndInstalls", "/ExitCode=6", true, false, "Yes", true, kShown},
+                      AskCase{"NoDownloadsNothing", "/ExitCode=6", true, false, "No", false, kShown},
+                      AskCase{"HideSwitchDownloadsWithoutAsking", "/hide /ExitCode=6", true, false, nullptr, true,
+                              kHidden},
+                      AskCase{"SilentPackageDownloadsWithoutAsking", "/ExitCode=6", true, true, nullptr, true,
+                              kHidden},
+                      AskCase{"PackageThatDoesNotAsk", "/ExitCode=6", false, false, nullptr, true, kShown}),
+    [](const ::testing::TestParamInfo<AskCase>& info) { return std::string(info.param.name); });
+
+// A fetched file that is not the full setup of this web installer, or no
+// file at all: one error box, nothing started, nothing left in the temp
+// folder.
+struct RefusedCase {
+  const char* name;
+  const char* fullToken;  // nullptr: nothing served, the server's 404 page
+  bool serverDown;
+  const char* fragment;
+  bool urlInText;
+};
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
+
+class RefusedDownloadTest : public WebInstallerTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedDownloadTest, ShowsAnErrorAndStartsNothing) {
+  const RefusedCase& c = GetParam();
+  if (c.fullToken) Serve(BuildFull("site", c.fullToken));
+  pack::PackageSpec plan = WebPlan();
+  plan.confirmDownload = false;
+  std::string url = Url();
+  if (c.serverDown) {
+    // A port on which nothing listens any more.
+    std::string gone;
+    {
+      test::LoopbackHttpServer closed;
+      gone = closed.Url("");
+    }
+    plan.download->location = gone;
+    url = gone + "/" + name_;
+  }
+  const std::string web = BuildWeb(plan);
+
+  SetupProcess run(web, "/ExitCode=6");
+  FinishSeeingDownload(run);
+  ASSERT_TRUE(run.Ended());
+  ASSERT_EQ(run.Boxes().size(), 1u) << test::Describe(run.Boxes());
+  const SeenBox& box = run.Boxes()[0];
+  EXPECT_EQ(box.title, "Error");
+  EXPECT_NE(box.text.find(c.fragment), std::string::npos) << box.text;
+  if (c.urlInText) {
+    EXPECT_NE(box.text.find(url), std::string::npos) << box.text;
+  }
+  EXPECT_FALSE(PathExists(TempPackage())) << "the downloaded file stays";
+  ExpectNothingStarted(run, web);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, RefusedDownloadTest,
+    ::testing::Values(RefusedCase{"OtherToken", "other", false, "Bad Secret Token!", false},
+                      RefusedCase{"NotFoundPage", nullptr, false, "404 File Not Found", true},
+                      RefusedCase{"ServerDown", nullptr, true, "Unable to open Internet Connection: ", true}),
+    [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
+
+// A full setup lying beside the web installer is used as it is, unless the
+// package always downloads. The exit code tells which copy ran.
+struct BesideCase {
+  const char* name;
+  bool alwaysDownload;
+};
+void PrintTo(const BesideCase& c, std::ostream* os) { *os << c.name; }
+
+class LocalCopyTest : public WebInstallerTest, public ::testing::WithParamInterface<BesideCase> {};
+
+TEST_P(LocalCopyTest, TakesTheCopyBesideTheStubUnlessAlwaysDownloading) {
+  const BesideCase& c = GetParam();
+  Serve(BuildFull("site", kToken, " /ExitCode=2"));
+  const std::string local = BuildFull("out", kToken, " /ExitCode=1");
+  const std::string localBytes = test::ReadWholeFile(local);
+  pack::PackageSpec plan = WebPlan();
+  plan.download->alwaysDownload = c.alwaysDownload;
+  const std::string web = BuildWeb(plan);
+
+  SetupProcess run(web, "", AnswerQuestion("Yes"));
+  const bool downloaded = FinishSeeingDownload(run);
+  ASSERT_TRUE(run.Ended());
+  EXPECT_EQ(downloaded, c.alwaysDownload);
+  EXPECT_FALSE(PathExists(TempPackage()));
+  if (c.alwaysDownload) {
+    ASSERT_EQ(run.Boxes().size(), 1u) << test::Describe(run.Boxes());
+    EXPECT_EQ(DownloadRequests(), 1);
+    ExpectCompletedRun(run, web, "", 2, kShown, {}, " /ExitCode=2");
+  } else {
+    // Without a download there is no size to confirm.
+    EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+    EXPECT_TRUE(server_.Requests().empty()) << server_.Requests().size() << " requests";
+    ExpectCompletedRun(run, web, "", 1, kShown, {}, " /ExitCode=1");
+  }
+  // Only a downloaded package is deleted.
+  ASSERT_TRUE(PathExists(local));
+  EXPECT_TRUE(test::ReadWholeFile(local) == localBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Beside, LocalCopyTest,
+                         ::testing::Values(BesideCase{"LocalCopyIsUsed", false},
+                                           BesideCase{"AlwaysDownloadIgnoresIt", true}),
+                         [](const ::testing::TestParamInfo<BesideCase>& info) { return std::string(info.param.name); });
+
+// The first close of the stub's window stops a download that is under way
+// and leaves the window up for the error; nothing is started.
+TEST_F(WebInstallerTest, ClosingTheWindowStopsTheDownload) {
+  HttpResponse slow;
+  slow.pieceSize = 1024;
+  slow.pieceDelayMs = 50;
+  Serve(BuildFull("site", kToken), slow);
+  const std::string web = BuildWeb(WebPlan());
+
+  bool windowUpAtTheError = false;
+  HWND window = nullptr;
+  SetupProcess run(web, "/ExitCode=6", [&](const SeenBox& box) {
+    if (box.title == "Confirm") return std::string("Yes");
+    windowUpAtTheError = window && ::IsWindow(window);
+    return std::string();
+  });
+  ASSERT_TRUE(run.WaitUntil([&] { return DownloadRequests() > 0; })) << "the download did not start";
+  window = ::FindWindowA(web.c_str(), nullptr);
+  ASSERT_TRUE(window) << "no window of the class " << web;
+  ASSERT_TRUE(::PostMessageA(window, WM_CLOSE, 0, 0));
+  ASSERT_TRUE(run.Finish());
+
+  ASSERT_EQ(run.Boxes().size(), 2u) << test::Describe(run.Boxes());
+  EXPECT_EQ(run.Boxes()[1].title, "Error");
+  EXPECT_NE(run.Boxes()[1].text.find("Download Aborted"), std::string::npos) << run.Boxes()[1].text;
+  EXPECT_TRUE(windowUpAtTheError);
+  EXPECT_FALSE(PathExists(TempPackage()));
+  ExpectNothingStarted(run, web);
+}
+
+// The web installer's agent copy of itself, written before the download,
+// reaches the setup program beside the downloaded setup's files.
+TEST_F(WebInstallerTest, TheSetupProgramFindsTheAgentCopyOfTheWebInstaller) {
+  Serve(BuildFull("site", kToken));
+  pack::PackageSpec plan = WebPlan();
+  plan.createAgent = true;
+  plan.agentExeName = "Agent.exe";
+  plan.updateLocation = "http://example.test/upd/";
+  plan.infoFileName = "Product.info";
+  const std::string web = BuildWeb(plan);
+
+  SetupProcess run(web, "", AnswerQuestion("Yes"));
+  EXPECT_TRUE(FinishSeeingDownload(run));
+  ASSERT_TRUE(run.Ended());
+  ASSERT_EQ(run.Boxes().size(), 1u) << test::Describe(run.Boxes());
+  ExpectCompletedRun(run, web, "", 0, kShown, {"Agent.exe"});
+  if (HasFatalFailure()) return;
+
+  const std::string agentPath = InstallDir() + "\\Agent.exe";
+  const TGFileInfo agent(agentPath);
+  EXPECT_TRUE(agent.IsAgent());
+  EXPECT_TRUE(agent.DownloadSetup());
+  EXPECT_EQ(agent.AgentExeName(), "Agent.exe");
+  EXPECT_EQ(agent.DownloadToken(true), kToken);
+  EXPECT_FALSE(TGFileInfo(web).IsAgent());
+  std::string expected = test::ReadWholeFile(web);
+  expected[expected.size() - 5] = 1;
+  EXPECT_TRUE(test::ReadWholeFile(agentPath) == expected);
+  EXPECT_EQ(test::PackedStampOf(agentPath), test::PackedStampOf(web));
+}
+
+}  // namespace
+}  // namespace tarnix
