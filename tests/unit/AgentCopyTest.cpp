@@ -25,11 +25,14 @@ TEST(AgentFromPackageImageTest, ClearsTheEndFieldAndAppendsAnAgentTrailer) {
   EXPECT_EQ(agent.substr(256, 144), std::string(144, 'x'));
   PackageTrailer t{};
   DecodeTrailer(reinterpret_cast<const unsigned char*>(agent.data()) + 400, kTrailerSize, t);
-  EXPECT_EQ(t.IsAgent, 1);
-  EXPECT_EQ(t.TrailerSize, kTrailerSize);
-  EXPECT_EQ(t.PackageStart, 300u);
-  EXPECT_EQ(t.FileBlockCount, 9u);
-  EXPECT_EQ(t.Checksum, 77u);
+  // The trailer is packed: its fields are copied out before they are compared.
+  const uint32_t isAgent = t.IsAgent, trailerSize = t.TrailerSize, start = t.PackageStart,
+                 blocks = t.FileBlockCount, checksum = t.Checksum;
+  EXPECT_EQ(isAgent, 1u);
+  EXPECT_EQ(trailerSize, kTrailerSize);
+  EXPECT_EQ(start, 300u);
+  EXPECT_EQ(blocks, 9u);
+  EXPECT_EQ(checksum, 77u);
 }
 
 TEST(AgentFromRunningStubTest, CutsAShortSignatureAndMarksTheTrailer) {
