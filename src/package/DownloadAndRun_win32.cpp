@@ -16,7 +16,6 @@
 #include "package/AgentCopy.h"
 #include "package/ExtractFolders.h"
 #include "package/FileBlocks.h"
-#include "package/LanguageDefaults.h"
 #include "package/SetupDriver.h"
 #include "package/TempSpace.h"
 #include "startup/MainWindow.h"
@@ -29,10 +28,6 @@ namespace {
 
 // The user declined the download: no message follows.
 constexpr char kDeclined[] = "!";
-
-std::string Text(std::string_view key) { return StubPackage().LangString(key, DefaultLanguageText(key)); }
-
-bool Silent() { return HasSwitch(kSwitchHide) || StubPackage().Silent(); }
 
 void WriteRunningAgent(const std::string& agentName) {
   const std::string exe = GetExeFileName();
@@ -50,23 +45,22 @@ void WriteRunningAgent(const std::string& agentName) {
 // Empty when the user agreed (or was not asked), else the declined mark.
 std::string ConfirmSize() {
   const TGFileInfo& stub = StubPackage();
-  if (!stub.ConfirmDownload() || Silent()) return "";
+  if (!stub.ConfirmDownload() || SilentRun()) return "";
   int64_t size = 0;
   ParseInt64(stub.DownloadSize(), size);
-  const std::string text = ReplaceAll(Text("s11"), "<SIZE>", MegabyteText(static_cast<double>(size)));
-  return MsgBoxConfirm(0, text, Text("Confirm"), 0, stub.Charset(), Text("BtnText")) ? "" : kDeclined;
+  const std::string text = ReplaceAll(StubText("s11"), "<SIZE>", MegabyteText(static_cast<double>(size)));
+  return MsgBoxConfirm(0, text, StubText("Confirm"), 0, stub.Charset(), StubText("BtnText")) ? "" : kDeclined;
 }
 
 std::string ConnectionError() {
   std::string system;
   if (InternetConnected(system)) return "";
-  return Text("s12") + (system.empty() ? "" : "<P><P>" + system);
+  return StubText("s12") + (system.empty() ? "" : "<P><P>" + system);
 }
 
 // Fetches `url` into `package`; the error text, empty on success.
 std::string Download(const std::string& url, const std::string& package) {
-  const TGFileInfo& stub = StubPackage();
-  SetStatusText(StatusLine(), Text("s10"), stub.FontName(), stub.Charset(), stub.FontSize());
+  ShowStatus("s10");
   std::string error = ConfirmSize();
   // Declining is an answer, not a fault: no connection test follows it.
   if (error.empty()) error = ConnectionError();
@@ -74,7 +68,7 @@ std::string Download(const std::string& url, const std::string& package) {
   TProgBar& progress = EnsureStubProgress();
   if (error.empty()) {
     std::string data;
-    HTTP_DownloadFile(Silent() ? nullptr : MainWindow(), url, package, data, &progress, error);
+    HTTP_DownloadFile(SilentRun() ? nullptr : MainWindow(), url, package, data, &progress, error);
   }
   DelayPump(0, 300);
   StubProgressCallback(kProgressSetUp, 0, 10, nullptr, 1, 0);
@@ -99,11 +93,11 @@ void DownloadAndRun(const std::string& target, const std::string& location, cons
   }
   if (error.empty() && !TGFileInfo(package).SameDownloadToken(StubPackage()))
     error = HtmlErrorMessage(package, "", url, "Bad Secret Token!", false);
-  if (error.empty()) RunPackage(target, package, "", !Silent(), GetCommandLineParams());
+  if (error.empty()) RunPackage(target, package, "", !SilentRun(), GetCommandLineParams());
   if (downloaded) ::DeleteFileA(package.c_str());
   if (!error.empty() && error != kDeclined) {
     Trace("DownloadAndRun: %s", error.c_str());
-    MsgBoxError(0, error, Text("Error"), StubPackage().Charset(), Text("BtnText"));
+    MsgBoxError(0, error, StubText("Error"), StubPackage().Charset(), StubText("BtnText"));
   }
 }
 

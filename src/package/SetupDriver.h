@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "Utils/UniqueResource.h"
 #include "package/TGFileInfo.h"
@@ -15,6 +16,11 @@ namespace tarnix {
 
 // Runs once: the whole setup, then the quit message.
 void SetupTick();
+
+// "/hide" or a package marked silent: no questions, the program hidden.
+bool SilentRun();
+// The status line shows the stub's text `key` in the language's font.
+void ShowStatus(std::string_view key);
 
 // Extracts `package` into `target` (or a spare folder when the temp drive is
 // too small), runs its setup program with `parameters` and waits for it.

@@ -17,7 +17,6 @@
 #include "package/DownloadAndRun.h"
 #include "package/ExtractFolders.h"
 #include "package/ExtractPackage.h"
-#include "package/LanguageDefaults.h"
 #include "package/SetupCommandLine.h"
 #include "package/TempSpace.h"
 #include "startup/MainWindow.h"
@@ -29,13 +28,6 @@ namespace tarnix {
 namespace {
 
 constexpr char kSpanDiskKey[] = "HKEY_CURRENT_USER\\Software\\Halvorin\\Tarnix\\SpanDisk";
-
-std::string Text(std::string_view key) { return StubPackage().LangString(key, DefaultLanguageText(key)); }
-
-void ShowStatus(std::string_view key) {
-  const TGFileInfo& package = StubPackage();
-  SetStatusText(StatusLine(), Text(key), package.FontName(), package.Charset(), package.FontSize());
-}
 
 bool ForcePrompt() { return ReadRegValue(kSpanDiskKey, "ForcePrompt", "0", false) == "1"; }
 
@@ -87,12 +79,21 @@ bool RunSetupProgram(const std::string& target, const std::string& entry, const 
   // The program deletes the atom when it completes; the atom must go either
   // way, and only once.
   const bool finished = !GlobalAtomExists(atomName);
-  if (finished) atom.release();
-  if (finished) RemoveShortcuts(links);
+  if (finished) {
+    atom.release();
+    RemoveShortcuts(links);
+  }
   return finished;
 }
 
 }  // namespace
+
+bool SilentRun() { return HasSwitch(kSwitchHide) || StubPackage().Silent(); }
+
+void ShowStatus(std::string_view key) {
+  const TGFileInfo& package = StubPackage();
+  SetStatusText(StatusLine(), StubText(key), package.FontName(), package.Charset(), package.FontSize());
+}
 
 bool SpaceOk(const std::string& target, const std::string& package) {
   const double required = TGFileInfo(package).SpaceRequired(target);
@@ -102,10 +103,10 @@ bool SpaceOk(const std::string& target, const std::string& package) {
 bool ConfirmTempSpace(const std::string& target, const std::string& package, const TGFileInfo& reader) {
   const double required = TGFileInfo(package).SpaceRequired(target);
   const double free = GetFreeDiskSpace(target);
-  const TempSpaceTexts texts{Text("s2"), Text("s3"), Text("s4"), Text("s5"), Text("s6")};
+  const TempSpaceTexts texts{StubText("s2"), StubText("s3"), StubText("s4"), StubText("s5"), StubText("s6")};
   const std::string question = TempSpaceQuestion(texts, reader.ShowTempSpaceInfo(), target, required, free);
   if (question.empty()) return true;
-  return MsgBoxConfirm(0, question, Text("Confirm"), 0, StubPackage().Charset(), Text("BtnText"));
+  return MsgBoxConfirm(0, question, StubText("Confirm"), 0, StubPackage().Charset(), StubText("BtnText"));
 }
 
 UniqueHandle RunProgram(const std::string& commandLine, int showMode) {
@@ -139,7 +140,7 @@ bool RunPackage(std::string target, const std::string& package, const std::strin
   bool finished = false;
   if (!foreground || ConfirmTempSpace(target, package, reader)) {
     const TGFileInfo& stub = StubPackage();
-    const DiskPrompt prompt{stub.Charset(), Text("BtnText"), Text("Attention"), Text("s8")};
+    const DiskPrompt prompt{stub.Charset(), StubText("BtnText"), StubText("Attention"), StubText("s8")};
     if (foreground && MainWindow()) ::ShowWindow(MainWindow(), SW_SHOW);
     DelayPump(0, 1000);
     const ExtractResult extracted =
@@ -149,7 +150,7 @@ bool RunPackage(std::string target, const std::string& package, const std::strin
     if (MainWindowClosed()) {
       Trace("RunPackage: the window was closed, nothing is started");
     } else if (!extracted.checksumOk) {
-      MsgBoxError(0, Text("s7"), Text("Error"), stub.Charset(), Text("BtnText"));
+      MsgBoxError(0, StubText("s7"), StubText("Error"), stub.Charset(), StubText("BtnText"));
     } else if (!extracted.setupEntry.empty()) {
       finished = RunSetupProgram(target, extracted.setupEntry, parameters, foreground);
     }
@@ -168,8 +169,7 @@ void SetupTick() {
     // An empty value means the running executable, as an absent one does.
     std::string source = GetSwitchValue(kSwitchSpanDiskFName1, "");
     if (source.empty()) source = GetExeFileName();
-    const bool silent = HasSwitch(kSwitchHide) || package.Silent();
-    RunPackage(SetupFolder(), source, agentName, !silent, GetCommandLineParams());
+    RunPackage(SetupFolder(), source, agentName, !SilentRun(), GetCommandLineParams());
   }
   RemoveSetupFolder();
   ::PostQuitMessage(0);

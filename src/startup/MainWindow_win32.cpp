@@ -13,7 +13,6 @@
 #include "net/DownloadAbort.h"
 #include "net/HttpDownload.h"
 #include "package/ExtractFolders.h"
-#include "package/LanguageDefaults.h"
 #include "package/SetupDriver.h"
 #include "startup/StubState.h"
 #include "ui/MsgBox.h"
@@ -165,7 +164,7 @@ HWND CreateMainWindow(const char* className) {
   const TGFileInfo& package = StubPackage();
   int x = 0, y = 0;
   CenterInWorkArea(kWidth, kHeight, x, y);
-  const std::string title = package.LangString("s0", DefaultLanguageText("s0"));
+  const std::string title = StubText("s0");
   HWND window = ::CreateWindowExA(0, className, title.c_str(), WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, x, y,
                                   kWidth, kHeight, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
   SetMsgBoxFont(package.FontName(), package.FontSize(), package.Charset());

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "package/LanguageDefaults.h"
+
 namespace tarnix {
 
 namespace {
@@ -17,6 +19,8 @@ uint32_t g_exitCode = 0;
 
 const TGFileInfo& StubPackage() { return Package(); }
 void SetStubPackage(TGFileInfo reader) { Package() = std::move(reader); }
+
+std::string StubText(std::string_view key) { return Package().LangString(key, DefaultLanguageText(key)); }
 
 uint32_t ExitCode() { return g_exitCode; }
 void SetExitCode(uint32_t code) { g_exitCode = code; }
