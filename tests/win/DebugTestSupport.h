@@ -1,6 +1,6 @@
 // Helpers of the debug channel and stub log tests: a receiver that collects
-// what the channel sends, scratch folders, and starting a program while the
-// test's own windows keep answering.
+// what the channel sends, scratch folders, and starting programs, also
+// while the test's own windows keep answering.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +15,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DebugReceiver.h"
@@ -75,13 +76,18 @@ class PieceCollector {
   DebugReceiver receiver_;
 };
 
+// The temp folder, with its trailing backslash.
+inline std::string TempDir() {
+  char temp[MAX_PATH + 1] = {};
+  ::GetTempPathA(sizeof temp, temp);
+  return temp;
+}
+
 // A folder of the test's own in the temp folder, removed with its contents.
 class ScratchDir {
  public:
   ScratchDir() {
-    char temp[MAX_PATH + 1] = {};
-    ::GetTempPathA(sizeof temp, temp);
-    path_ = std::string(temp) + "tarnix-log-" + std::to_string(::GetCurrentProcessId()) + "-" +
+    path_ = TempDir() + "tarnix-log-" + std::to_string(::GetCurrentProcessId()) + "-" +
             std::to_string(std::random_device{}());
     std::filesystem::create_directories(path_);
   }
@@ -98,6 +104,29 @@ class ScratchDir {
   std::string path_;
 };
 
+// A program as StartProcess left it; no process handle when it did not
+// start.
+struct StartedProcess {
+  UniqueHandle process;
+  DWORD processId = 0;
+  DWORD threadId = 0;
+};
+
+// Starts `exePath` with the whole `commandLine`, the program's own name
+// first; a program that does not start fails the test.
+inline StartedProcess StartProcess(const std::string& exePath, std::string commandLine) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+    ADD_FAILURE() << "CreateProcessA " << exePath << " failed with " << ::GetLastError();
+    return {};
+  }
+  UniqueHandle thread(started.hThread);
+  return {UniqueHandle(started.hProcess), started.dwProcessId, started.dwThreadId};
+}
+
 struct ProcessRun {
   bool ended = false;
   DWORD exitCode = 0;
@@ -109,18 +138,11 @@ struct ProcessRun {
 // it ends, so that windows of this thread answer the program's sends.
 inline ProcessRun RunPumping(const std::string& exePath, std::string commandLine, DWORD timeoutMs = 60000) {
   ProcessRun run;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION started{};
-  if (!::CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &started)) {
-    ADD_FAILURE() << "CreateProcessA " << exePath << " failed with " << ::GetLastError();
-    return run;
-  }
-  UniqueHandle process(started.hProcess);
-  UniqueHandle thread(started.hThread);
-  run.processId = started.dwProcessId;
-  run.threadId = started.dwThreadId;
+  const StartedProcess started = StartProcess(exePath, std::move(commandLine));
+  if (!started.process) return run;
+  const UniqueHandle& process = started.process;
+  run.processId = started.processId;
+  run.threadId = started.threadId;
   const DWORD start = ::GetTickCount();
   for (;;) {
     MSG message;

@@ -6,11 +6,10 @@
 
 #include <windows.h>
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "DebugTestSupport.h"
 #include "Utils/UniqueResource.h"
@@ -24,18 +23,9 @@ class Child {
  public:
   Child() = default;
   Child(const std::string& exe, const std::string& arguments) {
-    std::string commandLine = "\"" + exe + "\" " + arguments;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &started)) {
-      ADD_FAILURE() << "CreateProcessA " << exe << " failed with " << ::GetLastError();
-      return;
-    }
-    process_.reset(started.hProcess);
-    UniqueHandle thread(started.hThread);
-    pid_ = started.dwProcessId;
+    StartedProcess started = StartProcess(exe, "\"" + exe + "\" " + arguments);
+    process_ = std::move(started.process);
+    pid_ = started.processId;
   }
   ~Child() { End(); }
   Child(Child&&) = default;
@@ -71,9 +61,7 @@ class ChildFolder {
  public:
   ChildFolder() {
     child_ = PathFromEnv("TARNIX_TEST_CHILD_EXE");
-    char temp[MAX_PATH + 1] = {};
-    ::GetTempPathA(sizeof temp, temp);
-    dir_ = std::string(temp) + "tarnix-proc-" + std::to_string(::GetCurrentProcessId()) + "-" +
+    dir_ = TempDir() + "tarnix-proc-" + std::to_string(::GetCurrentProcessId()) + "-" +
            std::to_string(std::random_device{}() % 100000);
     std::filesystem::create_directories(dir_);
     char current[MAX_PATH + 1] = {};

@@ -9,14 +9,9 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <map>
 #include <memory>
 #include <ostream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -26,35 +21,20 @@
 #include "package/FileBlocks.h"
 #include "package/PackageFormat.h"
 #include "package/TGFileInfo.h"
+#include "win/support/SetupFixture.h"
 #include "win/support/SetupProcess.h"
 
 namespace tarnix {
 namespace {
 
+using test::kAtomPrefix;
+using test::kHidden;
+using test::kShown;
+using test::PackedStamp;
 using test::PathExists;
 using test::SeenBox;
 using test::SetupProcess;
-
-constexpr char kAtomPrefix[] = "AutoUpdateAtomTokenByTarnix";
-constexpr int kShown = SW_SHOW;
-constexpr int kHidden = SW_HIDE;
-
-constexpr uint32_t PackedStamp(int year, int month, int day, int hour, int minute, int second) {
-  return uint32_t((year - 1980) << 9 | month << 5 | day) << 16 | uint32_t(hour << 11 | minute << 5 | second / 2);
-}
-
-std::string RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(rng());
-  return s;
-}
-
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return out.good();
-}
+using test::WriteBytes;
 
 void FlipBytes(const std::string& path, uint64_t offset, size_t count) {
   std::string bytes = test::ReadWholeFile(path);
@@ -133,148 +113,29 @@ class ForcePromptOn {
   std::string old_;
 };
 
-class SetupModeTest : public ::testing::Test {
+class SetupModeTest : public test::SetupFixture {
  protected:
-  struct Input {
-    std::string name;
-    std::string bytes;
-    uint32_t stamp;
-  };
-
-  using Record = std::map<std::string, std::string>;
-
-  void SetUp() override {
-    stub_ = test::PathFromEnv("TARNIX_STUB_EXE");
-    ASSERT_FALSE(stub_.empty()) << "TARNIX_STUB_EXE is not set";
-    standin_ = test::PathFromEnv("TARNIX_STANDIN_EXE");
-    ASSERT_FALSE(standin_.empty()) << "TARNIX_STANDIN_EXE is not set";
-    std::string text;
-    while (text.size() < 20000) text += "Tarnix installs this line on every run. ";
-    inputs_ = {
-        {"data.bin", RandomBytes(30000, 7), PackedStamp(2019, 1, 2, 3, 4, 6)},
-        {"readme.txt", text, PackedStamp(2022, 12, 31, 12, 0, 0)},
-        {"empty.txt", "", PackedStamp(2020, 2, 29, 23, 59, 58)},
-        {"release notes.txt", "First release.\r\n", PackedStamp(2021, 6, 15, 10, 20, 30)},
-    };
-    ASSERT_TRUE(::CreateDirectoryA((dir_ / "in").c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryA((dir_ / "out").c_str(), nullptr));
-    for (const Input& in : inputs_) ASSERT_TRUE(WriteBytes(dir_ / ("in\\" + in.name), in.bytes)) << in.name;
-  }
-
-  void TearDown() override {
-    // A stub that failed leaves its folder behind; the next run must not
-    // find it.
-    for (const std::string& folder : folders_) {
-      std::error_code ec;
-      std::filesystem::remove_all(folder, ec);
-    }
-  }
-
-  std::string InstallDir() const { return dir_ / "installed"; }
-  std::string RecordPath() const { return dir_ / "record.txt"; }
-  std::string StandinArgs() const { return "/InstallDir=" + InstallDir() + " /Record=" + RecordPath(); }
-
-  // The stand-in as setup.exe, marked as the setup program unless told not
-  // to, then the inputs.
-  pack::PackageSpec Plan(const std::string& setupArgs, bool markSetup = true) {
-    setupArgs_ = setupArgs;
-    pack::PackageSpec plan;
-    plan.stubPath = stub_;
-    plan.files.push_back({"setup.exe", standin_, 0, markSetup, setupArgs});
-    for (const Input& in : inputs_) plan.files.push_back({in.name, dir_ / ("in\\" + in.name), in.stamp, false, ""});
-    return plan;
-  }
-
-  // Builds out\NAME with a stamp of its own, so that its extraction folder
-  // is one no other test uses.
-  std::string Build(const pack::PackageSpec& plan, const std::string& name = "Setup.exe") {
-    const std::string path = dir_ / ("out\\" + name);
-    std::string error;
-    EXPECT_TRUE(pack::BuildPackage(plan, path, report_, error)) << error;
-    std::random_device random;
-    const uint32_t stamp = PackedStamp(2024, 3, 5, int(random() % 24), int(random() % 60), int(random() % 60));
-    EXPECT_TRUE(test::SetPackedStamp(path, stamp));
-    const std::string folder = test::ExtractionFolder(path);
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-    folders_.push_back(folder);
-    return path;
-  }
-
-  Record ReadRecord() const {
-    Record record;
-    for (const std::string& line : test::CrLfLines(test::ReadWholeFile(RecordPath()))) {
-      const size_t eq = line.find('=');
-      if (eq != std::string::npos) record[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return record;
-  }
-
-  bool Recorded() const { return PathExists(RecordPath()); }
-
-  // Every input installed byte for byte with its stamp, and nothing else
-  // but `extra`.
-  void ExpectInstalled(const std::vector<std::string>& extra = {}) const {
-    for (const Input& in : inputs_) {
-      SCOPED_TRACE(in.name);
-      const std::string path = InstallDir() + "\\" + in.name;
-      ASSERT_TRUE(PathExists(path));
-      EXPECT_TRUE(test::ReadWholeFile(path) == in.bytes);
-      EXPECT_EQ(test::PackedStampOf(path), in.stamp);
-    }
-    const auto count =
-        std::distance(std::filesystem::directory_iterator(InstallDir()), std::filesystem::directory_iterator());
-    EXPECT_EQ(static_cast<size_t>(count), inputs_.size() + extra.size());
-    for (const std::string& name : extra) EXPECT_TRUE(PathExists(InstallDir() + "\\" + name)) << name;
-  }
-
-  void ExpectNothingStarted() const {
-    EXPECT_FALSE(Recorded()) << test::ReadWholeFile(RecordPath());
-    EXPECT_FALSE(PathExists(InstallDir()));
-  }
-
-  // What a completed run shows: the stand-in ran from the extraction folder
-  // with the stub's command line, found the run's atom and completed; the
-  // stub passed its exit code on and removed its folder and the atom.
-  void ExpectCompletedRun(const SetupProcess& run, const std::string& package, const std::string& params,
-                          DWORD exitCode, int showWindow, const std::vector<std::string>& extra = {}) {
-    const std::string folder = test::ExtractionFolder(package);
-    EXPECT_EQ(run.ExitCode(), exitCode);
-    ASSERT_TRUE(Recorded()) << "the setup program did not run";
-    Record record = ReadRecord();
-    std::string expected = folder + "\\setup.exe " + setupArgs_;
-    if (!params.empty()) expected += " " + params;
-    expected += " /TH_ID=" + run.Token() + " /OriginExe=\"" + package + "\"";
-    EXPECT_EQ(record["CommandLine"], expected);
-    EXPECT_STRCASEEQ(record["ExeDir"].c_str(), folder.c_str());
-    EXPECT_EQ(record["Token"], run.Token());
-    EXPECT_EQ(record["AtomFound"], "1");
-    EXPECT_EQ(record["ShowWindow"], std::to_string(showWindow));
-    EXPECT_EQ(record["Completed"], "1");
-    EXPECT_EQ(record["Copied"], std::to_string(inputs_.size() + extra.size()));
-    ExpectInstalled(extra);
-    EXPECT_FALSE(PathExists(folder)) << folder;
-    EXPECT_EQ(::GlobalFindAtomA((kAtomPrefix + run.Token()).c_str()), 0);
-  }
+  SetupModeTest() : SetupFixture(Inputs()) {}
 
   // Runs to the end and tells whether `name` appeared in the extraction
   // folder meanwhile: the stub keeps its files there for over a second.
   bool FinishSeeing(SetupProcess& run, const std::string& package, const std::string& name) {
-    const std::string path = test::ExtractionFolder(package) + "\\" + name;
-    bool seen = false;
-    run.WaitUntil([&] {
-      seen = seen || PathExists(path);
-      return run.Ended();
-    });
-    EXPECT_TRUE(run.Finish());
-    return seen;
+    return run.FinishSeeing(test::ExtractionFolder(package) + "\\" + name);
   }
 
-  std::string stub_, standin_, setupArgs_;
-  test::ScratchDir dir_;
-  std::vector<Input> inputs_;
-  pack::BuildReport report_;
-  std::vector<std::string> folders_;
+ private:
+  // Bytes that do not compress, text that does, an empty file and a name
+  // with a space.
+  static std::vector<Input> Inputs() {
+    std::string text;
+    while (text.size() < 20000) text += "Tarnix installs this line on every run. ";
+    return {
+        {"data.bin", test::RandomBytes(30000, 7), PackedStamp(2019, 1, 2, 3, 4, 6)},
+        {"readme.txt", text, PackedStamp(2022, 12, 31, 12, 0, 0)},
+        {"empty.txt", "", PackedStamp(2020, 2, 29, 23, 59, 58)},
+        {"release notes.txt", "First release.\r\n", PackedStamp(2021, 6, 15, 10, 20, 30)},
+    };
+  }
 };
 
 // How the package lays out its files does not change what is installed.
@@ -288,7 +149,7 @@ void PrintTo(const Layout& c, std::ostream* os) { *os << c.name; }
 class SetupLayoutTest : public SetupModeTest, public ::testing::WithParamInterface<Layout> {};
 
 TEST_P(SetupLayoutTest, InstallsEveryFileAndPassesTheExitCodeOn) {
-  pack::PackageSpec plan = Plan(StandinArgs());
+  pack::PackageSpec plan = Plan();
   plan.blockSize = GetParam().blockSize;
   plan.level = GetParam().level;
   const std::string package = Build(plan);
@@ -326,7 +187,7 @@ class TempSpaceTest : public SetupModeTest, public ::testing::WithParamInterface
 
 TEST_P(TempSpaceTest, QuestionAndAnswer) {
   const SpaceCase& c = GetParam();
-  pack::PackageSpec plan = Plan(StandinArgs());
+  pack::PackageSpec plan = Plan();
   plan.options = kShowTempSpaceInfo;
   plan.silent = c.silentPackage;
   const std::string package = Build(plan);
@@ -356,9 +217,7 @@ TEST_P(TempSpaceTest, QuestionAndAnswer) {
   if (c.installs) {
     ExpectCompletedRun(run, package, c.params, 0, c.showWindow);
   } else {
-    EXPECT_EQ(run.ExitCode(), 0u);
-    ExpectNothingStarted();
-    EXPECT_FALSE(PathExists(folder)) << folder;
+    ExpectNothingStarted(run, package);
   }
 }
 
@@ -386,7 +245,7 @@ class SpannedSetupTest : public SetupModeTest, public ::testing::WithParamInterf
 
 TEST_P(SpannedSetupTest, ReadsEveryDisk) {
   const DiskCase& c = GetParam();
-  pack::PackageSpec plan = Plan(StandinArgs());
+  pack::PackageSpec plan = Plan();
   plan.diskSize = 1;  // every block on a disk of its own
   const std::string package = Build(plan);
   const std::vector<std::string> disks = report_.diskFiles;
@@ -427,9 +286,7 @@ TEST_P(SpannedSetupTest, ReadsEveryDisk) {
   if (c.installs) {
     ExpectCompletedRun(run, package, "", 0, kShown);
   } else {
-    EXPECT_EQ(run.ExitCode(), 0u);
-    ExpectNothingStarted();
-    EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
+    ExpectNothingStarted(run, package);
   }
 }
 
@@ -458,7 +315,7 @@ class DamagedSetupTest : public SetupModeTest, public ::testing::WithParamInterf
 
 TEST_P(DamagedSetupTest, ShowsAnErrorAndStartsNothing) {
   const FaultCase& c = GetParam();
-  pack::PackageSpec plan = Plan(StandinArgs());
+  pack::PackageSpec plan = Plan();
   if (c.spanned) {
     plan.diskSize = 1;  // every block on a disk of its own
   }
@@ -473,9 +330,7 @@ TEST_P(DamagedSetupTest, ShowsAnErrorAndStartsNothing) {
   ASSERT_GE(run.Boxes().size(), 1u) << "no error box";
   for (const SeenBox& box : run.Boxes()) EXPECT_EQ(box.title, "Error") << box.text;
   EXPECT_NE(run.Boxes()[0].text.find(c.fragment), std::string::npos) << run.Boxes()[0].text;
-  EXPECT_EQ(run.ExitCode(), 0u);
-  ExpectNothingStarted();
-  EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
+  ExpectNothingStarted(run, package);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -507,18 +362,16 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SetupModeTest, APackageWithoutASetupProgramStartsNothing) {
-  const std::string package = Build(Plan(StandinArgs(), false));
+  const std::string package = Build(Plan("", false));
   SetupProcess run(package, "");
   EXPECT_TRUE(FinishSeeing(run, package, "readme.txt"));
   ASSERT_TRUE(run.Ended());
   EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
-  EXPECT_EQ(run.ExitCode(), 0u);
-  ExpectNothingStarted();
-  EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
+  ExpectNothingStarted(run, package);
 }
 
 TEST_F(SetupModeTest, ASecondStartWhileTheFirstRunsEndsAtOnce) {
-  const std::string package = Build(Plan(StandinArgs() + " /DelayMs=8000"));
+  const std::string package = Build(Plan(" /DelayMs=8000"));
   SetupProcess first(package, "");
   // The setup program runs, and keeps its dialog up for a while.
   ASSERT_TRUE(first.WaitUntil([&] { return Recorded(); }));
@@ -539,11 +392,11 @@ TEST_F(SetupModeTest, ASecondStartWhileTheFirstRunsEndsAtOnce) {
 
   ASSERT_TRUE(first.Finish());
   EXPECT_TRUE(first.Boxes().empty()) << test::Describe(first.Boxes());
-  ExpectCompletedRun(first, package, "", 0, kShown);
+  ExpectCompletedRun(first, package, "", 0, kShown, {}, " /DelayMs=8000");
 }
 
 TEST_F(SetupModeTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) {
-  pack::PackageSpec plan = Plan(StandinArgs());
+  pack::PackageSpec plan = Plan();
   plan.options = kCdSpanning;
   plan.diskSize = 1;  // every block on a disk of its own
   const std::string package = Build(plan);
@@ -582,14 +435,12 @@ TEST_F(SetupModeTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) {
   // A batch file removes the copy and its folder once the copy has ended.
   EXPECT_TRUE(test::PollUntil([&] { return !PathExists(copy) && !PathExists(folder); }, 60000))
       << copy << (PathExists(copy) ? " stays" : " is gone but its folder stays");
-  char temp[MAX_PATH + 1] = {};
-  ::GetTempPathA(sizeof temp, temp);
-  const std::string batch = std::string(temp) + "_DEL_ME_.BAT";
+  const std::string batch = test::TempDir() + "_DEL_ME_.BAT";
   EXPECT_TRUE(test::PollUntil([&] { return !PathExists(batch); }, 10000)) << batch;
 }
 
 TEST_F(SetupModeTest, AnInstallationThatDoesNotCompleteLeavesNoAtomBehind) {
-  const std::string package = Build(Plan(StandinArgs() + " /KeepAtom /ExitCode=2"));
+  const std::string package = Build(Plan(" /KeepAtom /ExitCode=2"));
   SetupProcess run(package, "");
   ASSERT_TRUE(run.Finish());
   EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
@@ -602,24 +453,22 @@ TEST_F(SetupModeTest, AnInstallationThatDoesNotCompleteLeavesNoAtomBehind) {
 }
 
 TEST_F(SetupModeTest, ASetupProgramThatCannotStartEndsTheRunWithCodeZero) {
-  pack::PackageSpec plan = Plan(StandinArgs(), false);
+  pack::PackageSpec plan = Plan("", false);
   for (pack::InputFile& f : plan.files) f.isSetup = f.name == "readme.txt";
   const std::string package = Build(plan);
   SetupProcess run(package, "");
   EXPECT_TRUE(FinishSeeing(run, package, "readme.txt"));
   ASSERT_TRUE(run.Ended());
   EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
-  EXPECT_EQ(run.ExitCode(), 0u);
-  ExpectNothingStarted();
+  ExpectNothingStarted(run, package);
   EXPECT_EQ(::GlobalFindAtomA((kAtomPrefix + run.Token()).c_str()), 0);
-  EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
 }
 
 // The agent copy among the extracted files, for the setup program to
 // install: the stub and the package's header blocks, marked as an agent and
 // read from its physical end, with the package's stamp.
 TEST_F(SetupModeTest, ThePackageCanCarryAnAgentCopyForTheSetupToInstall) {
-  pack::PackageSpec plan = Plan(StandinArgs());
+  pack::PackageSpec plan = Plan();
   plan.createAgent = true;
   plan.agentExeName = "Agent.exe";
   plan.updateLocation = "http://example.test/upd/";

@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <map>
 #include <ostream>
 #include <random>
 #include <string>
@@ -19,102 +17,64 @@
 #include "PackageBuilder.h"
 #include "package/TGFileInfo.h"
 #include "win/support/LoopbackHttpServer.h"
+#include "win/support/SetupFixture.h"
 #include "win/support/SetupProcess.h"
 
 namespace tarnix {
 namespace {
 
 using test::HttpResponse;
+using test::kHidden;
+using test::kShown;
+using test::PackedStamp;
 using test::PathExists;
 using test::SeenBox;
 using test::SetupProcess;
 
-constexpr char kAtomPrefix[] = "AutoUpdateAtomTokenByTarnix";
 constexpr char kToken[] = "web-s3cret";
 // 15.2 MB in the size question; the stub never compares it with the file.
 constexpr char kAnnouncedSize[] = "15938355";
 constexpr char kSizeLine[] = "Size: 15.2 MB";
-constexpr int kShown = SW_SHOW;
-constexpr int kHidden = SW_HIDE;
-
-constexpr uint32_t PackedStamp(int year, int month, int day, int hour, int minute, int second) {
-  return uint32_t((year - 1980) << 9 | month << 5 | day) << 16 | uint32_t(hour << 11 | minute << 5 | second / 2);
-}
-
-std::string RandomBytes(size_t n, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(rng());
-  return s;
-}
-
-bool WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return out.good();
-}
-
-std::string TempDir() {
-  char temp[MAX_PATH + 1] = {};
-  ::GetTempPathA(sizeof temp, temp);
-  return temp;
-}
 
 // Answers the size question with `answer`; anything else backs out.
 test::BoxAnswer AnswerQuestion(const std::string& answer) {
   return [answer](const SeenBox& box) { return box.title == "Confirm" ? answer : std::string(); };
 }
 
-class WebInstallerTest : public ::testing::Test {
+class WebInstallerTest : public test::SetupFixture {
  protected:
-  struct Input {
-    std::string name;
-    std::string bytes;
-    uint32_t stamp;
-  };
-
-  using Record = std::map<std::string, std::string>;
+  WebInstallerTest()
+      : SetupFixture({
+            {"data.bin", test::RandomBytes(40000, 11), PackedStamp(2020, 5, 6, 7, 8, 10)},
+            {"readme.txt", "Installed from the full setup.\r\n", PackedStamp(2023, 1, 31, 9, 30, 0)},
+        }) {}
 
   void SetUp() override {
-    stub_ = test::PathFromEnv("TARNIX_STUB_EXE");
-    ASSERT_FALSE(stub_.empty()) << "TARNIX_STUB_EXE is not set";
-    standin_ = test::PathFromEnv("TARNIX_STANDIN_EXE");
-    ASSERT_FALSE(standin_.empty()) << "TARNIX_STANDIN_EXE is not set";
-    ASSERT_TRUE(server_.Running());
     // A name of the test's own: the stub downloads into the shared temp
     // folder, and an aborted download leaves its partial file there.
     name_ = "WebFull" + std::to_string(std::random_device{}() % 1000000) + ".exe";
-    inputs_ = {
-        {"data.bin", RandomBytes(40000, 11), PackedStamp(2020, 5, 6, 7, 8, 10)},
-        {"readme.txt", "Installed from the full setup.\r\n", PackedStamp(2023, 1, 31, 9, 30, 0)},
-    };
-    for (const char* folder : {"in", "out", "site"}) ASSERT_TRUE(::CreateDirectoryA((dir_ / folder).c_str(), nullptr));
-    for (const Input& in : inputs_) ASSERT_TRUE(WriteBytes(dir_ / ("in\\" + in.name), in.bytes)) << in.name;
+    SetupFixture::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(server_.Running());
+    ASSERT_TRUE(::CreateDirectoryA((dir_ / "site").c_str(), nullptr));
   }
 
   void TearDown() override {
+    SetupFixture::TearDown();
     std::error_code ec;
-    for (const std::string& folder : folders_) std::filesystem::remove_all(folder, ec);
     std::vector<std::filesystem::path> left{TempPackage()};
-    for (const auto& entry : std::filesystem::directory_iterator(TempDir(), ec))
+    for (const auto& entry : std::filesystem::directory_iterator(test::TempDir(), ec))
       if (entry.path().filename().string().rfind(name_ + ".", 0) == 0) left.push_back(entry.path());
     for (const auto& path : left) std::filesystem::remove(path, ec);
   }
 
-  std::string InstallDir() const { return dir_ / "installed"; }
-  std::string RecordPath() const { return dir_ / "record.txt"; }
-  std::string SetupArgs() const { return "/InstallDir=" + InstallDir() + " /Record=" + RecordPath(); }
   std::string Url() const { return server_.Url("/" + name_); }
   // Where the web installer puts what it downloads.
-  std::string TempPackage() const { return TempDir() + name_; }
+  std::string TempPackage() const { return test::TempDir() + name_; }
 
-  // The full setup in `folder`: the stand-in as its setup program, then
-  // the inputs, carrying the download token `token`.
+  // The full setup in `folder`, carrying the download token `token`.
   std::string BuildFull(const std::string& folder, const std::string& token, const std::string& moreArgs = "") {
-    pack::PackageSpec plan;
-    plan.stubPath = stub_;
-    plan.files.push_back({"setup.exe", standin_, 0, true, SetupArgs() + moreArgs});
-    for (const Input& in : inputs_) plan.files.push_back({in.name, dir_ / ("in\\" + in.name), in.stamp, false, ""});
+    pack::PackageSpec plan = Plan(moreArgs);
     plan.download = pack::DownloadSettings{"http://127.0.0.1:9", name_, false, token, "0"};
     const std::string path = dir_ / (folder + "\\" + name_);
     std::string error;
@@ -138,35 +98,11 @@ class WebInstallerTest : public ::testing::Test {
     return plan;
   }
 
-  // Builds out\Web.exe with a stamp of its own, so that its extraction
-  // folder is one no other test uses.
   std::string BuildWeb(const pack::PackageSpec& plan) {
-    const std::string path = dir_ / "out\\Web.exe";
-    std::string error;
-    pack::BuildReport report;
-    EXPECT_TRUE(pack::BuildPackage(plan, path, report, error)) << error;
-    const TGFileInfo built(path);
-    EXPECT_TRUE(built.DownloadSetup());
-    std::random_device random;
-    EXPECT_TRUE(test::SetPackedStamp(
-        path, PackedStamp(2024, 7, 9, int(random() % 24), int(random() % 60), int(random() % 60))));
-    const std::string folder = test::ExtractionFolder(path);
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-    folders_.push_back(folder);
+    const std::string path = Build(plan, "Web.exe");
+    EXPECT_TRUE(TGFileInfo(path).DownloadSetup());
     return path;
   }
-
-  Record ReadRecord() const {
-    Record record;
-    for (const std::string& line : test::CrLfLines(test::ReadWholeFile(RecordPath()))) {
-      const size_t eq = line.find('=');
-      if (eq != std::string::npos) record[line.substr(0, eq)] = line.substr(eq + 1);
-    }
-    return record;
-  }
-
-  bool Recorded() const { return PathExists(RecordPath()); }
 
   // Requests for the full setup made by a download; how the downloader
   // warms up before it is its own business.
@@ -181,71 +117,10 @@ class WebInstallerTest : public ::testing::Test {
 
   // Runs to the end and tells whether the downloaded package showed up in
   // the temp folder meanwhile: it stays there while the setup runs.
-  bool FinishSeeingDownload(SetupProcess& run) {
-    bool seen = false;
-    run.WaitUntil([&] {
-      seen = seen || PathExists(TempPackage());
-      return run.Ended();
-    });
-    EXPECT_TRUE(run.Finish());
-    return seen;
-  }
+  bool FinishSeeingDownload(SetupProcess& run) { return run.FinishSeeing(TempPackage()); }
 
-  // Every input installed byte for byte with its stamp, and nothing else
-  // but `extra`.
-  void ExpectInstalled(const std::vector<std::string>& extra = {}) const {
-    for (const Input& in : inputs_) {
-      SCOPED_TRACE(in.name);
-      const std::string path = InstallDir() + "\\" + in.name;
-      ASSERT_TRUE(PathExists(path));
-      EXPECT_TRUE(test::ReadWholeFile(path) == in.bytes);
-      EXPECT_EQ(test::PackedStampOf(path), in.stamp);
-    }
-    size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(InstallDir())) {
-      ++count;
-      (void)entry;
-    }
-    EXPECT_EQ(count, inputs_.size() + extra.size());
-    for (const std::string& name : extra) EXPECT_TRUE(PathExists(InstallDir() + "\\" + name)) << name;
-  }
-
-  void ExpectNothingStarted(const SetupProcess& run, const std::string& web) const {
-    EXPECT_EQ(run.ExitCode(), 0u);
-    EXPECT_FALSE(Recorded()) << test::ReadWholeFile(RecordPath());
-    EXPECT_FALSE(PathExists(InstallDir()));
-    EXPECT_FALSE(PathExists(test::ExtractionFolder(web)));
-  }
-
-  // The stand-in ran from the web installer's extraction folder with the
-  // run's switches and named the web installer as its origin; the stub
-  // passed its exit code on and removed its folder and the atom.
-  void ExpectCompletedRun(const SetupProcess& run, const std::string& web, const std::string& params,
-                          DWORD exitCode, int showWindow, const std::vector<std::string>& extra = {},
-                          const std::string& moreArgs = "") {
-    const std::string folder = test::ExtractionFolder(web);
-    EXPECT_EQ(run.ExitCode(), exitCode);
-    ASSERT_TRUE(Recorded()) << "the setup program did not run";
-    Record record = ReadRecord();
-    std::string expected = folder + "\\setup.exe " + SetupArgs() + moreArgs;
-    if (!params.empty()) expected += " " + params;
-    expected += " /TH_ID=" + run.Token() + " /OriginExe=\"" + web + "\"";
-    EXPECT_EQ(record["CommandLine"], expected);
-    EXPECT_STRCASEEQ(record["ExeDir"].c_str(), folder.c_str());
-    EXPECT_EQ(record["AtomFound"], "1");
-    EXPECT_EQ(record["ShowWindow"], std::to_string(showWindow));
-    EXPECT_EQ(record["Completed"], "1");
-    EXPECT_EQ(record["Copied"], std::to_string(inputs_.size() + extra.size()));
-    ExpectInstalled(extra);
-    EXPECT_FALSE(PathExists(folder)) << folder;
-    EXPECT_EQ(::GlobalFindAtomA((kAtomPrefix + run.Token()).c_str()), 0);
-  }
-
-  std::string stub_, standin_, name_;
-  test::ScratchDir dir_;
+  std::string name_;
   test::LoopbackHttpServer server_;
-  std::vector<Input> inputs_;
-  std::vector<std::string> folders_;
 };
 
 // The size question: asked unless the run is silent or the package does

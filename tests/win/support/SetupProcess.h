@@ -13,9 +13,11 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "Utils/UniqueResource.h"
+#include "win/DebugTestSupport.h"
 #include "win/support/MsgBoxDriver.h"
 
 namespace tarnix::test {
@@ -73,10 +75,8 @@ inline bool SetPackedStamp(const std::string& path, uint32_t stamp) {
 // Where the stub started from `exe` extracts: the temp folder, "SETUP_" and
 // the decimal time half of the executable's stamp.
 inline std::string ExtractionFolder(const std::string& exe) {
-  char temp[MAX_PATH + 1] = {};
-  ::GetTempPathA(sizeof temp, temp);
   const uint32_t stamp = PackedStampOf(exe);
-  return std::string(temp) + "SETUP_" + std::to_string(stamp ? stamp & 0xFFFF : 65535);
+  return TempDir() + "SETUP_" + std::to_string(stamp ? stamp & 0xFFFF : 65535);
 }
 
 // A started stub; ended, if still running, with the object.
@@ -86,19 +86,10 @@ class SetupProcess {
       : answer_(std::move(answer)) {
     commandLine_ = "\"" + exe + "\"";
     if (!parameters.empty()) commandLine_ += " " + parameters;
-    std::string buffer = commandLine_;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!::CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &started)) {
-      ADD_FAILURE() << "CreateProcessA " << exe << " failed with " << ::GetLastError();
-      return;
-    }
-    process_.reset(started.hProcess);
-    UniqueHandle thread(started.hThread);
-    pid_ = started.dwProcessId;
-    threadId_ = started.dwThreadId;
+    StartedProcess started = StartProcess(exe, commandLine_);
+    process_ = std::move(started.process);
+    pid_ = started.processId;
+    threadId_ = started.threadId;
   }
   ~SetupProcess() {
     if (process_ && !Ended()) {
@@ -144,6 +135,18 @@ class SetupProcess {
       return false;
     }
     return true;
+  }
+
+  // Runs to the end as Finish does, and tells whether `path` existed at some
+  // moment meanwhile.
+  bool FinishSeeing(const std::string& path) {
+    bool seen = false;
+    WaitUntil([&] {
+      seen = seen || PathExists(path);
+      return Ended();
+    });
+    EXPECT_TRUE(Finish());
+    return seen;
   }
 
  private:
