@@ -3,6 +3,7 @@
 // request writes the agent copy of the stub beside them.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "ui/ProgBar.h"
@@ -32,8 +33,11 @@ struct ExtractResult {
 // ".001". `agentName` (its file-name part) names the agent copy; empty for
 // none. `forcePrompt` asks for every further disk even when it is present.
 // `progress` gets action 0 with the number of file blocks, then a step per
-// new file and per disk.
+// new file and per disk. `stopped` is asked between blocks: once it answers
+// true (the window that shows the run was closed), nothing more is written
+// and no setup entry is returned.
 ExtractResult ExtractPackage(const std::string& packagePath, const std::string& target, const std::string& agentName,
-                             bool forcePrompt, const DiskPrompt& prompt, ProgressSink progress);
+                             bool forcePrompt, const DiskPrompt& prompt, ProgressSink progress,
+                             const std::function<bool()>& stopped = {});
 
 }  // namespace tarnix

@@ -36,8 +36,11 @@ std::string SaveFailureText(const std::string& target, const std::string& system
 class Extraction {
  public:
   Extraction(const std::string& target, const std::string& agentName, const DiskPrompt& prompt,
-             ProgressSink progress)
-      : target_(target), agentName_(FileNamePart(agentName)), prompt_(prompt), progress_(progress) {}
+             ProgressSink progress, const std::function<bool()>& stopped)
+      : target_(target), agentName_(FileNamePart(agentName)), prompt_(prompt), progress_(progress),
+        stopped_(stopped) {}
+
+  bool Stopped() const { return stopped_ && stopped_(); }
 
   // One disk file; false when the extraction must stop.
   bool Disk(const std::string& path, int number, PackageTrailer& trailer) {
@@ -77,6 +80,7 @@ class Extraction {
     std::string error;
     while (walker.More()) {
       PumpMessages();
+      if (Stopped()) return Fault("stopped before the end");
       if (!walker.Next(raw)) return Fault(walker.Fault());
       if (++blockCounter_ == headerCount_) headerEnd_ = walker.Position();
       if (blockCounter_ <= headerCount_) continue;
@@ -136,6 +140,7 @@ class Extraction {
   std::string agentName_;
   const DiskPrompt& prompt_;
   ProgressSink progress_;
+  const std::function<bool()>& stopped_;
   uint32_t blockCounter_ = 0;
   uint32_t headerCount_ = 0;
   uint64_t headerEnd_ = 0;
@@ -159,9 +164,10 @@ bool AskForDisk(const std::string& next, int number, bool forcePrompt, const Dis
 }  // namespace
 
 ExtractResult ExtractPackage(const std::string& packagePath, const std::string& target, const std::string& agentName,
-                             bool forcePrompt, const DiskPrompt& prompt, ProgressSink progress) {
+                             bool forcePrompt, const DiskPrompt& prompt, ProgressSink progress,
+                             const std::function<bool()>& stopped) {
   const int64_t start = NowMs();
-  Extraction extraction(target, agentName, prompt, progress);
+  Extraction extraction(target, agentName, prompt, progress, stopped);
   try {
     extraction.Progress(kProgressSetUp, 0);
     bool answer = true;
@@ -169,7 +175,7 @@ ExtractResult ExtractPackage(const std::string& packagePath, const std::string& 
     for (int number = 1;; ++number) {
       PackageTrailer trailer{};
       if (FileExists(path) && !extraction.Disk(path, number, trailer)) break;
-      if (!(trailer.Options & kMoreDisks)) break;
+      if (!(trailer.Options & kMoreDisks) || extraction.Stopped()) break;
       SetAutoPlayCancel(true);
       path = DiskFileName(packagePath, number + 1);
       answer = AskForDisk(path, number + 1, forcePrompt, prompt);
@@ -177,7 +183,7 @@ ExtractResult ExtractPackage(const std::string& packagePath, const std::string& 
       if (!answer) break;
     }
     SetAutoPlayCancel(false);
-    if (!answer) extraction.result.setupEntry.clear();
+    if (!answer || !extraction.result.fault.empty()) extraction.result.setupEntry.clear();
   } catch (const std::exception& e) {
     ReportException(e, "ExtractPackage", packagePath);
     extraction.result.checksumOk = false;

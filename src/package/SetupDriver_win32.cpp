@@ -144,7 +144,7 @@ bool RunPackage(std::string target, const std::string& package, const std::strin
     if (foreground && MainWindow()) ::ShowWindow(MainWindow(), SW_SHOW);
     DelayPump(0, 1000);
     const ExtractResult extracted =
-        ExtractPackage(package, target, agentName, ForcePrompt(), prompt, StubProgressCallback);
+        ExtractPackage(package, target, agentName, ForcePrompt(), prompt, StubProgressCallback, MainWindowClosed);
     DelayPump(0, 1000);
     // A window closed during the extraction ends the run: its folder is gone.
     if (MainWindowClosed()) {

@@ -395,6 +395,30 @@ TEST_F(SetupModeTest, ASecondStartWhileTheFirstRunsEndsAtOnce) {
   ExpectCompletedRun(first, package, "", 0, kShown, {}, " /DelayMs=8000");
 }
 
+TEST_F(SetupModeTest, ClosingTheWindowDuringExtractionEndsTheRun) {
+  // Many small files make an extraction that lasts a while under Wine.
+  pack::PackageSpec plan = Plan();
+  for (int i = 0; i < 2000; ++i) {
+    const std::string name = "small" + std::to_string(i) + ".txt";
+    ASSERT_TRUE(test::WriteBytes(dir_ / ("in\\" + name), "piece " + std::to_string(i)));
+    plan.files.push_back({name, dir_ / ("in\\" + name), 0, false, ""});
+  }
+  const std::string package = Build(plan);
+  SetupProcess run(package, "");
+  HWND window = nullptr;
+  ASSERT_TRUE(run.WaitUntil([&] {
+    window = ::FindWindowA(package.c_str(), nullptr);
+    return window && ::IsWindowVisible(window);
+  }));
+  // The first close only stops a download; the second one closes.
+  ::PostMessageA(window, WM_CLOSE, 0, 0);
+  ::PostMessageA(window, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(run.Finish());
+  // Nothing is written into the removed folder, so no save failure shows.
+  EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+  ExpectNothingStarted(run, package);
+}
+
 TEST_F(SetupModeTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) {
   pack::PackageSpec plan = Plan();
   plan.options = kCdSpanning;
