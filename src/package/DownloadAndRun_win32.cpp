@@ -16,6 +16,7 @@
 #include "package/AgentCopy.h"
 #include "package/ExtractFolders.h"
 #include "package/FileBlocks.h"
+#include "package/TGFileInfo.h"
 #include "package/SetupDriver.h"
 #include "package/TempSpace.h"
 #include "startup/MainWindow.h"
@@ -31,14 +32,15 @@ constexpr char kDeclined[] = "!";
 
 void WriteRunningAgent(const std::string& agentName) {
   const std::string exe = GetExeFileName();
+  const std::string name = FileNamePart(agentName);
   std::string image;
   ReadFilePart(exe, 0, image);
-  std::unique_ptr<InFile> file = OpenInFile(exe);
-  if (image.empty() || !file) return;
+  if (image.empty() || !IsPlainFileName(name)) return;
   uint32_t stamp = 0;
   GetFileStampByName(exe, stamp);
-  const std::string agentPath = SetupFolder() + "\\" + FileNamePart(agentName);
-  if (WriteFileText(agentPath, AgentFromRunningStub(std::move(image), ReadEndOfPackage(*file)), stamp))
+  const std::string agentPath = SetupFolder() + "\\" + name;
+  const uint64_t end = EndOfPackageFromImage(image);
+  if (WriteFileText(agentPath, AgentFromRunningStub(std::move(image), end), stamp))
     Trace("%lu New AU-Agent: %s", ::GetCurrentProcessId(), agentPath.c_str());
 }
 

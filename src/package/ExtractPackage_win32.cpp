@@ -121,7 +121,7 @@ class Extraction {
   }
 
   bool WantsAgentCopy(const std::string& path) const {
-    return !agentName_.empty() && (EndsWith(".exe", path, true) || EndsWith(".exe.001", path, true));
+    return IsPlainFileName(agentName_) && (EndsWith(".exe", path, true) || EndsWith(".exe.001", path, true));
   }
 
   void WriteAgentCopy(InFile& file, const std::string& path) {
