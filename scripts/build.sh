@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds the native tree (build/native) and the 32-bit Windows
-# cross tree (build/win), both Release, with Ninja.
+# Installs what is missing (scripts/install-prerequisites.sh), then configures
+# and builds the native tree (build/native) and the 32-bit Windows cross tree
+# (build/win), both Release, with Ninja.
 # TARNIX_NATIVE_BUILD and TARNIX_WIN_BUILD move the build folders.
 set -euo pipefail
 
@@ -18,6 +19,14 @@ configure() {
     cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
   fi
 }
+
+# What a fresh machine lacks is installed first; on a prepared one this is a
+# quick check of the package list.
+if [ "$(id -u)" -eq 0 ]; then
+  "$root/scripts/install-prerequisites.sh"
+else
+  sudo "$root/scripts/install-prerequisites.sh"
+fi
 
 configure "$native"
 cmake --build "$native"
