@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -19,6 +20,7 @@
 #include "PackageBuilder.h"
 #include "Utils/UniqueResource.h"
 #include "package/FileBlocks.h"
+#include "package/LanguageDefaults.h"
 #include "package/PackageFormat.h"
 #include "package/TGFileInfo.h"
 #include "win/support/SetupFixture.h"
@@ -417,6 +419,57 @@ TEST_F(SetupModeTest, ClosingTheWindowDuringExtractionEndsTheRun) {
   // Nothing is written into the removed folder, so no save failure shows.
   EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
   ExpectNothingStarted(run, package);
+}
+
+TEST_F(SetupModeTest, RightToLeftLanguagesMirrorTheStatusLineAndTheActivityBar) {
+  struct Case {
+    const char* charset;
+    int statusX;
+    int activityX;
+    bool rightToLeft;
+  };
+  for (const Case& c : {Case{"0", 70, 416, false}, Case{"177", 122, 70, true}}) {
+    SCOPED_TRACE(c.charset);
+    LanguageTexts texts = BuiltinEnglishTexts();
+    for (auto& [key, value] : texts)
+      if (key == "Charset") value = c.charset;
+    pack::PackageSpec plan = Plan(" /DelayMs=1000");
+    plan.languageRecords = {BuildLanguageRecord("English", texts)};
+    const std::string package = Build(plan, std::string("Setup") + c.charset + ".exe");
+    SetupProcess run(package, "");
+    // While the setup program runs, the hidden window keeps its controls.
+    ASSERT_TRUE(run.WaitUntil([&] { return Recorded(); }));
+    const HWND window = ::FindWindowA(package.c_str(), nullptr);
+    ASSERT_TRUE(window);
+    const HWND status = ::FindWindowExA(window, nullptr, "Static", nullptr);
+    ASSERT_TRUE(status);
+    const auto position = [window](HWND child) {
+      RECT rect{};
+      ::GetWindowRect(child, &rect);
+      POINT topLeft{rect.left, rect.top};
+      ::ScreenToClient(window, &topLeft);
+      return topLeft;
+    };
+    EXPECT_EQ(position(status).x, c.statusX);
+    EXPECT_EQ(position(status).y, 20);
+    // The main bar first, then the activity bar.
+    const HWND mainBar = ::FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
+    const HWND activityBar = ::FindWindowExA(window, mainBar, "msctls_progress32", nullptr);
+    ASSERT_TRUE(mainBar && activityBar);
+    EXPECT_EQ(position(mainBar).x, 70);
+    EXPECT_EQ(position(mainBar).y, 38);
+    EXPECT_EQ(position(activityBar).x, c.activityX);
+    EXPECT_EQ(position(activityBar).y, 20);
+    EXPECT_EQ((::GetWindowLongA(status, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0, c.rightToLeft);
+    EXPECT_EQ((::GetWindowLongA(status, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT, c.rightToLeft);
+    char text[128] = {};
+    ::GetWindowTextA(status, text, sizeof text);
+    EXPECT_STREQ(text, "Extracting Files...");
+    ASSERT_TRUE(run.Finish());
+    std::error_code ec;
+    std::filesystem::remove(RecordPath(), ec);
+    std::filesystem::remove_all(InstallDir(), ec);
+  }
 }
 
 TEST_F(SetupModeTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) {
