@@ -194,7 +194,8 @@ std::string Download(HWND window, std::string_view url, std::string_view targetF
   if (reinterpret_cast<uintptr_t>(window) > 10) ::ShowWindow(window, SW_SHOW);
   const std::string target(targetFile);
   const bool toFile = !target.empty();
-  TempFile temp(toFile ? DownloadTempName(target, size, date) : std::string());
+  const std::string tempName = toFile ? DownloadTempName(target, size, date) : std::string();
+  TempFile temp(tempName);
   if (toFile) DeleteDownloadTempFiles(target);
   if (!toFile && size != kUnknownSize && size <= kMaxMemoryDownload) data.reserve(size);
 
@@ -231,7 +232,6 @@ std::string Download(HWND window, std::string_view url, std::string_view targetF
   }
   if (DownloadAborted()) error = "Download Aborted";
   if (toFile) {
-    const std::string tempName = DownloadTempName(target, size, date);
     const int64_t received = GetFileSizeByName(tempName);
     if (received == int64_t{size}) {
       ::DeleteFileA(target.c_str());

@@ -31,8 +31,9 @@ bool RunPackage(std::string target, const std::string& package, const std::strin
 // The package's space need for the target's drive is below the drive's free
 // space, and the target exists.
 bool SpaceOk(const std::string& target, const std::string& package);
-// Asks the user when the package always asks or space is short; true to go on.
-bool ConfirmTempSpace(const std::string& target, const std::string& package, const TGFileInfo& reader);
+// Asks the user when the package read by `reader` always asks or space is
+// short; true to go on.
+bool ConfirmTempSpace(const std::string& target, const TGFileInfo& reader);
 
 // Starts `commandLine` with the show mode; an empty handle when it cannot.
 UniqueHandle RunProgram(const std::string& commandLine, int showMode);

@@ -100,8 +100,8 @@ bool SpaceOk(const std::string& target, const std::string& package) {
   return required < GetFreeDiskSpace(target) && DirectoryExists(target);
 }
 
-bool ConfirmTempSpace(const std::string& target, const std::string& package, const TGFileInfo& reader) {
-  const double required = TGFileInfo(package).SpaceRequired(target);
+bool ConfirmTempSpace(const std::string& target, const TGFileInfo& reader) {
+  const double required = reader.SpaceRequired(target);
   const double free = GetFreeDiskSpace(target);
   const TempSpaceTexts texts{StubText("s2"), StubText("s3"), StubText("s4"), StubText("s5"), StubText("s6")};
   const std::string question = TempSpaceQuestion(texts, reader.ShowTempSpaceInfo(), target, required, free);
@@ -138,7 +138,7 @@ bool RunPackage(std::string target, const std::string& package, const std::strin
   if (!SpaceOk(target, package) && ChooseSpareTempRoot()) target = SpareFolder();
   Trace("========= ForegroundOp=%s ==========", BoolText(foreground));
   bool finished = false;
-  if (!foreground || ConfirmTempSpace(target, package, reader)) {
+  if (!foreground || ConfirmTempSpace(target, reader)) {
     const TGFileInfo& stub = StubPackage();
     const DiskPrompt prompt{stub.Charset(), StubText("BtnText"), StubText("Attention"), StubText("s8")};
     if (foreground && MainWindow()) ::ShowWindow(MainWindow(), SW_SHOW);
