@@ -10,6 +10,7 @@ need=(
   clang libclang-rt-14-dev
   wine wine32:i386 xvfb xauth x11-utils imagemagick
   hyperfine nsis time python3
+  nginx openssl libssl-dev libdeflate-dev
 )
 
 missing=()
