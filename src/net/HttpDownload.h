@@ -21,7 +21,9 @@ namespace tarnix {
 bool InternetConnected(std::string& error);
 bool InternetConnected();
 
-// Content-Length of the url, -1 when it cannot be opened or has none.
+// Content-Length of the url, -1 when it cannot be opened or has none. An
+// http url is asked with HEAD, so no body travels; with GET only when the
+// server refuses HEAD.
 int32_t HTTP_GetFileSize(std::string_view url);
 
 // Downloads `url` into `targetFile`, or into `data` when the target is empty.

@@ -86,6 +86,20 @@ void SetTimeouts(HINTERNET session, DWORD ms) {
   }
 }
 
+// 0 when the response carries none.
+DWORD QueryStatusCode(HINTERNET request) {
+  DWORD code = 0;
+  DWORD length = sizeof code;
+  DWORD index = 0;
+  WinInetQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &length, &index);
+  return code;
+}
+
+// Servers that do not answer HEAD say so with one of these.
+bool RefusesHead(DWORD statusCode) {
+  return statusCode == HTTP_STATUS_BAD_METHOD || statusCode == HTTP_STATUS_NOT_SUPPORTED;
+}
+
 // kUnknownSize when the response has no length.
 uint32_t QueryContentLength(HINTERNET request) {
   DWORD size = kUnknownSize;
@@ -246,6 +260,18 @@ std::string Download(HWND window, std::string_view url, std::string_view targetF
   return error;
 }
 
+// The request whose headers tell the size. Over http it is a HEAD request:
+// the library reads an unread body to its end when a GET is closed, which
+// for a big setup file costs a whole download. Only a server that refuses
+// HEAD is asked with GET.
+UniqueInternetHandle OpenSizeRequest(HINTERNET session, const std::string& url, UniqueInternetHandle& connection) {
+  if (IsHttpUrl(url)) {
+    UniqueInternetHandle head = SendRequest(session, url, "HEAD", "", "", connection);
+    if (!head || !RefusesHead(QueryStatusCode(head.get()))) return head;
+  }
+  return UniqueInternetHandle(WinInetOpenUrl(session, url.c_str(), nullptr, 0, kNoCache, 0));
+}
+
 }  // namespace
 
 bool InternetConnected(std::string& error) {
@@ -266,7 +292,8 @@ int32_t HTTP_GetFileSize(std::string_view url) {
     HTTP_WarmUp(full);
     UniqueInternetHandle session = OpenSession(kProbeAgent);
     if (!session) return -1;
-    UniqueInternetHandle request(WinInetOpenUrl(session.get(), full.c_str(), nullptr, 0, kNoCache, 0));
+    UniqueInternetHandle connection;
+    UniqueInternetHandle request = OpenSizeRequest(session.get(), full, connection);
     if (!request) return -1;
     const int32_t size = static_cast<int32_t>(QueryContentLength(request.get()));
     Trace("HTTP_GetFileSize=%d  %s", size, full.c_str());

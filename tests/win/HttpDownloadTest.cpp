@@ -457,8 +457,34 @@ TEST_F(HttpDownloadTest, FileSize) {
       {closedUrl, -1},
   };
   for (const Case& c : cases) EXPECT_EQ(HTTP_GetFileSize(c.url), c.size) << c.url;
-  for (const test::HttpRequestSeen& r : server_.Requests()) EXPECT_EQ(r.userAgent, "HTTP_Connect_2");
+  for (const test::HttpRequestSeen& r : server_.Requests()) {
+    EXPECT_EQ(r.userAgent, "HTTP_Connect_2");
+    // A GET would bring the whole body, however big.
+    EXPECT_EQ(r.method, "HEAD") << r.path;
+  }
   EXPECT_EQ(server_.RequestCount("/sized.bin"), 4) << "a warm-up and a query for each";
+}
+
+TEST_F(HttpDownloadTest, FileSizeOfAServerThatRefusesHeadIsAskedWithGet) {
+  for (const char* refusal : {"405 Method Not Allowed", "501 Not Implemented"}) {
+    server_.ClearRequests();
+    HttpResponse response;
+    response.body = Pattern(4321);
+    response.headStatus = refusal;
+    server_.Serve("/refusing.bin", response);
+    EXPECT_EQ(HTTP_GetFileSize(server_.Url("/refusing.bin")), 4321) << refusal;
+    const std::vector<test::HttpRequestSeen> seen = server_.Requests();
+    ASSERT_FALSE(seen.empty()) << refusal;
+    EXPECT_EQ(seen.back().method, "GET") << refusal;
+    EXPECT_EQ(std::count_if(seen.begin(), seen.end(), [](const auto& r) { return r.method == "GET"; }), 1)
+        << refusal;
+  }
+  // Other answers to HEAD are taken as they are: the size of a missing file
+  // is that of the server's page, as a GET would give it.
+  server_.ClearRequests();
+  const int32_t missing = HTTP_GetFileSize(server_.Url("/missing.bin"));
+  EXPECT_GT(missing, 0);
+  for (const test::HttpRequestSeen& r : server_.Requests()) EXPECT_EQ(r.method, "HEAD");
 }
 
 TEST_F(HttpDownloadTest, ConnectedStateGivesAnErrorOnlyWhenOffline) {

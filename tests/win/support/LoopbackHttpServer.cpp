@@ -217,6 +217,13 @@ void LoopbackHttpServer::HandleConnection(uintptr_t socket) {
       response.body = kNotFoundPage;
     }
   }
+  if (request.method == "HEAD" && !response.headStatus.empty()) {
+    HttpResponse refusal;
+    refusal.status = response.headStatus;
+    refusal.contentType = "text/plain";
+    refusal.sendLength = false;
+    response = refusal;
+  }
   if (!SendResponse(socket, request, response)) return;
   if (response.end == BodyEnd::KeepOpen) {
     // Until the client closes its side (or the server stops).

@@ -9,7 +9,8 @@
 //   ... download server.Url("/setup.exe") ...
 //   server.Requests()                          // what the server was asked
 //
-// Every response closes its connection. A path nobody registered gets a
+// Every response closes its connection; a HEAD request gets the head alone.
+// A path nobody registered gets a
 // "404 Not Found" HTML page. The fields of HttpResponse shape the faults a
 // test needs: a missing or wrong Content-Length, a dropped connection, a body
 // that never ends, a body that trickles in.
@@ -53,6 +54,10 @@ struct HttpResponse {
   // connection takes it) with `pieceDelayMs` between them.
   size_t pieceSize = 0;
   int pieceDelayMs = 0;
+  // The status a HEAD request gets instead, with no length, as from a server
+  // that refuses the method ("405 Method Not Allowed"); empty: HEAD is
+  // answered with this response's head.
+  std::string headStatus;
 };
 
 struct HttpRequestSeen {
