@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "Utils/IniFile.h"
@@ -13,6 +14,16 @@ namespace {
 
 constexpr DWORD kIniBufferSize = 10241;
 
+// What the platform wrote, up to the first NUL: a value longer than the
+// buffer comes back cut at its limit, and the count the call returns is not
+// trusted to stay inside the buffer (it differs between systems when the
+// value was cut, or when a double-byte text did not fit).
+std::string BufferText(const std::vector<char>& buffer, DWORD reported) {
+  const size_t limit = std::min<size_t>(reported, buffer.size() - 1);
+  const char* end = std::find(buffer.data(), buffer.data() + limit, '\0');
+  return std::string(buffer.data(), end);
+}
+
 }  // namespace
 
 std::string ReadIniString(std::string_view file, std::string_view section, std::string_view key,
@@ -20,10 +31,11 @@ std::string ReadIniString(std::string_view file, std::string_view section, std::
   try {
     if (section.empty() || key.empty()) return std::string(def);
     const std::string fileZ(file), sectionZ(section), keyZ(key), defZ(def);
-    std::vector<char> buffer(kIniBufferSize);
+    std::vector<char> buffer(kIniBufferSize, '\0');
     const DWORD n = ::GetPrivateProfileStringA(sectionZ.c_str(), keyZ.c_str(), defZ.c_str(), buffer.data(),
                                                kIniBufferSize, fileZ.c_str());
-    if (n >= 1) return std::string(buffer.data(), n);
+    std::string text = BufferText(buffer, n);
+    if (!text.empty()) return text;
   } catch (...) {
     Trace("EXCEPTION --- Utils.ReadIniString()  %s", LastErrorText().c_str());
   }
