@@ -79,9 +79,13 @@ double EncodeDateTime(const DateTimeParts& parts) {
   return days < 0 ? days - time : days + time;
 }
 
-std::string FormatDateTime(std::string_view pattern, double date, const DateSeparators& seps) {
+namespace {
+
+// The texts of a date that is taken as it stands: -1 is the day before the
+// epoch here, not the current moment.
+std::string FormatExactDate(std::string_view pattern, double date, const DateSeparators& seps) {
   DateTimeParts p;
-  if (!DecodeDateTime(Resolve(date), p)) return {};
+  if (!DecodeDateTime(date, p)) return {};
   std::string out;
   for (size_t i = 0; i < pattern.size();) {
     const char c = Up(pattern[i]);
@@ -113,9 +117,9 @@ std::string FormatDateTime(std::string_view pattern, double date, const DateSepa
   return out;
 }
 
-std::string DateText(double date) {
+std::string ExactDateText(double date) {
   DateTimeParts p;
-  if (!DecodeDateTime(Resolve(date), p)) return {};
+  if (!DecodeDateTime(date, p)) return {};
   std::string out;
   AppendNumber(out, p.day, 2);
   out += '-';
@@ -125,15 +129,41 @@ std::string DateText(double date) {
   return out;
 }
 
-std::string DateTimeText(std::string_view sep, double date, const DateSeparators& seps) {
-  // One reading of the clock for both halves, so they cannot straddle midnight.
-  date = Resolve(date);
-  std::string day = DateText(date);
+std::string ExactDateTimeText(std::string_view sep, double date, const DateSeparators& seps) {
+  std::string day = ExactDateText(date);
   if (day.empty()) return {};
-  return day + std::string(sep) + FormatDateTime("HH:NN:SS", date, seps);
+  return day + std::string(sep) + FormatExactDate("HH:NN:SS", date, seps);
+}
+
+}  // namespace
+
+std::string FormatDateTime(std::string_view pattern, double date, const DateSeparators& seps) {
+  return FormatExactDate(pattern, Resolve(date), seps);
+}
+
+std::string DateText(double date) { return ExactDateText(Resolve(date)); }
+
+// One reading of the clock for both halves, so they cannot straddle midnight.
+std::string DateTimeText(std::string_view sep, double date, const DateSeparators& seps) {
+  return ExactDateTimeText(sep, Resolve(date), seps);
 }
 
 std::string DateTimeText(std::string_view sep, double date) { return DateTimeText(sep, date, UserDateSeparators()); }
+
+int64_t DateToSeconds(double date) {
+  // Far beyond the year 9999, yet well inside what 64 bits hold in seconds.
+  constexpr double kMaxDays = 1e12;
+  if (!(std::fabs(date) < kMaxDays)) return 0;
+  return std::llround(date * 86400.0);
+}
+
+int64_t NowSeconds() { return DateToSeconds(LocalNow()); }
+
+std::string SecondsText(int64_t seconds, const DateSeparators& seps) {
+  return ExactDateTimeText(" ", double(seconds) / 86400.0, seps);
+}
+
+std::string SecondsText(int64_t seconds) { return SecondsText(seconds, UserDateSeparators()); }
 
 std::string LogTimestamp(double date, const DateSeparators& seps) {
   return FormatDateTime(kLogTimestampPattern, date, seps);

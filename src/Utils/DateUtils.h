@@ -51,6 +51,17 @@ std::string DateText(double date);
 std::string DateTimeText(std::string_view sep, double date, const DateSeparators& seps);
 std::string DateTimeText(std::string_view sep, double date);
 
+// Agent time: whole seconds of local time since 30 December 1899 00:00, the
+// date's day count times 86400, rounded. 0 for a date too far out to count
+// in seconds (or NaN).
+int64_t DateToSeconds(double date);
+int64_t NowSeconds();
+// An agent time as people read it, DateTimeText(" ", seconds / 86400);
+// stored beside the times in the settings files. Empty outside the years
+// 1 to 9999.
+std::string SecondsText(int64_t seconds, const DateSeparators& seps);
+std::string SecondsText(int64_t seconds);
+
 // kLogTimestampPattern.
 std::string LogTimestamp(double date, const DateSeparators& seps);
 std::string LogTimestamp(double date);

@@ -112,6 +112,14 @@ inline int64_t Min64(int64_t a, int64_t b) { return a < b ? a : b; }
 inline int64_t Max64(int64_t a, int64_t b) { return a > b ? a : b; }
 // Clamped; when the bounds cross, the maximum wins.
 inline int64_t EnsureRange64(int64_t value, int64_t min, int64_t max) { return Min64(Max64(value, min), max); }
+// a + b held at the limits of the type instead of wrapping round: times and
+// intervals read from a file may be anything, and a sum that wrapped would
+// put a far future into the past.
+inline int64_t AddSaturated64(int64_t a, int64_t b) {
+  int64_t sum;
+  if (!__builtin_add_overflow(a, b, &sum)) return sum;
+  return b > 0 ? INT64_MAX : INT64_MIN;
+}
 
 // Strict decimal parse of a trimmed text (optional sign); false on anything else
 // or on overflow.

@@ -130,6 +130,49 @@ TEST(DateUtilsTest, MinusOneIsNow) {
   EXPECT_TRUE(std::regex_match(dateTime, std::regex(R"(\d\d-[A-Z]{3}-\d{4} \d\d:\d\d:\d\d)"))) << dateTime;
 }
 
+TEST(DateUtilsTest, AgentTimeCountsWholeSecondsSinceTheEpoch) {
+  const int64_t sample = 46363 * int64_t{86400} + 14 * 3600 + 39 * 60 + 41;
+  struct Case {
+    double date;
+    int64_t seconds;
+  } cases[] = {
+      {0, 0},
+      {kSample, sample},
+      // Rounded to the nearest second.
+      {kSample + 0.4 / 86400, sample},
+      {kSample + 0.6 / 86400, sample + 1},
+      {-1.5, -129600},
+      {std::nan(""), 0},
+      {1e15, 0},
+      {-1e15, 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DateToSeconds(c.date), c.seconds) << c.date;
+
+  const int64_t before = DateToSeconds(LocalNow());
+  const int64_t now = NowSeconds();
+  EXPECT_GE(now, before);
+  EXPECT_LE(now, DateToSeconds(LocalNow()));
+}
+
+TEST(DateUtilsTest, AgentTimeReadsAsDayMonthYearAndTime) {
+  const DateSeparators seps;
+  const int64_t sample = 46363 * int64_t{86400} + 14 * 3600 + 39 * 60 + 41;
+  struct Case {
+    int64_t seconds;
+    const char* text;
+  } cases[] = {
+      {sample, "07-DEC-2026 14:39:41"},
+      {0, "30-DEC-1899 00:00:00"},
+      {86399, "30-DEC-1899 23:59:59"},
+      // Exactly one day before the epoch is a date like any other, not "now".
+      {-86400, "29-DEC-1899 00:00:00"},
+      {INT64_MAX, ""},
+      {INT64_MIN, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SecondsText(c.seconds, seps), c.text) << c.seconds;
+  EXPECT_EQ(SecondsText(sample, DateSeparators{"/", "."}), "07-DEC-2026 14.39.41");
+}
+
 TEST(DateUtilsTest, NowMsIsMonotonicAndCountsMilliseconds) {
   int64_t previous = NowMs();
   const int64_t start = previous;

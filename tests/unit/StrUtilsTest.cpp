@@ -342,6 +342,24 @@ TEST(StrUtilsTest, RandomAndRanges) {
   EXPECT_EQ(EnsureRange64(5, 10, 1), 1);  // crossed bounds: the maximum wins
 }
 
+TEST(StrUtilsTest, AddSaturated64StaysAtTheLimits) {
+  struct Case {
+    int64_t a, b, sum;
+  } cases[] = {
+      {1, 2, 3},
+      {-5, 3, -2},
+      {INT64_MAX, 0, INT64_MAX},
+      {INT64_MAX, 1, INT64_MAX},
+      {INT64_MAX, INT64_MAX, INT64_MAX},
+      {INT64_MAX, -1, INT64_MAX - 1},
+      {INT64_MIN, -1, INT64_MIN},
+      {INT64_MIN, INT64_MIN, INT64_MIN},
+      {INT64_MIN, INT64_MAX, -1},
+      {-1, INT64_MIN, INT64_MIN},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AddSaturated64(c.a, c.b), c.sum) << c.a << " + " << c.b;
+}
+
 TEST(StrUtilsTest, ParseInt64IsStrictDecimal) {
   struct Case {
     const char* text;
