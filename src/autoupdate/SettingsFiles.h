@@ -1,9 +1,15 @@
-// Windows only. Where the agent's two settings files lie: beside the running
-// executable, named from the package's settings block. The paths are
-// computed on every call, never kept.
+// Windows only. The agent's two settings files, both beside the running
+// executable and named from the package's settings block: the .original
+// file that the product installs (versions, probe times, texts, the look of
+// the message boxes) and the .info file fetched from the update location
+// (where the new setup lies and how to install it). Every accessor opens the
+// file anew; a missing file or key reads as the default, and a write that
+// cannot be made changes nothing and is not reported.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tarnix {
 
@@ -11,5 +17,78 @@ namespace tarnix {
 std::string OriginalFilePath();
 // The announcement of a newer setup, fetched from the update location.
 std::string InfoFilePath();
+
+// [OriginalSetup] of the .original file. Times are agent times (NowSeconds).
+// Seconds between automatic probes: 0 once per agent start, -1 never.
+int64_t ProbeSecondsInterval();
+int64_t ProbeSecondsLast();
+// Seconds after which an announcement already acted on is offered again;
+// 0 or less: never.
+int64_t ReAskSecondsInterval();
+int64_t ReAskSecondsLast();
+int32_t VersionOriginal();
+// The Stamp of the last announcement acted on.
+int32_t OriginalStamp();
+std::string OriginalProgramName();
+
+// [Directories] and [UnInstall] of the .original file.
+std::string TargetDir();
+std::string SharedDir();
+std::string AuxiliaryDir();
+std::string StartUpLink();
+std::string CheckforNewUpdateLink();
+
+// [MsgBox] of the .original file: the look of every agent message box.
+std::string MsgBoxButtons();
+std::string MsgBoxErrorTitle();
+std::string MsgBoxConfirmTitle();
+std::string MsgBoxAttentionTitle();
+int32_t MsgBoxCharSet();
+std::string MsgBoxFontName();
+int32_t MsgBoxFontSize();
+
+// [AutoUpdate] of the .original file: the agent's texts by key (s2 ... s35).
+std::string AgentText(std::string_view key, std::string_view def = {});
+
+// [NewSetup] of the .info file.
+std::string DownloadURL_UPDATE();
+std::string NameOfUpdateFile();
+int32_t SizeOfUpdateFile();
+std::string ShutDownMethod();
+std::string RunningProcess();
+std::string NewProgramName();
+int32_t VersionNew();
+int32_t NewStamp();
+std::string ValidVersions();
+bool RemoveStartUpShortcut();
+bool RemoveCheckForNewUpdateShortcut();
+
+// [General] AutoInform = 1: only tell the user about the new version.
+bool AutoInform();
+// [AutoInform] of the .info file.
+std::string DownloadURL_INFORM();
+std::string NameOfInformFile();
+int32_t SizeOfInformFile();
+int32_t AutoInformW();
+int32_t AutoInformH();
+
+// The announcement's switches as they hold now: the transient override when
+// its slot holds one, else the .info file's key.
+bool RequestConfirmationBeforeDownload();
+bool RequestConfirmationBeforeDownloadForce();
+bool RequestConfirmationBeforeInstall();
+bool RequestConfirmationBeforeInstallForce();
+bool BackgroundUpdate();
+bool InformFinish();
+bool RestartProcess();
+
+// Writers of the .original file; false when the file cannot be written.
+// The two times also write their readable companion key.
+bool SetProbeSecondsInterval(int64_t seconds);
+bool SetReAskSecondsInterval(int64_t seconds);
+bool SetProbeSecondsLast(int64_t time);
+bool SetReAskSecondsLast(int64_t time);
+bool SetVersionOriginal(int32_t version);
+bool SetOriginalStamp(int32_t stamp);
 
 }  // namespace tarnix

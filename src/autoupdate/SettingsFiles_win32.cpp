@@ -1,11 +1,124 @@
 #include "autoupdate/SettingsFiles.h"
 
+#include "Utils/DateUtils.h"
 #include "Utils/FileUtils.h"
+#include "Utils/IniFile.h"
+#include "autoupdate/SettingsValues.h"
+#include "autoupdate/TransientOverrides.h"
 #include "startup/StubState.h"
 
 namespace tarnix {
 
+namespace {
+
+constexpr char kOriginalSetup[] = "OriginalSetup";
+constexpr char kDirectories[] = "Directories";
+constexpr char kUnInstall[] = "UnInstall";
+constexpr char kMsgBox[] = "MsgBox";
+constexpr char kAutoUpdate[] = "AutoUpdate";
+constexpr char kNewSetup[] = "NewSetup";
+constexpr char kGeneral[] = "General";
+constexpr char kAutoInform[] = "AutoInform";
+
+constexpr int32_t kInformBoxSide = 360;
+
+std::string OriginalText(const char* section, const char* key, std::string_view def = {}) {
+  return ReadIniString(OriginalFilePath(), section, key, def);
+}
+int64_t OriginalInt(const char* key) { return ReadIniInt(OriginalFilePath(), kOriginalSetup, key, 0); }
+
+std::string InfoText(const char* section, const char* key) { return ReadIniString(InfoFilePath(), section, key, ""); }
+int64_t InfoInt(const char* section, const char* key, int64_t def = 0) {
+  return ReadIniInt(InfoFilePath(), section, key, def);
+}
+bool InfoSwitch(const char* key) { return IsSwitchOn(ReadIniString(InfoFilePath(), kNewSetup, key, "0")); }
+
+bool OverridableSwitch(int slot, const char* key) {
+  return EffectiveSwitch(slot, [key] { return ReadIniString(InfoFilePath(), kNewSetup, key, "0"); });
+}
+
+bool SetOriginalInt(const char* key, int64_t value) {
+  return WriteIniInt(OriginalFilePath(), kOriginalSetup, key, value);
+}
+
+// The time in seconds, then the same moment readable under the companion key.
+bool SetOriginalTime(const char* key, int64_t time) {
+  const std::string file = OriginalFilePath();
+  const bool written = WriteIniInt(file, kOriginalSetup, key, time);
+  return WriteIniString(file, kOriginalSetup, CompanionKey(key), SecondsText(time)) && written;
+}
+
+}  // namespace
+
 std::string OriginalFilePath() { return GetExeDir(true) + StubPackage().OriginalFileName(); }
 std::string InfoFilePath() { return GetExeDir(true) + StubPackage().InfoFileName(); }
+
+int64_t ProbeSecondsInterval() { return OriginalInt("ProbeSecondsInterval"); }
+int64_t ProbeSecondsLast() { return OriginalInt("ProbeSecondsLast"); }
+int64_t ReAskSecondsInterval() { return OriginalInt("ReAskSecondsInterval"); }
+int64_t ReAskSecondsLast() { return OriginalInt("ReAskSecondsLast"); }
+int32_t VersionOriginal() { return LowInt32(OriginalInt("VersionOriginal")); }
+int32_t OriginalStamp() { return LowInt32(OriginalInt("Stamp")); }
+std::string OriginalProgramName() { return OriginalText(kOriginalSetup, "ProgramName"); }
+
+std::string TargetDir() { return OriginalText(kDirectories, "TargetDir"); }
+std::string SharedDir() { return OriginalText(kDirectories, "SharedDir"); }
+std::string AuxiliaryDir() { return OriginalText(kDirectories, "AuxiliaryDir"); }
+std::string StartUpLink() { return OriginalText(kUnInstall, "StartUpLink"); }
+std::string CheckforNewUpdateLink() { return OriginalText(kUnInstall, "CheckforNewUpdateLink"); }
+
+std::string MsgBoxButtons() { return OriginalText(kMsgBox, "BtnText", "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|"); }
+std::string MsgBoxErrorTitle() { return OriginalText(kMsgBox, "Error", "Error"); }
+std::string MsgBoxConfirmTitle() { return OriginalText(kMsgBox, "Confirm", "Confirm"); }
+std::string MsgBoxAttentionTitle() { return OriginalText(kMsgBox, "Attention", "Attention"); }
+int32_t MsgBoxCharSet() { return LowInt32(ReadIniInt(OriginalFilePath(), kMsgBox, "CharSet", 0)); }
+std::string MsgBoxFontName() { return OriginalText(kMsgBox, "FontName", "Tahoma"); }
+int32_t MsgBoxFontSize() { return LowInt32(ReadIniInt(OriginalFilePath(), kMsgBox, "FontSize", 8)); }
+
+std::string AgentText(std::string_view key, std::string_view def) {
+  return ReadIniString(OriginalFilePath(), kAutoUpdate, key, def);
+}
+
+std::string DownloadURL_UPDATE() { return InfoText(kNewSetup, "DownloadURL_UPDATE"); }
+std::string NameOfUpdateFile() { return InfoText(kNewSetup, "NameOfUpdateFile"); }
+int32_t SizeOfUpdateFile() { return LowInt32(InfoInt(kNewSetup, "SizeOfUpdateFile")); }
+std::string ShutDownMethod() { return InfoText(kNewSetup, "ShutDownMethod"); }
+std::string RunningProcess() { return InfoText(kNewSetup, "RunningProcess"); }
+std::string NewProgramName() { return InfoText(kNewSetup, "ProgramName"); }
+int32_t VersionNew() { return LowInt32(InfoInt(kNewSetup, "VersionNew")); }
+int32_t NewStamp() { return LowInt32(InfoInt(kNewSetup, "Stamp")); }
+std::string ValidVersions() { return InfoText(kNewSetup, "ValidVersions"); }
+bool RemoveStartUpShortcut() { return InfoSwitch("RemoveStartUpShortcut"); }
+bool RemoveCheckForNewUpdateShortcut() { return InfoSwitch("RemoveCheckForNewUpdateShortcut"); }
+
+bool AutoInform() { return InfoInt(kGeneral, "AutoInform") == 1; }
+std::string DownloadURL_INFORM() { return InfoText(kAutoInform, "DownloadURL_INFORM"); }
+std::string NameOfInformFile() { return InfoText(kAutoInform, "NameOfInformFile"); }
+int32_t SizeOfInformFile() { return LowInt32(InfoInt(kAutoInform, "SizeOfInformFile")); }
+int32_t AutoInformW() { return LowInt32(InfoInt(kAutoInform, "AutoInformW", kInformBoxSide)); }
+int32_t AutoInformH() { return LowInt32(InfoInt(kAutoInform, "AutoInformH", kInformBoxSide)); }
+
+bool RequestConfirmationBeforeDownload() {
+  return OverridableSwitch(kSlotConfirmDownload, "RequestConfirmationBeforeDownload");
+}
+bool RequestConfirmationBeforeDownloadForce() {
+  return OverridableSwitch(kSlotConfirmDownloadForce, "RequestConfirmationBeforeDownloadForce");
+}
+bool RequestConfirmationBeforeInstall() {
+  return OverridableSwitch(kSlotConfirmInstall, "RequestConfirmationBeforeInstall");
+}
+bool RequestConfirmationBeforeInstallForce() {
+  return OverridableSwitch(kSlotConfirmInstallForce, "RequestConfirmationBeforeInstallForce");
+}
+bool BackgroundUpdate() { return OverridableSwitch(kSlotBackgroundUpdate, "BackgroundUpdate"); }
+bool InformFinish() { return OverridableSwitch(kSlotInformFinish, "InformFinish"); }
+bool RestartProcess() { return OverridableSwitch(kSlotRestartProcess, "RestartProcess"); }
+
+bool SetProbeSecondsInterval(int64_t seconds) { return SetOriginalInt("ProbeSecondsInterval", seconds); }
+bool SetReAskSecondsInterval(int64_t seconds) { return SetOriginalInt("ReAskSecondsInterval", seconds); }
+bool SetProbeSecondsLast(int64_t time) { return SetOriginalTime("ProbeSecondsLast", time); }
+bool SetReAskSecondsLast(int64_t time) { return SetOriginalTime("ReAskSecondsLast", time); }
+bool SetVersionOriginal(int32_t version) { return SetOriginalInt("VersionOriginal", version); }
+bool SetOriginalStamp(int32_t stamp) { return SetOriginalInt("Stamp", stamp); }
 
 }  // namespace tarnix

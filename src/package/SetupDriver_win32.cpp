@@ -4,7 +4,6 @@
 
 #include "Utils/CommandLine.h"
 #include "Utils/FileUtils.h"
-#include "Utils/IniFile.h"
 #include "Utils/InFile.h"
 #include "Utils/MessagePump.h"
 #include "Utils/ProcessUtils.h"
@@ -40,18 +39,11 @@ struct Shortcuts {
   std::string checkForUpdate;
 };
 
-Shortcuts NoteShortcuts() {
-  const std::string original = OriginalFilePath();
-  return {ReadIniString(original, "UnInstall", "StartUpLink", ""),
-          ReadIniString(original, "UnInstall", "CheckforNewUpdateLink", "")};
-}
+Shortcuts NoteShortcuts() { return {StartUpLink(), CheckforNewUpdateLink()}; }
 
 void RemoveShortcuts(const Shortcuts& links) {
-  const std::string info = InfoFilePath();
-  if (ReadIniString(info, "NewSetup", "RemoveStartUpShortcut", "0") == "1" && FileExists(links.startUp))
-    ::DeleteFileA(links.startUp.c_str());
-  if (ReadIniString(info, "NewSetup", "RemoveCheckForNewUpdateShortcut", "0") == "1" &&
-      FileExists(links.checkForUpdate))
+  if (RemoveStartUpShortcut() && FileExists(links.startUp)) ::DeleteFileA(links.startUp.c_str());
+  if (RemoveCheckForNewUpdateShortcut() && FileExists(links.checkForUpdate))
     ::DeleteFileA(links.checkForUpdate.c_str());
 }
 

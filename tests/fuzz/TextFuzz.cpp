@@ -7,6 +7,8 @@
 #include "Utils/StrUtils.h"
 #include "Utils/SUB.h"
 #include "Utils/Switches.h"
+#include "autoupdate/TransientOverrides.h"
+#include "autoupdate/UpdateDecision.h"
 #include "package/Token.h"
 
 using namespace tarnix;
@@ -26,5 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)HasSwitchIn(params, "/hide");
   (void)SwitchValueIn(params, "/SpanDiskFName1", "");
   (void)SwitchIntIn(params, "/SpanCdLvl", 1);
+  ApplyTransientText(text);
+  (void)TransientText();
+  (void)ValidVersionOk(text, 5);
   return 0;
 }

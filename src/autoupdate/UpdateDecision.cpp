@@ -1,0 +1,77 @@
+#include "autoupdate/UpdateDecision.h"
+
+#include "Utils/SUB.h"
+#include "Utils/StrUtils.h"
+#include "autoupdate/SettingsValues.h"
+
+namespace tarnix {
+
+namespace {
+
+// The difference must stay below this many bytes.
+constexpr int64_t kSizeTolerance = 100;
+
+}  // namespace
+
+std::string DecisionText(int status) { return SUB::Item(kDecisionTexts, status); }
+
+bool ReAskDue(int64_t now, int64_t reAskSecondsLast, int64_t reAskSecondsInterval) {
+  return reAskSecondsInterval > 0 && now > AddSaturated64(reAskSecondsLast, reAskSecondsInterval);
+}
+
+bool ValidVersionOk(std::string_view validVersions, int32_t versionOriginal) {
+  if (validVersions.empty()) return true;
+  const std::string list = "," + std::string(validVersions) + ",";
+  return list.find("," + std::to_string(versionOriginal) + ",") != std::string::npos;
+}
+
+SizeCheck CheckUpdateSize(const DecisionSettings& settings, const DecisionState& state, std::string_view location,
+                          std::string_view updateName, std::string_view informName, FileSizeSource& sizes) {
+  SizeCheck check;
+  check.expected = settings.autoInform ? settings.sizeOfInformFile : settings.sizeOfUpdateFile;
+  const std::string name = FileNamePart(settings.autoInform ? informName : updateName, state.isLead);
+  const std::string where = state.testMode ? state.testModeURL : std::string(location);
+  check.path = where + "\\" + name;
+  int64_t localSize = 0;
+  if (sizes.LocalFileSize(check.path, localSize)) {
+    // Counted in 32 bits, like the announced size and the server's.
+    check.actual = LowInt32(localSize);
+  } else if (!state.testMode && sizes.InternetConnected()) {
+    check.path = where + "/" + name;
+    check.actual = sizes.HttpFileSize(check.path);
+  }
+  const int64_t difference = check.actual - check.expected;
+  check.matches = difference > -kSizeTolerance && difference < kSizeTolerance;
+  return check;
+}
+
+std::vector<std::string> SizeMismatchLines(const SizeCheck& check) {
+  return {"  InfoSize=" + std::to_string(check.expected), "  HttpSize=" + std::to_string(check.actual),
+          "  URL=" + check.path};
+}
+
+UpdateDecision DecideUpdate(bool infoDownloaded, const DecisionSettings& settings, const DecisionState& state,
+                            FileSizeSource& sizes) {
+  UpdateDecision decision;
+  int& status = decision.status;
+  if (infoDownloaded) status = 1;
+  if (status == 1 && settings.versionOriginal > 0) status = 2;
+  // A new announcement counts at once; the same one again only when
+  // re-asking is due or the user asked for the check.
+  if (status == 2 && (settings.newStamp != settings.originalStamp ||
+                      ReAskDue(state.now, settings.reAskSecondsLast, settings.reAskSecondsInterval) ||
+                      state.onDemand)) {
+    status = 3;
+  }
+  if (status == 3 && settings.versionNew > settings.versionOriginal) status = 4;
+  if (status == 4 && ValidVersionOk(settings.validVersions, settings.versionOriginal)) status = 5;
+  if (status == 5) {
+    decision.size = CheckUpdateSize(settings, state, settings.downloadUrlUpdate, settings.nameOfUpdateFile,
+                                    settings.nameOfInformFile, sizes);
+    if (decision.size->matches) status = kUpdateOk;
+  }
+  decision.text = DecisionText(status);
+  return decision;
+}
+
+}  // namespace tarnix
