@@ -73,7 +73,8 @@ int32_t AutoInformW();
 int32_t AutoInformH();
 
 // The announcement's switches as they hold now: the transient override when
-// its slot holds one, else the .info file's key.
+// its slot holds one, else the .info file's key. AskBeforeCheck, which has
+// a slot but no key, is in TransientOverrides.h.
 bool RequestConfirmationBeforeDownload();
 bool RequestConfirmationBeforeDownloadForce();
 bool RequestConfirmationBeforeInstall();
