@@ -20,11 +20,15 @@
 #include "ui/MsgBox.h"
 #include "ui/MsgBoxLayout.h"
 #include "win/support/MsgBoxDriver.h"
+#include "win/support/ShowProgram.h"
 
 namespace tarnix {
 namespace {
 
+using test::ExitCodeOf;
 using test::MsgBoxDriver;
+using test::ShownProcess;
+using test::StartShowProgram;
 using Texts = std::vector<std::string>;
 
 constexpr char kEnglish[] = "|&OK|&Cancel|&Yes|&No|&Abort|&Retry|&Ignore|";
@@ -406,47 +410,6 @@ TEST(MsgBoxTest, OnlyOneBoxAtATime) {
   EXPECT_EQ(thread.Result(), kIdOk);
 }
 
-// msgbox-show.exe lies beside the test program.
-std::string ShowProgram() {
-  char path[MAX_PATH] = {};
-  ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dir = path;
-  return dir.substr(0, dir.find_last_of('\\') + 1) + "msgbox-show.exe";
-}
-
-struct ShownProcess {
-  UniqueHandle process;
-  DWORD pid = 0;
-};
-
-ShownProcess StartShowProgram(const std::string& arguments, const std::string& program = ShowProgram()) {
-  std::string commandLine = Quote(program);
-  commandLine += ' ';
-  commandLine += arguments;
-  STARTUPINFOA si = {};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi = {};
-  ShownProcess shown;
-  if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    ADD_FAILURE() << "cannot start " << commandLine;
-    return shown;
-  }
-  ::CloseHandle(pi.hThread);
-  shown.process.reset(pi.hProcess);
-  shown.pid = pi.dwProcessId;
-  return shown;
-}
-
-DWORD ExitCodeOf(const ShownProcess& shown) {
-  DWORD code = 0xFFFF;
-  if (::WaitForSingleObject(shown.process.get(), kWaitMs) != WAIT_OBJECT_0) {
-    ::TerminateProcess(shown.process.get(), 99);
-    ADD_FAILURE() << "the box program did not end";
-  }
-  ::GetExitCodeProcess(shown.process.get(), &code);
-  return code;
-}
-
 TEST(MsgBoxTest, DriverAnswersABoxOfAnotherProcess) {
   struct Case {
     bool byKey;
@@ -469,26 +432,8 @@ TEST(MsgBoxTest, DriverAnswersABoxOfAnotherProcess) {
   }
 }
 
-// Wine loads its own build of a library it has, even when the program has
-// one beside it, unless told otherwise for that program.
-void PreferLibraryBesideProgram(const std::string& programName, const char* library) {
-  const std::string path = "Software\\Wine\\AppDefaults\\" + programName + "\\DllOverrides";
-  HKEY raw = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr),
-            ERROR_SUCCESS);
-  const UniqueHKey key(raw);
-  static const char kNative[] = "native";
-  ASSERT_EQ(::RegSetValueExA(key.get(), library, 0, REG_SZ, reinterpret_cast<const BYTE*>(kNative), sizeof(kNative)),
-            ERROR_SUCCESS);
-}
-
 TEST(MsgBoxTest, TextStaysReadableWithoutTheRichEditLibrary) {
-  // Beside the copy lies a RICHED32.DLL that refuses to load.
-  const std::string program = ShowProgram();
-  const std::string copyName = "msgbox-norich.exe";
-  const std::string copy = program.substr(0, program.find_last_of('\\') + 1) + "refusing-richedit\\" + copyName;
-  ASSERT_TRUE(::CopyFileA(program.c_str(), copy.c_str(), FALSE));
-  PreferLibraryBesideProgram(copyName, "riched32");
+  const std::string copy = test::ShowProgramWithoutRichEdit("msgbox-norich.exe");
   const ShownProcess shown =
       StartShowProgram("show 1 0 0 1 Disk \"Please insert <B>DISK #2</B><P>and press <OK>&more\"", copy);
   ASSERT_TRUE(shown.process);

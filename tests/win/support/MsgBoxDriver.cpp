@@ -7,7 +7,6 @@ namespace tarnix::test {
 
 namespace {
 
-constexpr char kBoxClass[] = "KvMsgBox";
 constexpr DWORD kPollMs = 20;
 // Reading a window of a hung process must not hang the test.
 constexpr UINT kSendTimeoutMs = 5000;
@@ -54,6 +53,7 @@ std::string Plain(std::string_view caption) {
 
 struct Search {
   DWORD pid;
+  std::string_view className;
   HWND found;
 };
 
@@ -61,17 +61,17 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param) {
   auto* search = reinterpret_cast<Search*>(param);
   DWORD pid = 0;
   ::GetWindowThreadProcessId(window, &pid);
-  if (pid != search->pid || ClassOf(window) != kBoxClass || !::IsWindowVisible(window)) return TRUE;
+  if (pid != search->pid || ClassOf(window) != search->className || !::IsWindowVisible(window)) return TRUE;
   search->found = window;
   return FALSE;
 }
 
 }  // namespace
 
-std::optional<MsgBoxDriver> MsgBoxDriver::WaitFor(DWORD pid, uint32_t timeoutMs) {
+std::optional<MsgBoxDriver> MsgBoxDriver::WaitFor(DWORD pid, uint32_t timeoutMs, std::string_view className) {
   const DWORD start = ::GetTickCount();
   for (;;) {
-    Search search = {pid, nullptr};
+    Search search = {pid, className, nullptr};
     ::EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
     // The box's thread answers a sent message only once it waits in its
     // message loop, that is when text and buttons are all in place.

@@ -1,6 +1,7 @@
-// Answers the stub's message boxes from a test: finds the "KvMsgBox" window
-// of a process (another one, or this one with the box on another thread),
-// reads its title, text and button captions, and presses a button or a key.
+// Answers the stub's message boxes from a test: finds the "KvMsgBox" window,
+// or a box of another class such as "KvRichEditBox", of a process (another
+// one, or this one with the box on another thread), reads its title, text
+// and button captions, and presses a button or a key.
 // Never call it from the thread that runs the box: it waits for the box.
 #pragma once
 
@@ -16,9 +17,9 @@ namespace tarnix::test {
 
 class MsgBoxDriver {
  public:
-  // Waits up to `timeoutMs` for a visible box of process `pid` that has its
-  // buttons; nothing when none came.
-  static std::optional<MsgBoxDriver> WaitFor(DWORD pid, uint32_t timeoutMs);
+  // Waits up to `timeoutMs` for a visible box of class `className` of
+  // process `pid` that has its buttons; nothing when none came.
+  static std::optional<MsgBoxDriver> WaitFor(DWORD pid, uint32_t timeoutMs, std::string_view className = "KvMsgBox");
 
   explicit MsgBoxDriver(HWND box) : box_(box) {}
 

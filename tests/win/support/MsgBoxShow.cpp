@@ -2,13 +2,15 @@
 // so that the box driver can be tried from outside and the box looked at.
 //
 //   msgbox-show WRAPPER MODE CHARSET TIMEOUT STYLE TITLE TEXT [CAPTIONS [FACE SIZE]]
+//   msgbox-show rich TITLE CAPTION CHARSET SIZE FACE RTL HEIGHT WIDTH LINK TEXT
 //
 // WRAPPER is generic, error, attention, confirm, confirmok or show (the core
 // without a wrapper, STYLE as its flags); STYLE is hexadecimal. TEXT
 // starting with "@" names a file whose bytes are the text, for texts in
 // another code page. FACE and SIZE go to SetMsgBoxFont with CHARSET. The
 // exit code is the box's result (1 or 0 for the confirmations), or 255 for a
-// bad command line.
+// bad command line. The second form shows the rich-edit box (RTL 1 for right
+// to left) and ends with 1 when it returns true, else 0.
 #include <windows.h>
 
 #include <cstdlib>
@@ -19,6 +21,7 @@
 #include "Utils/StrUtils.h"
 #include "package/LanguageDefaults.h"
 #include "ui/MsgBox.h"
+#include "ui/RichEditBox.h"
 
 namespace {
 
@@ -28,8 +31,22 @@ std::string TextArgument(const std::string& argument) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+int ShowRich(char** argv) {
+  using namespace tarnix;
+  const int charset = static_cast<int>(StrToInt64Def(argv[4], 0));
+  const int size = static_cast<int>(StrToInt64Def(argv[5], 0));
+  const bool rightToLeft = std::string(argv[7]) == "1";
+  const int height = static_cast<int>(StrToInt64Def(argv[8], 0));
+  const int width = static_cast<int>(StrToInt64Def(argv[9], 0));
+  return ShowRichEditBox(nullptr, argv[2], argv[3], charset, size, argv[6], rightToLeft, height, width, argv[10],
+                         TextArgument(argv[11]))
+             ? 1
+             : 0;
+}
+
 int Run(int argc, char** argv) {
   using namespace tarnix;
+  if (argc == 12 && std::string(argv[1]) == "rich") return ShowRich(argv);
   if (argc < 8) return 255;
   const std::string wrapper = argv[1];
   const intptr_t mode = static_cast<intptr_t>(StrToInt64Def(argv[2], 1));
