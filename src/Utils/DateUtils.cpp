@@ -94,7 +94,12 @@ std::string FormatExactDate(std::string_view pattern, double date, const DateSep
     const int width = run >= 2 ? 2 : 1;
     switch (c) {
       case 'D': AppendNumber(out, p.day, width); break;
-      case 'M': AppendNumber(out, p.month, width); break;
+      case 'M':
+        if (run >= 4)
+          out += seps.monthNames[size_t(p.month - 1)];
+        else
+          AppendNumber(out, p.month, width);
+        break;
       case 'Y':
         if (run <= 2)
           AppendNumber(out, p.year % 100, 2);

@@ -4,6 +4,7 @@
 // by people (logs, settings-file comments, test-mode stamps), never parsed.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,17 +30,20 @@ double EncodeDateTime(const DateTimeParts& parts);
 // The current local date and time, from the platform's clock.
 double LocalNow();
 
-// The separators that stand for "/" and ":" in a pattern.
+// What a pattern takes from the user's locale: the separators that stand for
+// "/" and ":", and the full month names, January first.
 struct DateSeparators {
   std::string date = "/";
   std::string time = ":";
+  std::array<std::string, 12> monthNames = {"January", "February", "March",     "April",   "May",      "June",
+                                            "July",    "August",   "September", "October", "November", "December"};
 };
 
-// The user's separators, read from the platform once and kept.
+// The user's separators and month names, read from the platform once and kept.
 const DateSeparators& UserDateSeparators();
 
-// Formats `date` (-1 = now) by `pattern`: "d"/"dd" day, "m"/"mm" month,
-// "yy"/"yyyy" year, "h"/"hh" 24-hour hour, "n"/"nn" minutes, "s"/"ss"
+// Formats `date` (-1 = now) by `pattern`: "d"/"dd" day, "m"/"mm" month
+// ("mmmm" its full name), "yy"/"yyyy" year, "h"/"hh" 24-hour hour, "n"/"nn" minutes, "s"/"ss"
 // seconds, letters in either case; "/" and ":" become the separators; text in
 // double quotes is copied without them; everything else is copied as it is.
 // An impossible date gives the empty text.

@@ -9,10 +9,20 @@ namespace tarnix {
 namespace {
 
 // A locale text, or `fallback` when the locale has none.
-std::string LocaleText(LCTYPE type, const char* fallback) {
-  char buffer[16] = {};
+std::string LocaleText(LCTYPE type, std::string_view fallback) {
+  char buffer[80] = {};
   const int n = ::GetLocaleInfoA(LOCALE_USER_DEFAULT, type, buffer, sizeof buffer);
   return n > 1 ? std::string(buffer, size_t(n - 1)) : std::string(fallback);
+}
+
+DateSeparators ReadUserDateSeparators() {
+  DateSeparators seps;
+  seps.date = LocaleText(LOCALE_SDATE, seps.date);
+  seps.time = LocaleText(LOCALE_STIME, seps.time);
+  // The twelve month names have consecutive locale numbers.
+  for (size_t i = 0; i < seps.monthNames.size(); ++i)
+    seps.monthNames[i] = LocaleText(LCTYPE(LOCALE_SMONTHNAME1 + i), seps.monthNames[i]);
+  return seps;
 }
 
 }  // namespace
@@ -32,7 +42,7 @@ double LocalNow() {
 }
 
 const DateSeparators& UserDateSeparators() {
-  static const DateSeparators seps{LocaleText(LOCALE_SDATE, "/"), LocaleText(LOCALE_STIME, ":")};
+  static const DateSeparators seps = ReadUserDateSeparators();
   return seps;
 }
 

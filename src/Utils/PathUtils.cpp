@@ -47,6 +47,11 @@ std::string FileNamePart(std::string_view path, LeadBytePredicate isLead) {
   return std::string(path.substr(std::min(start, path.size())));
 }
 
+std::string DirectoryPart(std::string_view path, LeadBytePredicate isLead) {
+  const size_t nameLength = FileNamePart(path, isLead).size();
+  return RemoveTrailingSlash(path.substr(0, path.size() - nameLength), isLead);
+}
+
 std::string GetBaseName(std::string_view path, bool stripAll, LeadBytePredicate isLead) {
   std::string name = FileNamePart(path, isLead);
   for (;;) {
@@ -69,12 +74,16 @@ std::string CollapseSlashes(std::string_view path, bool removeTrailing, LeadByte
   std::string result;
   if (path.size() > 2) {
     const std::vector<bool> trail = TrailBytes(path, isLead);
-    const bool quoted = path.front() == path.back();
+    // A self-delimited list of paths starts and ends with its delimiter; a
+    // network path may begin any of its items.
+    const char delimiter = path.front();
+    const bool quoted = delimiter == path.back();
     result.reserve(path.size());
-    result += path.front();
+    result += delimiter;
     for (size_t i = 1; i < path.size(); ++i) {
       const bool doubled = path[i] == '\\' && i >= 2 && path[i - 1] == '\\' && !trail[i - 1];
-      const bool keptAfterQuote = quoted && i == 2;
+      const bool afterDelimiter = i == 2 || (delimiter != '\\' && path[i - 2] == delimiter && !trail[i - 2]);
+      const bool keptAfterQuote = quoted && afterDelimiter;
       if (doubled && !keptAfterQuote) continue;
       result += path[i];
     }

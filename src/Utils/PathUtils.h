@@ -26,6 +26,10 @@ std::string NormalizeDir(std::string_view path, bool addBackslash, LeadBytePredi
 // drive colon.
 std::string FileNamePart(std::string_view path, LeadBytePredicate isLead = NoLeadBytes);
 
+// What comes before the file name part, without its trailing backslash:
+// C:\Tools\run.exe gives C:\Tools, C:\run.exe gives C:, run.exe nothing.
+std::string DirectoryPart(std::string_view path, LeadBytePredicate isLead = NoLeadBytes);
+
 // The file name part without its last extension; with `stripAll`, without
 // any (a.tar.gz gives a.tar, or a).
 std::string GetBaseName(std::string_view path, bool stripAll, LeadBytePredicate isLead = NoLeadBytes);
@@ -36,7 +40,8 @@ std::string RemoveTrailingSlash(std::string_view path, LeadBytePredicate isLead 
 
 // Reduces doubled backslashes to one behind the first character, so a UNC
 // path keeps its two leading ones; when the path starts and ends with the same
-// character (a quoted path), a pair right after the opening one is kept too.
+// character (a quoted path, or a self-delimited list of paths), a pair right
+// after each occurrence of that character is kept too.
 std::string CollapseSlashes(std::string_view path, bool removeTrailing, LeadBytePredicate isLead = NoLeadBytes);
 
 // Turns forward slashes in `path` into backslashes and returns the root to ask

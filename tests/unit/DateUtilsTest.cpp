@@ -109,9 +109,20 @@ TEST(DateUtilsTest, PatternLetters) {
       {"dd-mm-yy", "05-01-03"},
       {"d/m/y h:n:s", "5.1.03 7-8-9"},
       {"[dd] at x", "[05] at x"},
+      {"dd/mmmm/yyyy", "05.January.2003"},
+      {"MMMM mmm mm m", "January 01 01 1"},
       {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatDateTime(c.pattern, date, DateSeparators{".", "-"}), c.expected) << c.pattern;
+}
+
+TEST(DateUtilsTest, FullMonthNameComesFromTheGivenNames) {
+  DateSeparators german{".", ":"};
+  german.monthNames = {"Januar", "Februar", "M\xE4rz",   "April",   "Mai",      "Juni",
+                       "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
+  EXPECT_EQ(FormatDateTime("d. mmmm yyyy", EncodeDateTime(Parts(2024, 3, 9)), german), "9. M\xE4rz 2024");
+  EXPECT_EQ(FormatDateTime("mmmm", EncodeDateTime(Parts(2024, 12, 31)), german), "Dezember");
+  EXPECT_EQ(FormatDateTime("mmmm", EncodeDateTime(Parts(2024, 12, 31)), DateSeparators{}), "December");
 }
 
 TEST(DateUtilsTest, MinusOneIsNow) {

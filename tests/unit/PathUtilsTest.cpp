@@ -60,6 +60,25 @@ TEST(PathUtilsTest, DoubleByteCharactersAreReadFromTheStartOfThePath) {
   EXPECT_EQ(RemoveTrailingSlash(dir, ShiftJisLead), "C:\\a\x95\x95");
 }
 
+TEST(PathUtilsTest, DirectoryPartDropsTheFileNameAndOneBackslash) {
+  struct Case {
+    const char* path;
+    const char* expected;
+  } cases[] = {
+      {"C:\\Tools\\run.exe", "C:\\Tools"},
+      {"C:\\run.exe", "C:"},
+      {"C:run.exe", "C:"},
+      {"run.exe", ""},
+      {"C:\\Tools\\", "C:\\Tools"},
+      {"\\\\srv\\share\\x.exe", "\\\\srv\\share"},
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DirectoryPart(c.path), c.expected) << c.path;
+  // The second byte of a double-byte character is no separator.
+  EXPECT_EQ(DirectoryPart("C:\\" + kHyou + "\\x.exe", ShiftJisLead), "C:\\" + kHyou);
+  EXPECT_EQ(DirectoryPart("C:\\a" + kHyou + "x.exe", ShiftJisLead), "C:");
+}
+
 TEST(PathUtilsTest, GetBaseNameCutsExtensionsFromTheFileNamePart) {
   struct Case {
     const char* path;
@@ -104,6 +123,9 @@ TEST(PathUtilsTest, CollapseSlashesKeepsUncAndQuotedPrefixes) {
       {"\\\\\\server\\share", false, "\\\\server\\share"},
       {"\"\\\\server\\\\share\"", false, "\"\\\\server\\share\""},
       {"\"C:\\\\dir\\\\\"", true, "\"C:\\dir\\\""},
+      {"|C:\\\\a|\\\\srv\\\\b|\\\\\\c|", false, "|C:\\a|\\\\srv\\b|\\\\c|"},
+      {"|\\\\srv\\x|C:\\y", false, "|\\srv\\x|C:\\y"},
+      {"|a\\\\|b", false, "|a\\|b"},
       {"x\\\\\\\\", false, "x\\"},
       {"\\\\", false, "\\\\"},
       {"a\\", true, "a"},

@@ -56,6 +56,18 @@ TEST(LocaleTextWinTest, LogTimestampUsesTheLocaleSeparatorsAndTheLocalDate) {
   }
 }
 
+TEST(LocaleTextWinTest, FullMonthNamesComeFromTheLocale) {
+  for (int month = 1; month <= 12; ++month) {
+    char buffer[80] = {};
+    ASSERT_GT(::GetLocaleInfoA(LOCALE_USER_DEFAULT, LCTYPE(LOCALE_SMONTHNAME1 + month - 1), buffer, sizeof buffer), 1);
+    DateTimeParts parts;
+    parts.year = 2024;
+    parts.month = month;
+    parts.day = 15;
+    EXPECT_EQ(FormatDateTime("mmmm", EncodeDateTime(parts), UserDateSeparators()), buffer) << month;
+  }
+}
+
 TEST(LocaleTextWinTest, FloatToTextUsesTheLocaleDecimalSeparator) {
   const std::string decimal = Locale(LOCALE_SDECIMAL);
   ASSERT_FALSE(decimal.empty());
