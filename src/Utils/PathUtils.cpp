@@ -82,9 +82,10 @@ std::string CollapseSlashes(std::string_view path, bool removeTrailing, LeadByte
     result += delimiter;
     for (size_t i = 1; i < path.size(); ++i) {
       const bool doubled = path[i] == '\\' && i >= 2 && path[i - 1] == '\\' && !trail[i - 1];
-      const bool afterDelimiter = i == 2 || (delimiter != '\\' && path[i - 2] == delimiter && !trail[i - 2]);
-      const bool keptAfterQuote = quoted && afterDelimiter;
-      if (doubled && !keptAfterQuote) continue;
+      if (doubled) {
+        const bool afterDelimiter = i == 2 || (delimiter != '\\' && path[i - 2] == delimiter && !trail[i - 2]);
+        if (!(quoted && afterDelimiter)) continue;
+      }
       result += path[i];
     }
   } else {
