@@ -24,6 +24,12 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
       {{"verify", "--bogus", "x"}, "unknown option --bogus"},
       {{"extract", "p"}, "-C DIR is required"},
       {{"token"}, "missing argument"},
+      {{"info"}, "missing argument"},
+      {{"info", "a.info"}, "nothing to write"},
+      {{"info", "a.info", "--version", "0"}, "--version must be a whole number from 1 to 2147483647"},
+      {{"info", "a.info", "--stamp", "2147483648"}, "--stamp must be a whole number from 0 to 2147483647"},
+      {{"info", "a.info", "--stamp", "0x10"}, "--stamp must be"},
+      {{"info", "a.info", "--update="}, "--update needs a file"},
   };
   for (const auto& c : cases) {
     CliResult r = RunCli(c.args);
@@ -35,7 +41,7 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
 TEST(CliTest, EveryCommandHasHelp) {
   CliResult main = RunCli({"--help"});
   EXPECT_EQ(main.code, 0);
-  for (const char* command : {"build", "inspect", "verify", "extract", "token"}) {
+  for (const char* command : {"build", "inspect", "verify", "extract", "token", "info"}) {
     EXPECT_NE(main.out.find(std::string("  ") + command + " "), std::string::npos) << command;
     CliResult r = RunCli({command, "--help"});
     EXPECT_EQ(r.code, 0) << command;

@@ -6,15 +6,18 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "Extract.h"
+#include "InfoFile.h"
 #include "Inspect.h"
 #include "Manifest.h"
 #include "PackageBuilder.h"
 #include "ProgramPath.h"
+#include "Utils/StrUtils.h"
 #include "Verify.h"
 #include "package/Token.h"
 
@@ -27,7 +30,8 @@ namespace fs = std::filesystem;
 constexpr const char* kMainHelp =
     "Usage: tarnix-pack COMMAND [ARGUMENTS]\n"
     "\n"
-    "Builds, inspects, verifies and extracts Tarnix setup packages.\n"
+    "Builds, inspects, verifies and extracts Tarnix setup packages, and writes\n"
+    "the announcement (.info) files of their updates.\n"
     "\n"
     "Commands:\n"
     "  build MANIFEST.ini -o OUT.exe [--stub STUB.exe]   append a package to the stub\n"
@@ -36,6 +40,8 @@ constexpr const char* kMainHelp =
     "  extract PACKAGE -C DIR                            write the files into DIR\n"
     "  token TEXT                                        print TEXT as a scrambled token\n"
     "  token --decode SCRAMBLED                          print a scrambled token in clear\n"
+    "  info FILE.info [--update SETUP.exe] [--inform INFORM] [--version N] [--stamp N]\n"
+    "                                                    write an update's sizes into its .info file\n"
     "\n"
     "'tarnix-pack COMMAND --help' describes a command.\n"
     "Exit codes: 0 done, 1 fault, 2 usage error.\n";
@@ -82,6 +88,22 @@ constexpr const char* kTokenHelp =
     "Prints TEXT as a scrambled token (a new one each time), or the clear text\n"
     "of a scrambled token. A token that fails its checks reads as a random\n"
     "number.\n";
+
+constexpr const char* kInfoHelp =
+    "Usage: tarnix-pack info FILE.info [--update SETUP.exe] [--inform INFORM]\n"
+    "                       [--version N] [--stamp N]\n"
+    "\n"
+    "Writes into the announcement file of an update what the agent compares\n"
+    "with the files on the update location, taken from the built files. The\n"
+    "file is created when missing; every other section, key, comment and line\n"
+    "ending stays as it is. Sizes are byte counts of at most 2147483647.\n"
+    "\n"
+    "  --update SETUP.exe   [NewSetup] SizeOfUpdateFile, and NameOfUpdateFile\n"
+    "                       when the file has none\n"
+    "  --inform INFORM      [AutoInform] SizeOfInformFile, and NameOfInformFile\n"
+    "                       when the file has none\n"
+    "  --version N          [NewSetup] VersionNew, 1 to 2147483647\n"
+    "  --stamp N            [NewSetup] Stamp, 0 to 2147483647\n";
 
 struct OptionSpec {
   const char* shortName;  // null when none
@@ -303,6 +325,58 @@ int Token(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   return kExitOk;
 }
 
+// A whole number within the range the agent keeps; nothing otherwise.
+std::optional<int64_t> InfoNumber(const std::string& text, int64_t lowest) {
+  int64_t value = 0;
+  if (!ParseInt64(text, value) || value < lowest || value > kLargestInfoNumber) return std::nullopt;
+  return value;
+}
+
+int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Command c("info", kInfoHelp, out, err);
+  int code;
+  if (!c.Parse(args,
+               {{nullptr, "--update", true}, {nullptr, "--inform", true}, {nullptr, "--version", true},
+                {nullptr, "--stamp", true}},
+               1, code))
+    return code;
+  InfoRequest request;
+  request.infoPath = c.Arg(0);
+  if (c.Has("--update")) request.updatePath = c.Option("--update");
+  if (c.Has("--inform")) request.informPath = c.Option("--inform");
+  auto number = [&](const char* option, int64_t lowest, std::optional<int64_t>& into) {
+    if (c.Has(option)) into = InfoNumber(c.Option(option), lowest);
+    return !c.Has(option) || into.has_value();
+  };
+  if (!number("--version", 1, request.versionNew))
+    return c.Usage("--version must be a whole number from 1 to " + std::to_string(kLargestInfoNumber));
+  if (!number("--stamp", 0, request.stamp))
+    return c.Usage("--stamp must be a whole number from 0 to " + std::to_string(kLargestInfoNumber));
+  for (const char* option : {"--update", "--inform"})
+    if (c.Has(option) && c.Option(option).empty()) return c.Usage(std::string(option) + " needs a file");
+  if (request.updatePath.empty() && request.informPath.empty() && !request.versionNew && !request.stamp)
+    return c.Usage("nothing to write: give --update, --inform, --version or --stamp");
+
+  InfoResult result;
+  std::string error;
+  if (!UpdateInfoFile(request, result, error)) {
+    err << error << '\n';
+    return kExitFault;
+  }
+  if (result.created) out << request.infoPath << ": created\n";
+  for (const InfoChange& change : result.changes) {
+    out << request.infoPath << ": [" << change.section << "] " << change.key << "=" << change.after;
+    if (!change.before)
+      out << " (new)\n";
+    else if (*change.before == change.after)
+      out << " (unchanged)\n";
+    else
+      out << " (was " << *change.before << ")\n";
+  }
+  for (const std::string& note : result.notes) out << request.infoPath << ": " << note << '\n';
+  return kExitOk;
+}
+
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
@@ -321,6 +395,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   if (command == "verify") return Verify(args, out, err);
   if (command == "extract") return Extract(args, out, err);
   if (command == "token") return Token(args, out, err);
+  if (command == "info") return Info(args, out, err);
   err << "tarnix-pack: unknown command \"" << command << "\"\nRun 'tarnix-pack --help' for usage.\n";
   return kExitUsage;
 }

@@ -1,0 +1,193 @@
+#include "InfoFile.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "IniEditor.h"
+
+namespace tarnix::pack {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kNewSetup[] = "NewSetup";
+constexpr char kAutoInform[] = "AutoInform";
+
+// An announcement is a few dozen lines; anything this large is not one.
+constexpr uintmax_t kLargestInfoFile = 4u << 20;
+
+struct Measured {
+  std::string name;
+  int64_t size = 0;
+};
+
+// The entries that describe one uploaded file.
+struct FileKeys {
+  const char* section;
+  const char* nameKey;
+  const char* sizeKey;
+};
+
+constexpr FileKeys kUpdateKeys{kNewSetup, "NameOfUpdateFile", "SizeOfUpdateFile"};
+constexpr FileKeys kInformKeys{kAutoInform, "NameOfInformFile", "SizeOfInformFile"};
+
+std::string Where(const FileKeys& keys, const char* key) {
+  return std::string("[").append(keys.section).append("] ").append(key);
+}
+
+// Errors name the entry the file was measured for: "P.info: [NewSetup]
+// SizeOfUpdateFile: Setup.exe: not found".
+bool Measure(const std::string& path, const FileKeys& keys, const std::string& infoPath, Measured& out,
+             std::string& error) {
+  const std::string where = infoPath + ": " + Where(keys, keys.sizeKey) + ": " + path + ": ";
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (!fs::exists(status)) {
+    error = where + "not found";
+    return false;
+  }
+  if (!fs::is_regular_file(status)) {
+    error = where + "not a file";
+    return false;
+  }
+  const uintmax_t size = fs::file_size(path, ec);
+  if (ec) {
+    error = where + "cannot be read";
+    return false;
+  }
+  if (size > static_cast<uintmax_t>(kLargestInfoNumber)) {
+    error = where + std::to_string(size) + " bytes, more than the agent can compare (" +
+            std::to_string(kLargestInfoNumber) + ")";
+    return false;
+  }
+  out.name = fs::path(path).filename().string();
+  out.size = static_cast<int64_t>(size);
+  return true;
+}
+
+// The agent trims values and reads a file line by line, so a name with
+// blanks at its ends or a control character would arrive changed.
+bool WritableName(const std::string& name) {
+  if (name.empty() || name.front() == ' ' || name.back() == ' ') return false;
+  for (const char c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
+bool LoadInfo(const std::string& path, std::string& text, bool& missing, std::string& error) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  missing = !fs::exists(status);
+  if (missing) return true;
+  if (!fs::is_regular_file(status)) {
+    error = path + ": not a file";
+    return false;
+  }
+  const uintmax_t size = fs::file_size(path, ec);
+  if (ec) {
+    error = path + ": cannot be read";
+    return false;
+  }
+  if (size > kLargestInfoFile) {
+    error = path + ": larger than " + std::to_string(kLargestInfoFile) + " bytes; not a settings file";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) {
+    error = path + ": cannot be read";
+    return false;
+  }
+  if (const size_t nul = text.find('\0'); nul != std::string::npos) {
+    error = path + ": not a settings file (a NUL byte at offset " + std::to_string(nul) + ")";
+    return false;
+  }
+  return true;
+}
+
+// Through a temporary file beside it, so that a failed write leaves the
+// old file whole.
+bool SaveInfo(const std::string& path, const std::string& text, std::string& error) {
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (!out) {
+      std::error_code ec;
+      fs::remove(temporary, ec);
+      error = path + ": cannot be written";
+      return false;
+    }
+  }
+  std::error_code ec;
+  fs::rename(temporary, path, ec);
+  if (ec) {
+    fs::remove(temporary, ec);
+    error = path + ": cannot be written";
+    return false;
+  }
+  return true;
+}
+
+class InfoEdit {
+ public:
+  InfoEdit(IniEditor& editor, InfoResult& result) : editor_(editor), result_(result) {}
+
+  void Set(const char* section, const char* key, const std::string& value) {
+    result_.changes.push_back({section, key, editor_.Get(section, key), value});
+    editor_.Set(section, key, value);
+  }
+
+  // The name only where none is given: a vendor who uploads the file under
+  // another name keeps it.
+  bool SetFile(const FileKeys& keys, const Measured& file, const std::string& infoPath, std::string& error) {
+    const std::optional<std::string> name = editor_.Get(keys.section, keys.nameKey);
+    if (!name || name->empty()) {
+      if (!WritableName(file.name)) {
+        error = infoPath + ": " + Where(keys, keys.nameKey) + ": the file name \"" + file.name +
+                "\" cannot be written in a settings file";
+        return false;
+      }
+      Set(keys.section, keys.nameKey, file.name);
+    } else if (*name != file.name) {
+      result_.notes.push_back(Where(keys, keys.nameKey) + " stays " + *name + ", the measured file is " + file.name);
+    }
+    Set(keys.section, keys.sizeKey, std::to_string(file.size));
+    return true;
+  }
+
+ private:
+  IniEditor& editor_;
+  InfoResult& result_;
+};
+
+}  // namespace
+
+bool UpdateInfoFile(const InfoRequest& request, InfoResult& result, std::string& error) {
+  result = {};
+  Measured update, inform;
+  if (!request.updatePath.empty() && !Measure(request.updatePath, kUpdateKeys, request.infoPath, update, error))
+    return false;
+  if (!request.informPath.empty() && !Measure(request.informPath, kInformKeys, request.infoPath, inform, error))
+    return false;
+
+  std::string before;
+  if (!LoadInfo(request.infoPath, before, result.created, error)) return false;
+  IniEditor editor(before);
+  InfoEdit edit(editor, result);
+  if (!request.updatePath.empty() && !edit.SetFile(kUpdateKeys, update, request.infoPath, error)) return false;
+  if (request.versionNew) edit.Set(kNewSetup, "VersionNew", std::to_string(*request.versionNew));
+  if (request.stamp) edit.Set(kNewSetup, "Stamp", std::to_string(*request.stamp));
+  if (!request.informPath.empty() && !edit.SetFile(kInformKeys, inform, request.infoPath, error)) return false;
+
+  // Every edit is made on the text in memory and the file is written once,
+  // whole: a half-edited announcement never reaches the update location.
+  const std::string after = editor.Text();
+  if (!result.created && after == before) return true;
+  return SaveInfo(request.infoPath, after, error);
+}
+
+}  // namespace tarnix::pack
