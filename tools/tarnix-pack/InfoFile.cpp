@@ -122,7 +122,10 @@ bool SaveInfo(const std::string& path, const std::string& text, std::string& err
       return false;
     }
   }
-  std::error_code ec;
+  // The replacement keeps who may read and write the file.
+  std::error_code ignored, ec;
+  const fs::file_status old = fs::status(path, ignored);
+  if (fs::exists(old)) fs::permissions(temporary, old.permissions(), ignored);
   fs::rename(temporary, path, ec);
   if (ec) {
     fs::remove(temporary, ec);

@@ -40,7 +40,7 @@ struct InfoChange {
 
 struct InfoResult {
   bool created = false;
-  // Every key the request sets, in file order of the request, changed or not.
+  // Every key the request set, in the order it set them, changed or not.
   std::vector<InfoChange> changes;
   // A NameOf... entry that names another file than the one measured: the
   // vendor may upload it under that name, so it stays, with this note.
