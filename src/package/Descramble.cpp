@@ -43,8 +43,8 @@ std::string Descramble(std::string_view token) {
 std::string ScrambleToken(std::string_view clear, uint32_t seed) {
   std::mt19937 rng(seed);
   auto byte = [&] { return static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng)); };
-  const size_t p = std::uniform_int_distribution<size_t>(1, 8)(rng);
-  const size_t q = std::uniform_int_distribution<size_t>(1, 8)(rng);
+  const size_t p = std::uniform_int_distribution<size_t>(1, kMaxTokenPadding)(rng);
+  const size_t q = std::uniform_int_distribution<size_t>(1, kMaxTokenPadding)(rng);
 
   // Layout before the XOR: key-half, p, q, p padding bytes, clear text,
   // q - 1 padding bytes, check byte, key-half.

@@ -135,5 +135,7 @@ FileBlockHeader SplitFileBlock(std::string_view contents);
 // `firstDisk`: a trailing ".001" is dropped, then "." and three digits follow,
 // so both "setup.exe" and "setup.exe.001" continue in "setup.exe.002".
 std::string DiskFileName(std::string_view firstDisk, int number);
+// Disk numbers have three digits in the file names.
+inline constexpr int kMaxDiskNumber = 999;
 
 }  // namespace tarnix

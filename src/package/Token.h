@@ -4,6 +4,7 @@
 // number, so it never equals another one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +16,13 @@ std::string Descramble(std::string_view token);
 // The builder's side: a stored token whose Descramble is `clear`. `seed`
 // picks padding and key, so equal seeds give equal tokens.
 std::string ScrambleToken(std::string_view clear, uint32_t seed);
+
+// Each of the two paddings holds 1 to this many bytes.
+inline constexpr size_t kMaxTokenPadding = 8;
+
+// The longest stored token for a clear text of this size: a builder that
+// must know its header blocks' size before it scrambles plans with this.
+constexpr size_t MaxScrambledTokenSize(size_t clearSize) { return 2 * (clearSize + 2 * kMaxTokenPadding + 4); }
 
 struct ScrambledRecord {
   std::string first;  // descrambled first field

@@ -16,6 +16,7 @@ struct Layout {
   const char* name;
   const char* packageLines;
   bool cd;
+  bool spanned;
   size_t minDisks;  // disk files, the CD's executable included
   size_t maxDisks;
 };
@@ -66,7 +67,12 @@ TEST_P(LayoutTest, BuildInspectVerifyExtract) {
     EXPECT_EQ(JsonNumber(json, "size", at), static_cast<long long>(in.bytes.size()));
     EXPECT_EQ(JsonNumber(json, "stamp", at), static_cast<long long>(DosStampFromTime(in.time)));
     const long long blocks = in.bytes.empty() ? 1 : (in.bytes.size() + kBlockSize - 1) / kBlockSize;
-    EXPECT_EQ(JsonNumber(json, "blocks", at), blocks);
+    // A disk that ends inside a block cuts it in two.
+    if (layout.spanned) {
+      EXPECT_GE(JsonNumber(json, "blocks", at), blocks);
+    } else {
+      EXPECT_EQ(JsonNumber(json, "blocks", at), blocks);
+    }
   }
 
   CliResult text = RunCli({"inspect", Package()});
@@ -83,12 +89,12 @@ TEST_P(LayoutTest, BuildInspectVerifyExtract) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, LayoutTest,
-    ::testing::Values(Layout{"Single", "BlockSize = 8192", false, 1, 1},
-                      Layout{"Stored", "BlockSize = 8192\nLevel = 0", false, 1, 1},
-                      Layout{"Spanned", "BlockSize = 8192\nDiskSize = 16384", false, 3, 20},
-                      Layout{"StoredSpanned", "BlockSize = 8192\nDiskSize = 16384\nLevel = 0", false, 3, 20},
-                      Layout{"CdSpanned", "BlockSize = 8192\nDiskSize = 16384\nCdSpanning = 1", true, 4, 20},
-                      Layout{"CdSingle", "BlockSize = 8192\nCdSpanning = 1", true, 2, 2}),
+    ::testing::Values(Layout{"Single", "BlockSize = 8192", false, false, 1, 1},
+                      Layout{"Stored", "BlockSize = 8192\nLevel = 0", false, false, 1, 1},
+                      Layout{"Spanned", "BlockSize = 8192\nDiskSize = 16384", false, true, 3, 20},
+                      Layout{"StoredSpanned", "BlockSize = 8192\nDiskSize = 16384\nLevel = 0", false, true, 3, 20},
+                      Layout{"CdSpanned", "BlockSize = 8192\nDiskSize = 16384\nCdSpanning = 1", true, true, 4, 20},
+                      Layout{"CdSingle", "BlockSize = 8192\nCdSpanning = 1", true, false, 2, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(PackageTest, StoredPackageHoldsTheBytesAsTheyAre) {

@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
 
 #include "Utils/InFile.h"
@@ -359,6 +360,16 @@ TEST(TokenTest, ScrambledTokensRoundTrip) {
       std::string stored = ScrambleToken(clear, seed);
       EXPECT_EQ(Descramble(stored), clear) << seed;
     }
+  }
+}
+
+// The builder sizes its disks with this bound before it scrambles.
+TEST(TokenTest, NoScrambledTokenIsLongerThanTheBound) {
+  for (const size_t clearSize : {size_t{0}, size_t{6}, size_t{200}}) {
+    const std::string clear(clearSize, 'k');
+    size_t longest = 0;
+    for (uint32_t seed = 1; seed <= 2000; ++seed) longest = std::max(longest, ScrambleToken(clear, seed).size());
+    EXPECT_EQ(longest, MaxScrambledTokenSize(clearSize)) << clearSize;
   }
 }
 

@@ -14,6 +14,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "DebugTestSupport.h"
@@ -118,6 +119,7 @@ class ForcePromptOn {
 class SetupModeTest : public test::SetupFixture {
  protected:
   SetupModeTest() : SetupFixture(Inputs()) {}
+  explicit SetupModeTest(std::vector<Input> inputs) : SetupFixture(std::move(inputs)) {}
 
   // Runs to the end and tells whether `name` appeared in the extraction
   // folder meanwhile: the stub keeps its files there for over a second.
@@ -125,7 +127,6 @@ class SetupModeTest : public test::SetupFixture {
     return run.FinishSeeing(test::ExtractionFolder(package) + "\\" + name);
   }
 
- private:
   // Bytes that do not compress, text that does, an empty file and a name
   // with a space.
   static std::vector<Input> Inputs() {
@@ -231,11 +232,35 @@ INSTANTIATE_TEST_SUITE_P(
                       SpaceCase{"SilentPackageAsksNothingAndHidesTheSetup", true, "", nullptr, true, kHidden}),
     [](const ::testing::TestParamInfo<SpaceCase>& info) { return std::string(info.param.name); });
 
-// A package spanned over disk files, one block per disk: the stub reads on
-// from the next file, and asks for a disk only when its file is missing or
-// the registry forces the question.
+// Packages spanned over disks of the stub's size and 64 KB more, with a
+// file of random bytes larger than a disk: the first disk holds the stub and
+// the start of the setup program, and large.bin runs over the last disks.
+class SpannedPackageTest : public SetupModeTest {
+ protected:
+  SpannedPackageTest() : SetupModeTest(WithLargeFile()) {}
+
+  // Builds with that disk size; no disk file may exceed it.
+  std::string BuildSpanned(pack::PackageSpec plan) {
+    plan.diskSize = std::filesystem::file_size(stub_) + 65536;
+    const std::string package = Build(plan);
+    for (const std::string& disk : report_.diskFiles)
+      EXPECT_LE(std::filesystem::file_size(disk), plan.diskSize) << disk;
+    return package;
+  }
+
+ private:
+  static std::vector<Input> WithLargeFile() {
+    std::vector<Input> inputs = Inputs();
+    inputs.push_back({"large.bin", test::RandomBytes(1500000, 8), PackedStamp(2023, 4, 5, 6, 7, 8)});
+    return inputs;
+  }
+};
+
+// The stub reads on from the next disk file, and asks for a disk only when
+// its file is missing or the registry forces the question.
 struct DiskCase {
   const char* name;
+  int level;
   bool removeLast;
   bool forcePrompt;
   const char* answer;
@@ -243,16 +268,15 @@ struct DiskCase {
 };
 void PrintTo(const DiskCase& c, std::ostream* os) { *os << c.name; }
 
-class SpannedSetupTest : public SetupModeTest, public ::testing::WithParamInterface<DiskCase> {};
+class SpannedSetupTest : public SpannedPackageTest, public ::testing::WithParamInterface<DiskCase> {};
 
 TEST_P(SpannedSetupTest, ReadsEveryDisk) {
   const DiskCase& c = GetParam();
   pack::PackageSpec plan = Plan();
-  plan.diskSize = 1;  // every block on a disk of its own
-  const std::string package = Build(plan);
+  plan.level = c.level;
+  const std::string package = BuildSpanned(plan);
   const std::vector<std::string> disks = report_.diskFiles;
-  // One file per disk: the stub and setup.exe, then each input.
-  ASSERT_EQ(disks.size(), plan.files.size());
+  ASSERT_GE(disks.size(), 4u);
   const std::string last = disks.back();
   const std::string lastBytes = test::ReadWholeFile(last);
   if (c.removeLast) {
@@ -292,12 +316,14 @@ TEST_P(SpannedSetupTest, ReadsEveryDisk) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Disks, SpannedSetupTest,
-                         ::testing::Values(DiskCase{"AllPresentAsksNothing", false, false, "OK", true},
-                                           DiskCase{"MissingDiskCancelledStartsNothing", true, false, "Cancel", false},
-                                           DiskCase{"MissingDiskInsertedAtThePrompt", true, false, "OK", true},
-                                           DiskCase{"ForcePromptAsksForEveryDisk", false, true, "OK", true}),
-                         [](const ::testing::TestParamInfo<DiskCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Disks, SpannedSetupTest,
+    ::testing::Values(DiskCase{"AllPresentAsksNothing", 9, false, false, "OK", true},
+                      DiskCase{"StoredAllPresentAsksNothing", 0, false, false, "OK", true},
+                      DiskCase{"MissingDiskCancelledStartsNothing", 9, true, false, "Cancel", false},
+                      DiskCase{"MissingDiskInsertedAtThePrompt", 9, true, false, "OK", true},
+                      DiskCase{"ForcePromptAsksForEveryDisk", 9, false, true, "OK", true}),
+    [](const ::testing::TestParamInfo<DiskCase>& info) { return std::string(info.param.name); });
 
 // A package that cannot be read whole: one error box, nothing started, the
 // folder gone, and the stub ends on its own.
@@ -319,7 +345,8 @@ TEST_P(DamagedSetupTest, ShowsAnErrorAndStartsNothing) {
   const FaultCase& c = GetParam();
   pack::PackageSpec plan = Plan();
   if (c.spanned) {
-    plan.diskSize = 1;  // every block on a disk of its own
+    // The last 20 000 bytes go on a second disk, small enough to be summed.
+    plan.diskSize = std::filesystem::file_size(Build(plan, "Whole.exe")) - 20000;
   }
   const std::string package = Build(plan);
   const std::string params = c.damage(package, report_.diskFiles, dir_ / "");
@@ -472,11 +499,10 @@ TEST_F(SetupModeTest, RightToLeftLanguagesMirrorTheStatusLineAndTheActivityBar) 
   }
 }
 
-TEST_F(SetupModeTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) {
+TEST_F(SpannedPackageTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) {
   pack::PackageSpec plan = Plan();
   plan.options = kCdSpanning;
-  plan.diskSize = 1;  // every block on a disk of its own
-  const std::string package = Build(plan);
+  const std::string package = BuildSpanned(plan);
   ASSERT_GE(report_.diskFiles.size(), 3u);
   ASSERT_EQ(report_.diskFiles[1], package + ".001");
   const std::string folder = test::ExtractionFolder(package);

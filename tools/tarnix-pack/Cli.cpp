@@ -50,9 +50,9 @@ constexpr const char* kBuildHelp =
     "Usage: tarnix-pack build MANIFEST.ini -o OUT.exe [--stub STUB.exe]\n"
     "\n"
     "Writes the stub with the package described by MANIFEST.ini appended. A\n"
-    "DiskSize in the manifest spans the package over OUT.exe, OUT.exe.002 ...;\n"
-    "CdSpanning writes OUT.exe with the header blocks only and the files in\n"
-    "OUT.exe.001, OUT.exe.002 ...\n"
+    "DiskSize in the manifest spans the package over OUT.exe, OUT.exe.002 ...,\n"
+    "none of them larger than DiskSize; CdSpanning writes OUT.exe with the\n"
+    "header blocks only and the files in OUT.exe.001, OUT.exe.002 ...\n"
     "\n"
     "  -o, --output OUT.exe   the package to write\n"
     "  --stub STUB.exe        the stub executable (default: stub.exe beside tarnix-pack)\n";

@@ -267,6 +267,7 @@ bool ReadAll(Reader& r, const std::string& manifestPath, PackageSpec& plan, std:
 
 bool ReadManifest(const std::string& manifestPath, PackageSpec& plan, std::string& error) {
   plan = PackageSpec{};
+  plan.manifestPath = manifestPath;
   error.clear();
   Reader r(manifestPath, error);
   try {

@@ -1,7 +1,5 @@
 #include "PackageBuilder.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
@@ -12,6 +10,8 @@
 #include <random>
 #include <thread>
 
+#include "BlockEncoder.h"
+#include "DiskSet.h"
 #include "Utils/InFile.h"
 #include "package/FileBlocks.h"
 #include "package/FileStamp.h"
@@ -25,17 +25,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+// A disk of a spanned package ends inside a block, which is then compressed
+// again on the writing thread, cut to the room left. Blocks of a sixteenth
+// of a disk (64 KiB at least) keep that work short while the other blocks
+// still compress in parallel, and compress almost as well as large ones.
+constexpr uint64_t kSlicesPerDisk = 16;
+constexpr uint64_t kMinSpannedSlice = 64 << 10;
 
-// One block of the plan: a slice of one input file.
-struct BlockJob {
-  size_t file;
-  uint64_t offset;
-  uint32_t length;
-};
+uint32_t SliceSize(const PackageSpec& plan) {
+  if (plan.diskSize == 0) return plan.blockSize;
+  return static_cast<uint32_t>(
+      std::min<uint64_t>(plan.blockSize, std::max(kMinSpannedSlice, plan.diskSize / kSlicesPerDisk)));
+}
 
 std::string Framed(std::string_view bytes) {
   std::string out(4, '\0');
@@ -46,60 +47,14 @@ std::string Framed(std::string_view bytes) {
 
 bool HasBar(const std::string& s) { return s.find('|') != std::string::npos; }
 
-std::string Scrambled(const std::string& clear, std::mt19937& rng) { return ScrambleToken(clear, rng()); }
-
-std::string BlockHeader(const InputFile& in, uint32_t stamp) {
-  std::string name = in.name;
-  if (in.isSetup) {
-    name += '*';
-    if (!in.setupArgs.empty()) name += " " + in.setupArgs;
-  }
-  return "|" + name + "|" + std::to_string(stamp) + "|";
-}
-
-// Reads the slice and frames it as one block: i32 L, then the zlib stream
-// (L >= 1) or the stored bytes (L <= 0).
-bool EncodeBlock(const PackageSpec& plan, const std::vector<uint32_t>& stamps, const BlockJob& job,
-                 std::string& out, std::string& error) {
-  const InputFile& in = plan.files[job.file];
-  std::string plain = BlockHeader(in, stamps[job.file]);
-  plain += '\0';
-  size_t headerSize = plain.size();
-  plain.resize(headerSize + job.length);
-  auto file = OpenInFile(in.sourcePath);
-  if (!file || (job.length > 0 && !file->ReadExactAt(job.offset, plain.data() + headerSize, job.length))) {
-    error = in.sourcePath + ": cannot be read";
-    return false;
-  }
-  out.assign(4, '\0');
-  int32_t length;
-  if (plan.level == 0) {
-    length = -static_cast<int32_t>(plain.size());
-    out += plain;
-  } else {
-    uLongf packed = compressBound(static_cast<uLong>(plain.size()));
-    out.resize(4 + packed);
-    int rc = compress2(reinterpret_cast<Bytef*>(out.data() + 4), &packed, reinterpret_cast<const Bytef*>(plain.data()),
-                       static_cast<uLong>(plain.size()), plan.level);
-    if (rc != Z_OK) {
-      error = in.sourcePath + ": compression failed (zlib " + std::to_string(rc) + ")";
-      return false;
-    }
-    out.resize(4 + packed);
-    length = static_cast<int32_t>(packed);
-  }
-  StoreU32(reinterpret_cast<unsigned char*>(out.data()), static_cast<uint32_t>(length));
-  return true;
-}
-
 // Compresses the planned blocks on worker threads and hands them to the
 // writer strictly in plan order. At most `window` blocks are held at once,
 // so memory stays bounded by a few blocks whatever the package size.
 class BlockPipeline {
  public:
-  BlockPipeline(const PackageSpec& plan, const std::vector<uint32_t>& stamps, const std::vector<BlockJob>& jobs)
-      : plan_(plan), stamps_(stamps), jobs_(jobs) {
-    unsigned threads = plan.threads ? plan.threads : std::max(1u, std::thread::hardware_concurrency());
+  BlockPipeline(const BlockEncoder& encoder, unsigned threads, const std::vector<BlockJob>& jobs)
+      : encoder_(encoder), jobs_(jobs) {
+    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
     threads = static_cast<unsigned>(std::min<size_t>(threads, std::max<size_t>(1, jobs.size())));
     window_ = threads * 2;
     slots_.resize(window_);
@@ -147,7 +102,7 @@ class BlockPipeline {
         index = next_++;
       }
       std::string bytes, error;
-      bool ok = EncodeBlock(plan_, stamps_, jobs_[index], bytes, error);
+      bool ok = encoder_.Encode(jobs_[index], bytes, error);
       {
         std::lock_guard lock(m_);
         if (!ok) {
@@ -160,8 +115,7 @@ class BlockPipeline {
     }
   }
 
-  const PackageSpec& plan_;
-  const std::vector<uint32_t>& stamps_;
+  const BlockEncoder& encoder_;
   const std::vector<BlockJob>& jobs_;
   size_t window_ = 2;
   std::vector<Slot> slots_;
@@ -172,107 +126,6 @@ class BlockPipeline {
   size_t taken_ = 0;
   bool stop_ = false;
   std::string error_;
-};
-
-class DiskWriter {
- public:
-  DiskWriter(const PackageSpec& plan, const PackageTrailer& base, BuildReport& report)
-      : plan_(plan), base_(base), report_(report) {}
-
-  ~DiskWriter() {
-    if (!done_)
-      for (const auto& name : report_.diskFiles) {
-        std::error_code ec;
-        fs::remove(name, ec);
-      }
-  }
-
-  bool Open(const std::string& name, std::string& error) {
-    file_.reset(std::fopen(name.c_str(), "wb"));
-    if (!file_) {
-      error = name + ": cannot be created";
-      return false;
-    }
-    report_.diskFiles.push_back(name);
-    name_ = name;
-    size_ = 0;
-    blocks_ = 0;
-    return true;
-  }
-
-  bool Write(std::string_view bytes, std::string& error) {
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) {
-      error = name_ + ": write failed";
-      return false;
-    }
-    size_ += bytes.size();
-    return true;
-  }
-
-  bool WriteBlock(std::string_view block, std::string& error) {
-    ++blocks_;
-    ++report_.fileBlocks;
-    return Write(block, error);
-  }
-
-  uint64_t Size() const { return size_; }
-  uint32_t Blocks() const { return blocks_; }
-
-  // Writes the trailer, the end-of-package field of a PE disk and the
-  // checksum of a small disk, then closes the file.
-  bool Finish(uint32_t packageStart, bool moreDisks, bool isPe, std::string& error) {
-    PackageTrailer t = base_;
-    t.PackageStart = packageStart;
-    t.FileBlockCount = blocks_;
-    t.Checksum = kUncheckedChecksum;
-    if (moreDisks) t.Options |= kMoreDisks;
-    auto raw = EncodeTrailer(t);
-    if (!Write(std::string_view(reinterpret_cast<const char*>(raw.data()), raw.size()), error)) return false;
-    const uint64_t length = size_;
-    if (isPe) {
-      unsigned char field[8];
-      StoreU32(field, static_cast<uint32_t>(length >> 32));
-      StoreU32(field + 4, static_cast<uint32_t>(length));
-      if (std::fseek(file_.get(), static_cast<long>(kEndOfPackageFieldOffset), SEEK_SET) != 0 ||
-          std::fwrite(field, 1, 8, file_.get()) != 8) {
-        error = name_ + ": write failed";
-        return false;
-      }
-    }
-    if (std::fclose(file_.release()) != 0) {
-      error = name_ + ": write failed";
-      return false;
-    }
-    report_.outputBytes += length;
-    if (length <= kChecksumMaxFileSize) return PatchChecksum(length, error);
-    return true;
-  }
-
-  void Keep() { done_ = true; }
-
- private:
-  bool PatchChecksum(uint64_t length, std::string& error) {
-    uint32_t sum = PackageChecksum(name_, kTrailerSize);
-    unsigned char raw[4];
-    StoreU32(raw, sum);
-    FilePtr f(std::fopen(name_.c_str(), "r+b"));
-    if (!f || std::fseek(f.get(), static_cast<long>(length - kTrailerSize + offsetof(PackageTrailer, Checksum)),
-                         SEEK_SET) != 0 ||
-        std::fwrite(raw, 1, 4, f.get()) != 4) {
-      error = name_ + ": write failed";
-      return false;
-    }
-    return true;
-  }
-
-  const PackageSpec& plan_;
-  PackageTrailer base_;
-  BuildReport& report_;
-  FilePtr file_;
-  std::string name_;
-  uint64_t size_ = 0;
-  uint32_t blocks_ = 0;
-  bool done_ = false;
 };
 
 bool ReadStub(const std::string& path, std::string& image, std::string& error) {
@@ -344,19 +197,32 @@ bool Validate(const PackageSpec& plan, std::string& error) {
   return true;
 }
 
-std::vector<std::string> HeaderBlocks(const PackageSpec& plan, std::mt19937& rng) {
+// The header blocks with `token` storing each token.
+template <typename StoreToken>
+std::vector<std::string> HeaderBlocks(const PackageSpec& plan, StoreToken token) {
   std::vector<std::string> records = plan.languageRecords;
   if (records.empty()) records.push_back(BuildLanguageRecord("English", BuiltinEnglishTexts()));
   std::vector<std::string> blocks;
   blocks.push_back(BuildLanguageBlock(records));
   blocks.push_back("|" + plan.updateLocation + "|" + plan.infoFileName + "|" + plan.agentExeName + "|" +
-                   Scrambled(plan.settingsToken, rng) + "|" + (plan.silent ? "1" : "0") + "|");
+                   token(plan.settingsToken) + "|" + (plan.silent ? "1" : "0") + "|");
   if (plan.download) {
     const auto& d = *plan.download;
     blocks.push_back("|" + d.location + "|" + d.fileName + "|" + (d.alwaysDownload ? "1" : "0") + "|" +
-                     Scrambled(d.token, rng) + "|" + d.size + "|");
+                     token(d.token) + "|" + d.size + "|");
   }
   return blocks;
+}
+
+// Tokens are scrambled with random padding, so the header blocks of two
+// builds differ in size; the disk size is checked against the longest, so
+// that a size that works once always works.
+uint64_t LongestHeaders(const PackageSpec& plan) {
+  uint64_t size = 0;
+  for (const auto& block : HeaderBlocks(
+           plan, [](const std::string& clear) { return std::string(MaxScrambledTokenSize(clear.size()), '-'); }))
+    size += 4 + block.size();
+  return size;
 }
 
 }  // namespace
@@ -370,6 +236,7 @@ bool BuildPackage(const PackageSpec& plan, const std::string& outPath, BuildRepo
   // Plan: sizes, stamps, blocks and the space the files take per cluster size.
   std::vector<uint32_t> stamps;
   std::vector<BlockJob> jobs;
+  const uint32_t sliceSize = SliceSize(plan);
   uint64_t space[kClusterSizeCount] = {};
   for (size_t i = 0; i < plan.files.size(); ++i) {
     const auto& f = plan.files[i];
@@ -391,7 +258,7 @@ bool BuildPackage(const PackageSpec& plan, const std::string& outPath, BuildRepo
     report.inputBytes += size;
     uint64_t offset = 0;
     do {
-      uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(plan.blockSize, size - offset));
+      uint32_t length = static_cast<uint32_t>(std::min<uint64_t>(sliceSize, size - offset));
       jobs.push_back({i, offset, length});
       offset += length;
     } while (offset < size);
@@ -401,9 +268,20 @@ bool BuildPackage(const PackageSpec& plan, const std::string& outPath, BuildRepo
     }
   }
 
+  const BlockEncoder encoder(plan, stamps);
+  if (plan.diskSize > 0) {
+    const uint64_t smallest = DiskSet::SmallestDiskSize(plan, encoder, stub.size(), LongestHeaders(plan));
+    if (plan.diskSize < smallest) {
+      error = PackageKeyError(plan, "DiskSize",
+                              "too small; the stub, the header blocks, a trailer and a first file block need "
+                              "at least " + std::to_string(smallest) + " bytes");
+      return false;
+    }
+  }
+
   std::mt19937 rng(plan.tokenSeed ? plan.tokenSeed : std::random_device{}());
   std::string headers;
-  auto headerBlocks = HeaderBlocks(plan, rng);
+  auto headerBlocks = HeaderBlocks(plan, [&rng](const std::string& clear) { return ScrambleToken(clear, rng()); });
   for (const auto& b : headerBlocks) headers += Framed(b);
 
   PackageTrailer base{};
@@ -421,35 +299,22 @@ bool BuildPackage(const PackageSpec& plan, const std::string& outPath, BuildRepo
   base.IsAgent = plan.isAgent;
   base.TrailerSize = kTrailerSize;
 
-  DiskWriter disk(plan, base, report);
-  const bool cd = plan.options & kCdSpanning;
-  if (!disk.Open(outPath, error) || !disk.Write(stub, error) || !disk.Write(headers, error)) return false;
-  int diskNumber = 1;
-  uint32_t packageStart = static_cast<uint32_t>(stub.size());
-  if (cd) {
-    // The CD's executable carries only the header blocks; the relaunched copy
-    // reads the files from NAME.001 onwards.
-    if (!disk.Finish(packageStart, false, true, error) || !disk.Open(outPath + ".001", error) ||
-        !disk.Write(headers, error))
-      return false;
-    packageStart = 0;
-  }
-
-  BlockPipeline pipeline(plan, stamps, jobs);
+  DiskSet disks(plan, base, encoder, outPath, report);
+  if (!disks.Begin(stub, headers, error)) return false;
+  BlockPipeline pipeline(encoder, plan.threads, jobs);
   std::string block;
-  for (size_t i = 0; i < jobs.size(); ++i) {
-    if (!pipeline.Take(i, block, error)) return false;
-    if (plan.diskSize > 0 && disk.Blocks() > 0 && disk.Size() + block.size() + kTrailerSize > plan.diskSize) {
-      if (!disk.Finish(packageStart, true, diskNumber == 1 && !cd, error)) return false;
-      ++diskNumber;
-      if (!disk.Open(DiskFileName(cd ? outPath + ".001" : outPath, diskNumber), error)) return false;
-      packageStart = 0;
-    }
-    if (!disk.WriteBlock(block, error)) return false;
-  }
-  if (!disk.Finish(packageStart, false, diskNumber == 1 && !cd, error)) return false;
-  disk.Keep();
-  return true;
+  for (size_t i = 0; i < jobs.size(); ++i)
+    if (!pipeline.Take(i, block, error) || !disks.Add(jobs[i], std::move(block), error)) return false;
+  return disks.End(error);
+}
+
+std::string PackageKeyError(const PackageSpec& plan, std::string_view key, std::string_view message) {
+  std::string error = plan.manifestPath.empty() ? std::string() : plan.manifestPath + ": ";
+  error += "[Package] ";
+  error += key;
+  error += ": ";
+  error += message;
+  return error;
 }
 
 }  // namespace tarnix::pack

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "package/PackageFormat.h"
@@ -29,10 +30,11 @@ struct DownloadSettings {
 };
 
 struct PackageSpec {
+  std::string manifestPath;  // where the plan was read from, for errors; may be empty
   std::string stubPath;
-  uint32_t blockSize = kDefaultBlockDataSize;  // bytes of file data per block
+  uint32_t blockSize = kDefaultBlockDataSize;  // at most this many bytes of file data per block
   int level = 9;                               // zlib level; 0 stores
-  uint64_t diskSize = 0;                       // 0: one disk file
+  uint64_t diskSize = 0;                       // no disk file larger; 0: one disk file
   uint8_t options = 0;  // ShowTempSpaceInfo, CdSpanning, ShowActivityBar, AgentLog
   bool confirmDownload = false;
   bool createAgent = false;
@@ -63,5 +65,9 @@ struct BuildReport {
 // False with `error` set (one line naming the file at fault) on failure;
 // partly written disk files are removed then.
 bool BuildPackage(const PackageSpec& plan, const std::string& outPath, BuildReport& report, std::string& error);
+
+// An error about a [Package] value of the plan, in the manifest's words:
+// "manifest.ini: [Package] DiskSize: ...".
+std::string PackageKeyError(const PackageSpec& plan, std::string_view key, std::string_view message);
 
 }  // namespace tarnix::pack

@@ -4,13 +4,6 @@
 
 namespace tarnix::pack {
 
-namespace {
-
-// Disk numbers have three digits in the file names.
-constexpr int kMaxDiskNumber = 999;
-
-}  // namespace
-
 bool DiskChain::Next(PackageDisk& disk) {
   if (done_) return false;
   done_ = true;
