@@ -84,9 +84,10 @@ bool BlockEncoder::EncodeToFit(const BlockJob& job, size_t encodedSize, uint64_t
   if (plan_.level == 0 || encodedSize >= StoredSize(job)) return EncodeAs(head, true, out, error);
 
   // Compressed sizes grow about in step with the data: the ratio of the
-  // last try estimates the next one, aimed a little below the room.
+  // last try estimates the next one, aimed a little below the room. An
+  // estimate outside what is known halves that range instead.
   const uint64_t slack = std::max(kMinSlack, room / kSlackShare);
-  const double target = static_cast<double>(room - slack / 2);
+  const double target = static_cast<double>(room) - static_cast<double>(slack) / 2;
   const double headerBytes = static_cast<double>(framing - 4);
   double ratio = static_cast<double>(encodedSize - kZlibFrame) / (headerBytes + job.length);
   uint32_t fits = head.length;  // the longest part known to fit
@@ -95,9 +96,9 @@ bool BlockEncoder::EncodeToFit(const BlockJob& job, size_t encodedSize, uint64_t
   BlockJob part = job;
   std::string bytes;
   for (int i = 0; i < kMaxFitTries && tooLong - fits > 1; ++i) {
-    const double estimate = (target - kZlibFrame) / std::max(ratio, 1e-6) - headerBytes;
-    part.length =
-        static_cast<uint32_t>(std::clamp(estimate, static_cast<double>(fits + 1), static_cast<double>(tooLong - 1)));
+    double estimate = (target - kZlibFrame) / std::max(ratio, 1e-6) - headerBytes;
+    if (!(estimate > fits && estimate < tooLong)) estimate = (static_cast<double>(fits) + tooLong) / 2;
+    part.length = std::clamp(static_cast<uint32_t>(estimate), fits + 1, tooLong - 1);
     if (!EncodeAs(part, false, bytes, error)) return false;
     ratio = static_cast<double>(bytes.size() - kZlibFrame) / (headerBytes + part.length);
     if (bytes.size() > room) {

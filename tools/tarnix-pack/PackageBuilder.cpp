@@ -26,10 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 
 // A disk of a spanned package ends inside a block, which is then compressed
-// again on the writing thread, cut to the room left. Blocks of a sixteenth
-// of a disk (64 KiB at least) keep that work short while the other blocks
-// still compress in parallel, and compress almost as well as large ones.
-constexpr uint64_t kSlicesPerDisk = 16;
+// again on the writing thread, cut to the room left. Blocks of an eighth of
+// a disk (64 KiB at least) keep that work short while the other blocks still
+// compress in parallel; each block starts without a dictionary, so smaller
+// ones would cost more in size (text: 0.7% more output than whole-file
+// blocks, 1.3% at a sixteenth).
+constexpr uint64_t kSlicesPerDisk = 8;
 constexpr uint64_t kMinSpannedSlice = 64 << 10;
 
 uint32_t SliceSize(const PackageSpec& plan) {
