@@ -32,8 +32,8 @@ class BlockEncoder {
   // the header list, the 0x00 and the data. No slice needs more room,
   // since storing is always allowed.
   uint64_t StoredSize(const BlockJob& job) const;
-  // The smallest block that carries any of the file: one byte of data, or
-  // the header alone for an empty file.
+  // Room for this takes a block of any slice of the file: stored, its
+  // header list and one byte of data (an empty file's block is a byte less).
   uint64_t SmallestBlock(size_t file) const;
 
   // Encodes the longest leading part of `job` whose block takes at most

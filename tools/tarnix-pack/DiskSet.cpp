@@ -1,6 +1,8 @@
 #include "DiskSet.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 namespace tarnix::pack {
 
