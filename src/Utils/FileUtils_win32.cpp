@@ -14,6 +14,7 @@
 #include "Utils/StrUtils.h"
 #include "Utils/Trace.h"
 #include "Utils/UniqueResource.h"
+#include "Utils/WindowUtils.h"
 
 namespace tarnix {
 
@@ -146,10 +147,10 @@ using DiskFreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER
 // stays loaded in every process, so the address outlives the library handle.
 DiskFreeSpaceExFn DiskFreeSpaceEx() {
   static const DiskFreeSpaceExFn fn = []() -> DiskFreeSpaceExFn {
-    UniqueModule kernel(::LoadLibraryA("kernel32.dll"));
-    if (!kernel) return nullptr;
-    return reinterpret_cast<DiskFreeSpaceExFn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(kernel.get(), "GetDiskFreeSpaceExA")));
+    HMODULE kernel = nullptr;
+    const FARPROC address = LoadProc("kernel32.dll", "GetDiskFreeSpaceExA", kernel);
+    const UniqueModule release(kernel);
+    return reinterpret_cast<DiskFreeSpaceExFn>(reinterpret_cast<void (*)()>(address));
   }();
   return fn;
 }

@@ -5,6 +5,7 @@
 #include "Utils/OsInfo.h"
 #include "Utils/UniqueResource.h"
 #include "Utils/VersionInfo.h"
+#include "Utils/WindowUtils.h"
 
 namespace tarnix {
 
@@ -57,8 +58,10 @@ bool Read64BitWindows() {
       ::GetProcAddress(kernel, "GetSystemWow64DirectoryA") == nullptr)
     return false;
 
-  UniqueModule advapi(::LoadLibraryA("advapi32.dll"));
-  return advapi && ::GetProcAddress(advapi.get(), "RegDeleteKeyExA") != nullptr;
+  HMODULE advapi = nullptr;
+  const bool present = LoadProc("advapi32.dll", "RegDeleteKeyExA", advapi) != nullptr;
+  const UniqueModule release(advapi);
+  return present;
 }
 
 }  // namespace

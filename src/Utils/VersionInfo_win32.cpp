@@ -11,6 +11,7 @@
 #include "Utils/StrUtils.h"
 #include "Utils/Trace.h"
 #include "Utils/VersionInfo.h"
+#include "Utils/WindowUtils.h"
 
 namespace tarnix {
 
@@ -20,16 +21,40 @@ namespace {
 // buffer has room to spare.
 constexpr DWORD kMinVersionBuffer = 16384;
 
+// The version library is looked up rather than imported, so that it comes
+// from the system folder only; without it no file has a version.
+struct VersionApi {
+  using InfoSizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+  using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+  using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+  InfoSizeFn infoSize = nullptr;
+  InfoFn info = nullptr;
+  QueryFn query = nullptr;
+  bool Present() const { return infoSize && info && query; }
+};
+
+const VersionApi& Version() {
+  static const VersionApi api = [] {
+    VersionApi v;
+    v.infoSize = LoadProcAs<VersionApi::InfoSizeFn>("version.dll", "GetFileVersionInfoSizeA");
+    v.info = LoadProcAs<VersionApi::InfoFn>("version.dll", "GetFileVersionInfoA");
+    v.query = LoadProcAs<VersionApi::QueryFn>("version.dll", "VerQueryValueA");
+    return v;
+  }();
+  return api;
+}
+
 class VersionResource {
  public:
   // An empty file name means the running executable.
   explicit VersionResource(const std::string& file) : path_(file.empty() ? GetExeFileName() : file) {
+    const VersionApi& api = Version();
+    if (!api.Present()) return;
     DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeA(path_.c_str(), &ignored);
+    const DWORD size = api.infoSize(path_.c_str(), &ignored);
     if (size == 0) return;
     std::vector<char> block(std::max(size, kMinVersionBuffer));
-    if (::GetFileVersionInfoA(path_.c_str(), 0, static_cast<DWORD>(block.size()), block.data()))
-      block_ = std::move(block);
+    if (api.info(path_.c_str(), 0, static_cast<DWORD>(block.size()), block.data())) block_ = std::move(block);
   }
 
   const std::string& Path() const { return path_; }
@@ -40,7 +65,7 @@ class VersionResource {
     if (block_.empty()) return nullptr;
     void* value = nullptr;
     UINT size = 0;
-    if (!::VerQueryValueA(block_.data(), subBlock, &value, &size) || value == nullptr) return nullptr;
+    if (!Version().query(block_.data(), subBlock, &value, &size) || value == nullptr) return nullptr;
     const char* p = static_cast<const char*>(value);
     const char* begin = block_.data();
     const char* end = begin + block_.size();

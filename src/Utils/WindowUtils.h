@@ -1,7 +1,8 @@
 // Windows only. Small window helpers shared by the stub window, the message
 // boxes and the process utilities: window texts, owners, placement and font
 // sizes, the notification to a controlling program, functions looked up at
-// run time, the shell, and the AutoPlay cancel message.
+// run time, the progress bar class, the shell, and the AutoPlay cancel
+// message.
 #pragma once
 
 #include <windows.h>
@@ -34,7 +35,9 @@ void SetNotifyTarget(HWND window, UINT message);
 void PostNotify(WPARAM wParam, LPARAM lParam);
 
 // The procedure from a library that stays loaded; null when either is
-// missing. The second form hands the library to the caller, who frees it.
+// missing. The library comes from the system folder only (SystemLibrary.h),
+// so `library` is a bare file name. The second form hands the library to the
+// caller, who frees it.
 FARPROC LoadProc(const char* library, const char* procedure);
 FARPROC LoadProc(const char* library, const char* procedure, HMODULE& module);
 // LoadProc as a pointer of the procedure's own type.
@@ -42,6 +45,11 @@ template <typename Fn>
 Fn LoadProcAs(const char* library, const char* procedure) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(LoadProc(library, procedure)));
 }
+
+// Registers the common controls' progress bar class, "msctls_progress32",
+// before a window creates one; the library stays loaded for the bars'
+// lifetime. Without the library the bars are missing and nothing else.
+void InitProgressBarClass();
 
 // The shell's default verb on `file`; true when the shell accepted it.
 bool ShellOpen(std::string_view file, std::string_view parameters, int showCommand);

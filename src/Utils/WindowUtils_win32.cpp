@@ -1,10 +1,13 @@
 #include "Utils/WindowUtils.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "Utils/SystemLibrary.h"
 #include "Utils/Trace.h"
 
 namespace tarnix {
@@ -85,10 +88,8 @@ void PostNotify(WPARAM wParam, LPARAM lParam) {
 FARPROC LoadProc(const char* library, const char* procedure, HMODULE& module) {
   module = nullptr;
   if (!library || !procedure) return nullptr;
-  HMODULE loaded = ::LoadLibraryA(library);
-  // Old systems answer a failed load with a small error number in place of
-  // a handle.
-  if (reinterpret_cast<uintptr_t>(loaded) < 33) return nullptr;
+  HMODULE loaded = LoadSystemLibrary(library);
+  if (!loaded) return nullptr;
   module = loaded;
   return ::GetProcAddress(loaded, procedure);
 }
@@ -96,6 +97,17 @@ FARPROC LoadProc(const char* library, const char* procedure, HMODULE& module) {
 FARPROC LoadProc(const char* library, const char* procedure) {
   HMODULE module = nullptr;
   return LoadProc(library, procedure, module);
+}
+
+void InitProgressBarClass() {
+  using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  if (const auto initEx = LoadProcAs<InitCommonControlsExFn>("comctl32.dll", "InitCommonControlsEx")) {
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    if (initEx(&controls)) return;
+  }
+  // The common controls of the first Windows 95 lack the call above and
+  // register all their classes here.
+  if (const auto init = LoadProcAs<void(WINAPI*)()>("comctl32.dll", "InitCommonControls")) init();
 }
 
 bool ShellOpen(std::string_view file, std::string_view parameters, int showCommand) {

@@ -44,14 +44,14 @@ UniqueInternetHandle SendRequest(HINTERNET session, std::string_view url, const 
                                  std::string_view password, UniqueInternetHandle& connection) {
   const HttpUrlParts parts = SplitHttpUrl(url);
   const std::string userText(user), passwordText(password);
-  connection.reset(::InternetConnectA(session, parts.host.c_str(), parts.port,
-                                      userText.empty() ? nullptr : userText.c_str(),
-                                      userText.empty() ? nullptr : passwordText.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
+  connection.reset(WinInetConnect(session, parts.host.c_str(), parts.port,
+                                  userText.empty() ? nullptr : userText.c_str(),
+                                  userText.empty() ? nullptr : passwordText.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return {};
   const DWORD flags = INTERNET_FLAG_RELOAD | kNoCache | (parts.secure ? INTERNET_FLAG_SECURE : 0);
   UniqueInternetHandle request(
-      ::HttpOpenRequestA(connection.get(), verb, parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0));
-  if (!request || !::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return {};
+      WinInetOpenRequest(connection.get(), verb, parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0));
+  if (!request || !WinInetSendRequest(request.get(), nullptr, 0, nullptr, 0)) return {};
   return request;
 }
 
@@ -82,7 +82,7 @@ void SetTimeouts(HINTERNET session, DWORD ms) {
                        INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
                        INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT}) {
     DWORD value = ms;
-    ::InternetSetOptionA(session, option, &value, sizeof value);
+    WinInetSetOption(session, option, &value, sizeof value);
   }
 }
 
@@ -126,7 +126,7 @@ std::string LastResponseInfo() {
   char text[1024] = {};
   DWORD code = 0;
   DWORD length = sizeof text;
-  if (!::InternetGetLastResponseInfoA(&code, text, &length)) return {};
+  if (!WinInetGetLastResponseInfo(&code, text, &length)) return {};
   return std::string(text, std::min<size_t>(length, sizeof text));
 }
 

@@ -183,7 +183,7 @@ void RunLoop() {
 }  // namespace
 
 void WinMain(const char* className) {
-  ::InitCommonControls();
+  InitProgressBarClass();
   RegisterStubClass(className);
   HWND window = CreateMainWindow(className);
   State().main = window;

@@ -12,6 +12,7 @@
 #include "Utils/SUB.h"
 #include "Utils/StrUtils.h"
 #include "Utils/SysInfo.h"
+#include "Utils/SystemLibrary.h"
 #include "Utils/Trace.h"
 #include "Utils/UniqueResource.h"
 #include "Utils/WindowUtils.h"
@@ -264,8 +265,7 @@ HFONT CreateBoxFont() {
 // the next box tries again.
 void LoadRichEdit() {
   if (g_richEdit) return;
-  const HMODULE module = ::LoadLibraryA("RICHED32.DLL");
-  if (reinterpret_cast<uintptr_t>(module) > 32) g_richEdit = module;
+  g_richEdit = LoadSystemLibrary("RICHED32.DLL");
 }
 
 void CreateTextControl(const MarkupText& markup, uint32_t flags) {
@@ -390,7 +390,7 @@ int RunBox(HWND owner, std::string_view text, std::string_view title, int timeou
   g_box.font.reset(CreateBoxFont());
   LoadRichEdit();
   // The box's own reference, given back when it closes.
-  const UniqueModule boxReference(g_richEdit ? ::LoadLibraryA("RICHED32.DLL") : nullptr);
+  const UniqueModule boxReference(g_richEdit ? LoadSystemLibrary("RICHED32.DLL") : nullptr);
   g_box.previousActive = ::GetActiveWindow();
   if (g_box.previousActive) ::EnableWindow(g_box.previousActive, FALSE);
 

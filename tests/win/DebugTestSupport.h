@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -112,13 +113,78 @@ struct StartedProcess {
   DWORD threadId = 0;
 };
 
+// This process's environment with each of `values` (NAME, VALUE) set, as a
+// block for CreateProcess: NAME=VALUE strings, each ending in a NUL, then one
+// more NUL.
+inline std::string EnvironmentWith(const std::vector<std::pair<std::string, std::string>>& values) {
+  const auto isSet = [&](const char* entry) {
+    for (const auto& [name, value] : values) {
+      const std::string prefix = name + "=";
+      if (::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, entry, int(std::min(prefix.size(), std::strlen(entry))),
+                           prefix.c_str(), int(prefix.size())) == CSTR_EQUAL)
+        return true;
+    }
+    return false;
+  };
+  std::string block;
+  if (char* strings = ::GetEnvironmentStringsA()) {
+    for (const char* entry = strings; *entry; entry += std::strlen(entry) + 1)
+      if (!isSet(entry)) block.append(entry, std::strlen(entry) + 1);
+    ::FreeEnvironmentStringsA(strings);
+  }
+  for (const auto& [name, value] : values) block.append(name + "=" + value).push_back('\0');
+  block.push_back('\0');
+  return block;
+}
+
+// Wine takes its own build of a library it has over any file of that name,
+// unless its settings for the program say otherwise. For the life of the
+// object it loads `libraries` (names without ".dll") in the programs of the
+// file names `programs` in `order`: "native" for the file only,
+// "native,builtin" for Windows' choice. Windows has no such settings and
+// ignores them. The settings are the test's own and go whole at the end.
+class WineLibraryOrder {
+ public:
+  WineLibraryOrder(std::vector<std::string> programs, const std::vector<std::string>& libraries, const char* order)
+      : programs_(std::move(programs)) {
+    for (const std::string& program : programs_) Set(program, libraries, order);
+  }
+  ~WineLibraryOrder() {
+    for (const std::string& program : programs_) ::RegDeleteKeyA(HKEY_CURRENT_USER, Key(program).c_str());
+  }
+  WineLibraryOrder(const WineLibraryOrder&) = delete;
+  WineLibraryOrder& operator=(const WineLibraryOrder&) = delete;
+
+ private:
+  static void Set(const std::string& program, const std::vector<std::string>& libraries, const char* order) {
+    HKEY raw = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, Key(program).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw,
+                                nullptr),
+              ERROR_SUCCESS);
+    const UniqueHKey key(raw);
+    for (const std::string& library : libraries)
+      ASSERT_EQ(::RegSetValueExA(key.get(), library.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order),
+                                 static_cast<DWORD>(std::strlen(order) + 1)),
+                ERROR_SUCCESS);
+  }
+
+  static std::string Key(const std::string& program) {
+    return "Software\\Wine\\AppDefaults\\" + program + "\\DllOverrides";
+  }
+
+  std::vector<std::string> programs_;
+};
+
 // Starts `exePath` with the whole `commandLine`, the program's own name
-// first; a program that does not start fails the test.
-inline StartedProcess StartProcess(const std::string& exePath, std::string commandLine) {
+// first, and `environment` (a block as EnvironmentWith gives) when not empty;
+// a program that does not start fails the test.
+inline StartedProcess StartProcess(const std::string& exePath, std::string commandLine,
+                                   const std::string& environment = {}) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
-  if (!::CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  void* block = environment.empty() ? nullptr : const_cast<char*>(environment.data());
+  if (!::CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, block, nullptr, &startup,
                         &started)) {
     ADD_FAILURE() << "CreateProcessA " << exePath << " failed with " << ::GetLastError();
     return {};

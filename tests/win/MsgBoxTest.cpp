@@ -433,9 +433,8 @@ TEST(MsgBoxTest, DriverAnswersABoxOfAnotherProcess) {
 }
 
 TEST(MsgBoxTest, TextStaysReadableWithoutTheRichEditLibrary) {
-  const std::string copy = test::ShowProgramWithoutRichEdit("msgbox-norich.exe");
-  const ShownProcess shown =
-      StartShowProgram("show 1 0 0 1 Disk \"Please insert <B>DISK #2</B><P>and press <OK>&more\"", copy);
+  const test::ShowProgramWithoutRichEdit norich("msgbox-norich.exe");
+  const ShownProcess shown = norich.Start("show 1 0 0 1 Disk \"Please insert <B>DISK #2</B><P>and press <OK>&more\"");
   ASSERT_TRUE(shown.process);
   const auto box = MsgBoxDriver::WaitFor(shown.pid, kWaitMs);
   ASSERT_TRUE(box);

@@ -462,9 +462,9 @@ TEST(RichEditBoxTest, HugeTextIsCutAtItsBound) {
 }
 
 TEST(RichEditBoxTest, TextStaysReadableWithoutTheRichEditLibrary) {
-  const std::string copy = test::ShowProgramWithoutRichEdit("richbox-norich.exe");
+  const test::ShowProgramWithoutRichEdit norich("richbox-norich.exe");
   const test::ShownProcess shown =
-      test::StartShowProgram("rich Title Open 0 8 Tahoma 0 300 400 http://example.invalid/ \"Line 1\r\nLine 2\"", copy);
+      norich.Start("rich Title Open 0 8 Tahoma 0 300 400 http://example.invalid/ \"Line 1\r\nLine 2\"");
   ASSERT_TRUE(shown.process);
   const auto box = FindBox(shown.pid, kWaitMs);
   ASSERT_TRUE(box);

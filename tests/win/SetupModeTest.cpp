@@ -24,6 +24,7 @@
 #include "package/LanguageDefaults.h"
 #include "package/PackageFormat.h"
 #include "package/TGFileInfo.h"
+#include "win/support/PlantedLibraries.h"
 #include "win/support/SetupFixture.h"
 #include "win/support/SetupProcess.h"
 
@@ -596,6 +597,29 @@ TEST_F(SetupModeTest, ThePackageCanCarryAnAgentCopyForTheSetupToInstall) {
   const TGFileInfo agent(agentPath);
   EXPECT_TRUE(agent.IsAgent());
   EXPECT_EQ(agent.AgentExeName(), "Agent.exe");
+}
+
+// Libraries planted beside the setup, and carried in its package so that
+// they also lie beside the setup program, are never loaded: a run with the
+// temp-space question (which brings the message box and its rich-edit
+// control up) goes as usual, and the stand-in installs the planted files
+// like any other.
+TEST_F(SetupModeTest, LibrariesPlantedBesideTheSetupAreNotLoaded) {
+  test::PlantedLibraries planted(dir_ / "marks", {"Setup.exe"});
+  pack::PackageSpec plan = Plan();
+  plan.options = kShowTempSpaceInfo;
+  for (const std::string& name : test::PlantedLibraryNames())
+    plan.files.push_back({name, test::PlantedLibraries::MarkerLibrary(), 0, false, ""});
+  const std::string package = Build(plan);
+  test::PlantedLibraries::PlantIn(dir_ / "out");
+
+  const test::BoxAnswer yes = [](const SeenBox&) { return std::string("Yes"); };
+  SetupProcess run(package, "", yes, planted.Environment());
+  EXPECT_TRUE(run.Finish());
+  EXPECT_EQ(planted.Marks(), "");
+  ASSERT_EQ(run.Boxes().size(), 1u) << test::Describe(run.Boxes());
+  EXPECT_EQ(run.Boxes()[0].title, "Confirm");
+  ExpectCompletedRun(run, package, "", 0, kShown, test::PlantedLibraryNames());
 }
 
 }  // namespace

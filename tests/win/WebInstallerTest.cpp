@@ -17,6 +17,7 @@
 #include "PackageBuilder.h"
 #include "package/TGFileInfo.h"
 #include "win/support/LoopbackHttpServer.h"
+#include "win/support/PlantedLibraries.h"
 #include "win/support/SetupFixture.h"
 #include "win/support/SetupProcess.h"
 
@@ -339,6 +340,23 @@ TEST_F(WebInstallerTest, TheSetupProgramFindsTheAgentCopyOfTheWebInstaller) {
   expected[expected.size() - 5] = 1;
   EXPECT_TRUE(test::ReadWholeFile(agentPath) == expected);
   EXPECT_EQ(test::PackedStampOf(agentPath), test::PackedStampOf(web));
+}
+
+// Libraries planted beside the web installer are never loaded, neither by
+// the download with its size question nor by the full setup it runs.
+TEST_F(WebInstallerTest, LibrariesPlantedBesideTheWebInstallerAreNotLoaded) {
+  test::PlantedLibraries planted(dir_ / "marks", {"Web.exe"});
+  Serve(BuildFull("site", kToken));
+  const std::string web = BuildWeb(WebPlan());
+  test::PlantedLibraries::PlantIn(dir_ / "out");
+
+  SetupProcess run(web, "", AnswerQuestion("Yes"), planted.Environment());
+  EXPECT_TRUE(FinishSeeingDownload(run));
+  ASSERT_TRUE(run.Ended());
+  EXPECT_EQ(planted.Marks(), "");
+  ASSERT_EQ(run.Boxes().size(), 1u) << test::Describe(run.Boxes());
+  EXPECT_EQ(DownloadRequests(), 1);
+  ExpectCompletedRun(run, web, "", 0, kShown);
 }
 
 }  // namespace

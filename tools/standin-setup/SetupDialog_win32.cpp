@@ -29,8 +29,7 @@ HWND CreateChild(HWND parent, const char* className, DWORD style, int x, int y, 
 
 SetupDialog::SetupDialog(const std::string& className, int showCommand) : className_(className) {
   const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-  ::InitCommonControlsEx(&controls);
+  InitProgressBarClass();
 
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = DialogProc;

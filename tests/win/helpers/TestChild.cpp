@@ -11,6 +11,9 @@
 //   grandchild MS        starts a copy of itself that sleeps MS with the
 //                        same standard handles, prints "grandchild=<pid>"
 //                        and ends at once
+//   load NAME [narrow]   LoadLibraryA(NAME), after narrowing the library
+//                        search as the setup's programs do at start when
+//                        "narrow" follows; exit code 0 when it loaded
 // Copied under the name tasklist.exe, it prints the running processes the
 // way the platform's tasklist does with "/FO csv".
 #include <windows.h>
@@ -20,6 +23,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#include "Utils/SystemLibrary.h"
 
 namespace {
 
@@ -156,5 +161,9 @@ int main(int argc, char** argv) {
   }
   if (mode == "exit") return static_cast<int>(number);
   if (mode == "grandchild") return StartGrandchild(arg);
+  if (mode == "load") {
+    if (argc > 3 && std::strcmp(argv[3], "narrow") == 0) tarnix::RestrictLibrarySearch();
+    return ::LoadLibraryA(arg) ? 0 : 1;
+  }
   return 1;
 }

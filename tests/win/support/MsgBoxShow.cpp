@@ -10,7 +10,9 @@
 // another code page. FACE and SIZE go to SetMsgBoxFont with CHARSET. The
 // exit code is the box's result (1 or 0 for the confirmations), or 255 for a
 // bad command line. The second form shows the rich-edit box (RTL 1 for right
-// to left) and ends with 1 when it returns true, else 0.
+// to left) and ends with 1 when it returns true, else 0. TARNIX_SYSTEM_FOLDER
+// in the environment names a folder that stands in for the system folder, so
+// that a test can offer the boxes a broken rich-edit library.
 #include <windows.h>
 
 #include <cstdlib>
@@ -19,6 +21,7 @@
 #include <string>
 
 #include "Utils/StrUtils.h"
+#include "Utils/SystemLibrary.h"
 #include "package/LanguageDefaults.h"
 #include "ui/MsgBox.h"
 #include "ui/RichEditBox.h"
@@ -46,6 +49,7 @@ int ShowRich(char** argv) {
 
 int Run(int argc, char** argv) {
   using namespace tarnix;
+  if (const char* folder = std::getenv("TARNIX_SYSTEM_FOLDER")) SetSystemLibraryFolder(folder);
   if (argc == 12 && std::string(argv[1]) == "rich") return ShowRich(argv);
   if (argc < 8) return 255;
   const std::string wrapper = argv[1];

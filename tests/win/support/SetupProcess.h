@@ -82,11 +82,14 @@ inline std::string ExtractionFolder(const std::string& exe) {
 // A started stub; ended, if still running, with the object.
 class SetupProcess {
  public:
-  SetupProcess(const std::string& exe, const std::string& parameters, BoxAnswer answer = {})
+  // `environment`: a block as EnvironmentWith gives; empty for this
+  // process's own.
+  SetupProcess(const std::string& exe, const std::string& parameters, BoxAnswer answer = {},
+               const std::string& environment = {})
       : answer_(std::move(answer)) {
     commandLine_ = "\"" + exe + "\"";
     if (!parameters.empty()) commandLine_ += " " + parameters;
-    StartedProcess started = StartProcess(exe, commandLine_);
+    StartedProcess started = StartProcess(exe, commandLine_, environment);
     process_ = std::move(started.process);
     pid_ = started.processId;
     threadId_ = started.threadId;

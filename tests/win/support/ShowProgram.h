@@ -1,6 +1,6 @@
 // The box tests' program that shows one box in a process of its own
 // (msgbox-show.exe, beside the test program): starting it, its exit code,
-// and a copy of it that finds a library of the test's own beside it.
+// and a copy of it that takes its libraries from a folder of the test's own.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +11,7 @@
 
 #include "Utils/StrUtils.h"
 #include "Utils/UniqueResource.h"
+#include "win/DebugTestSupport.h"
 
 namespace tarnix::test {
 
@@ -28,7 +29,10 @@ struct ShownProcess {
   DWORD pid = 0;
 };
 
-inline ShownProcess StartShowProgram(const std::string& arguments, const std::string& program = ShowProgram()) {
+// `environment`: a block as EnvironmentWith gives; empty for this process's
+// own.
+inline ShownProcess StartShowProgram(const std::string& arguments, const std::string& program = ShowProgram(),
+                                     const std::string& environment = {}) {
   std::string commandLine = Quote(program);
   commandLine += ' ';
   commandLine += arguments;
@@ -36,7 +40,8 @@ inline ShownProcess StartShowProgram(const std::string& arguments, const std::st
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
   ShownProcess shown;
-  if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+  void* block = environment.empty() ? nullptr : const_cast<char*>(environment.data());
+  if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, block, nullptr, &si, &pi)) {
     ADD_FAILURE() << "cannot start " << commandLine;
     return shown;
   }
@@ -56,28 +61,29 @@ inline DWORD ExitCodeOf(const ShownProcess& shown) {
   return code;
 }
 
-// Wine loads its own build of a library it has, even when the program has
-// one beside it, unless told otherwise for that program.
-inline void PreferLibraryBesideProgram(const std::string& programName, const char* library) {
-  const std::string path = "Software\\Wine\\AppDefaults\\" + programName + "\\DllOverrides";
-  HKEY raw = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr),
-            ERROR_SUCCESS);
-  const UniqueHKey key(raw);
-  static const char kNative[] = "native";
-  ASSERT_EQ(::RegSetValueExA(key.get(), library, 0, REG_SZ, reinterpret_cast<const BYTE*>(kNative), sizeof(kNative)),
-            ERROR_SUCCESS);
-}
+// A copy of the show program named `copyName` that takes its libraries
+// from the folder where the build puts a RICHED32.DLL that refuses to load
+// (msgbox-show reads the folder from TARNIX_SYSTEM_FOLDER), so that the copy
+// runs as on a system whose rich-edit library is broken.
+class ShowProgramWithoutRichEdit {
+ public:
+  explicit ShowProgramWithoutRichEdit(const std::string& copyName)
+      : folder_(FolderOf(ShowProgram()) + "refusing-richedit"),
+        copy_(folder_ + "\\" + copyName),
+        fileOnly_({copyName}, {"riched32"}, "native") {
+    if (!::CopyFileA(ShowProgram().c_str(), copy_.c_str(), FALSE)) ADD_FAILURE() << "cannot copy " << ShowProgram();
+  }
 
-// A copy of the show program named `copyName` in the folder where the build
-// puts the RICHED32.DLL that refuses to load, so that the copy runs as on a
-// system without the rich-edit library. Its full path.
-inline std::string ShowProgramWithoutRichEdit(const std::string& copyName) {
-  const std::string program = ShowProgram();
-  const std::string copy = program.substr(0, program.find_last_of('\\') + 1) + "refusing-richedit\\" + copyName;
-  if (!::CopyFileA(program.c_str(), copy.c_str(), FALSE)) ADD_FAILURE() << "cannot copy " << program;
-  PreferLibraryBesideProgram(copyName, "riched32");
-  return copy;
-}
+  ShownProcess Start(const std::string& arguments) const {
+    return StartShowProgram(arguments, copy_, EnvironmentWith({{"TARNIX_SYSTEM_FOLDER", folder_}}));
+  }
+
+ private:
+  static std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('\\') + 1); }
+
+  std::string folder_;
+  std::string copy_;
+  WineLibraryOrder fileOnly_;
+};
 
 }  // namespace tarnix::test
