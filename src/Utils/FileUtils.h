@@ -43,6 +43,14 @@ void ReadFilePart(std::string_view fileName, uint64_t maxLength, std::string& ou
 bool WriteFileText(std::string_view fileName, std::string_view text, uint32_t stamp = 0, bool append = false,
                    const FileProgress& progress = nullptr);
 
+// Copies `source` to `target` in pieces of 1 MiB, calling `betweenPieces`
+// after each, so a large file neither fills the memory of a 32-bit process
+// nor stops the windows. The copy is written beside the target first and
+// takes the target's name only when complete: a failed copy leaves no
+// partial file and an earlier target untouched. True when the copy is
+// complete.
+bool CopyFileInPieces(std::string_view source, std::string_view target, const std::function<void()>& betweenPieces);
+
 // Appends `text` in one write to the file (created when missing), opened with
 // sharing and closed again. Processes appending to one file this way at the
 // same time (the stub and its X_ copy logging) never overwrite each other.

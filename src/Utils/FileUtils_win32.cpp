@@ -304,6 +304,33 @@ bool WriteFileText(std::string_view fileName, std::string_view text, uint32_t st
   });
 }
 
+bool CopyFileInPieces(std::string_view source, std::string_view target, const std::function<void()>& betweenPieces) {
+  const std::string partial = std::string(target) + ".part";
+  const bool copied = Guarded("Utils.CopyFileInPieces()", false, [&] {
+    UniqueFileHandle in(::CreateFileA(std::string(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in) return false;
+    UniqueFileHandle out(::CreateFileA(partial.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return false;
+    std::string buffer(kMiB, '\0');
+    for (;;) {
+      DWORD got = 0;
+      if (!::ReadFile(in.get(), buffer.data(), DWORD(buffer.size()), &got, nullptr)) return false;
+      if (got == 0) return true;
+      if (WriteSome(out.get(), buffer.data(), got) != got) return false;
+      if (betweenPieces) betweenPieces();
+    }
+  });
+  const std::string targetName(target);
+  if (copied) {
+    ::DeleteFileA(targetName.c_str());
+    if (::MoveFileA(partial.c_str(), targetName.c_str())) return true;
+  }
+  ::DeleteFileA(partial.c_str());
+  return false;
+}
+
 bool AppendFileText(std::string_view fileName, std::string_view text, uint32_t stamp) {
   return Guarded("Utils.AppendFileText()", false, [&] {
     UniqueFileHandle file(::CreateFileA(std::string(fileName).c_str(), GENERIC_WRITE,

@@ -1,24 +1,20 @@
 // Windows only. The stub's one top-level window: hidden in agent mode, in
 // setup mode it shows the package's title, a status line and two progress
-// bars. Its one-second timer starts the setup driver. Everything runs on the
-// one user-interface thread; long operations keep it alive by pumping.
+// bars. Its one-second timer starts the setup driver, or in agent mode drives
+// the agent, which other programs steer through the private messages of
+// AgentMessages.h. Everything runs on the one user-interface thread; long
+// operations keep it alive by pumping.
 #pragma once
 
 #include <windows.h>
 
 #include <string_view>
 
+#include "startup/AgentMessages.h"
+
 namespace tarnix {
 
-inline constexpr UINT wm_ShutDown = WM_USER + 99;
-inline constexpr UINT wm_LocalMsg = WM_USER + 100;
-inline constexpr UINT wm_AgentMsg = WM_USER + 101;
 inline constexpr UINT_PTR kStubTimerId = 1;
-
-// Notification codes posted to a registered controller.
-inline constexpr WPARAM kNotifyAgentWindow = 50;
-inline constexpr WPARAM kNotifyAgentMessage = 51;
-inline constexpr WPARAM kNotifyLoopEnded = 43;
 
 // Registers the class named `className`, creates the hidden window and runs
 // the message loop until the quit message; then cleans up.

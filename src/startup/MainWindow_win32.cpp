@@ -2,14 +2,20 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <exception>
 #include <string>
 
+#include "Utils/CommandLine.h"
 #include "Utils/StubLog.h"
 #include "Utils/StubProgress.h"
 #include "Utils/Trace.h"
 #include "Utils/UniqueResource.h"
+#include "Utils/Switches.h"
 #include "Utils/WindowUtils.h"
+#include "autoupdate/AgentRequests.h"
+#include "autoupdate/AgentState.h"
+#include "autoupdate/AgentTimer.h"
 #include "net/DownloadAbort.h"
 #include "net/HttpDownload.h"
 #include "package/ExtractFolders.h"
@@ -80,6 +86,11 @@ void Paint(HWND window) {
 }
 
 void Tick() {
+  // The agent guards its own ticks.
+  if (StubPackage().IsAgent()) {
+    AgentTimerTick();
+    return;
+  }
   WindowState& state = State();
   // The driver pumps messages while it works, so ticks can arrive inside it.
   if (state.inTick) return;
@@ -126,6 +137,11 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       DestroyMainWindow();
       State().main = nullptr;
       break;
+    case wm_ShutDown:
+      Agent().StopCountdown = int(wParam);
+      break;
+    case wm_AgentMsg:
+      return HandleAgentRequest(int32_t(wParam), lParam);
     case wm_LocalMsg:
       SetNotifyTarget(reinterpret_cast<HWND>(wParam), static_cast<UINT>(lParam));
       PostNotify(kNotifyAgentWindow, reinterpret_cast<LPARAM>(window));
@@ -183,6 +199,8 @@ void RunLoop() {
 }  // namespace
 
 void WinMain(const char* className) {
+  const int64_t sleep = GetSwitchInt(kSwitchSleepX, -1);
+  if (sleep >= 0) Agent().AutoUpdateTimerCount = -int(std::min<int64_t>(sleep, INT32_MAX));
   InitProgressBarClass();
   RegisterStubClass(className);
   HWND window = CreateMainWindow(className);

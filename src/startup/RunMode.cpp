@@ -38,12 +38,21 @@ std::string XAgentClassName(std::string_view agentExeName) {
 }
 
 std::string CdRelaunchCommandLine(std::string_view copyPath, std::string_view params, std::string_view exePath) {
+  // The copy's path is quoted: the temp folder may hold blanks, and an
+  // unquoted path would start whatever program its first word names.
   // The level comes first: the copy reads the first occurrence of a switch,
   // and a "/SpanCdLvl=1" among the parameters passed on must not make every
   // copy relaunch itself again.
   std::string rest = std::string(params) + " " + std::string(kSwitchSpanDiskFName1) + "\"" + std::string(exePath) +
                      ".001\" " + std::string(kSwitchOriginExe) + "\"" + std::string(exePath) + "\"";
-  return std::string(copyPath) + " " + std::string(kSwitchSpanCdLvl) + "2 " + Trim(rest);
+  return Quote(copyPath) + " " + std::string(kSwitchSpanCdLvl) + "2 " + Trim(rest);
+}
+
+std::string XAgentCommandLine(std::string_view xPath, std::string_view transient, std::string_view delay) {
+  std::string line = Quote(xPath);
+  if (!transient.empty()) line += " " + std::string(kSwitchTransientX) + std::string(transient);
+  if (!delay.empty()) line += " " + std::string(kSwitchSleepX) + std::string(delay);
+  return line;
 }
 
 WmMsgArgs ParseWmMsg(std::string_view value) {

@@ -30,6 +30,11 @@ std::string XAgentClassName(std::string_view agentExeName);
 // set's package while the CD drive stays free.
 std::string CdRelaunchCommandLine(std::string_view copyPath, std::string_view params, std::string_view exePath);
 
+// The command line that starts the X_ copy of the agent: the copy's path,
+// then " /TRANSIENTx=" with `transient` and " /SleepX=" with `delay`, each
+// only when given.
+std::string XAgentCommandLine(std::string_view xPath, std::string_view transient, std::string_view delay);
+
 // The two numbers of "/WM_MSG=" a:b; a missing or non-numeric part is 0.
 struct WmMsgArgs {
   int64_t a, b;

@@ -3,6 +3,7 @@
 // folder it ran from.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,12 @@ namespace tarnix {
 
 // Lines end in CR LF: the script retries the deletion until the process has
 // gone, removes the folder when asked, then deletes itself.
+// The script's file name for the process `processId`. Each process gets a
+// name of its own: two copies ending at the same moment (an agent and a
+// relaunched setup, or the agents of two products) would otherwise
+// overwrite each other's script, and one copy would never be deleted.
+std::string SelfDeleteBatchName(uint32_t processId);
+
 std::string SelfDeleteScript(std::string_view exePath, std::string_view folder, std::string_view batchPath,
                              bool removeFolder);
 

@@ -10,8 +10,10 @@
 #include "Utils/VersionInfo.h"
 #include "Utils/PathUtils.h"
 #include "Utils/Switches.h"
+#include "autoupdate/TestMode.h"
 #include "package/ExtractFolders.h"
 #include "startup/MainWindow.h"
+#include "startup/ForwardSwitches.h"
 #include "startup/RunMode.h"
 #include "startup/SelfCopy.h"
 #include "startup/StubState.h"
@@ -52,21 +54,45 @@ void CdRelaunch(const std::string& exePath) {
     Trace("CdRelaunch: cannot start %s", commandLine.c_str());
 }
 
+// The resident agent: it runs its loop under the X_ name, then leaves its
+// deletion to a batch file.
+void RunXAgent(const char* className) {
+  WriteLog("CheckTestMode");
+  CheckTestMode(true);
+  WriteLog("WinMain");
+  WinMain(className);
+  WriteLog("DeleteMySelf");
+  DeleteMySelf(false);
+}
+
 void DoRunStubWin(RunMode mode, const TGFileInfo& package, const std::string& exePath) {
   WriteLog("DoRunStubWin() --- Start");
   const std::string className = WindowClassName(package.IsAgent(), exePath);
-  LogFact("X_ExeIsRunning", WindowClassExists(XAgentClassName(package.AgentExeName())));
+  const bool xAgentWasRunning = WindowClassExists(XAgentClassName(package.AgentExeName()));
+  LogFact("X_ExeIsRunning", xAgentWasRunning);
   LogFact("ThisIs_Plain_AutoUpdate_Exe", mode == RunMode::PlainAgent);
   LogFact("ThisIs_X_AutoUpdate_Exe", mode == RunMode::XAgent);
   // A second start of a running executable finds its window and leaves.
   if (!WindowClassExists(className)) {
-    if (mode == RunMode::CdRelaunch) {
-      CdRelaunch(exePath);
-    } else if (mode == RunMode::Setup && !package.IsAgent()) {
-      WinMain(className.c_str());
-      if (GetSwitchInt(kSwitchSpanCdLvl, 1) == 2) DeleteMySelf(true);
+    switch (mode) {
+      case RunMode::PlainAgent:
+        CreateAndRun_X_Exe(xAgentWasRunning);
+        break;
+      case RunMode::XAgent:
+        RunXAgent(className.c_str());
+        break;
+      case RunMode::CdRelaunch:
+        CdRelaunch(exePath);
+        break;
+      case RunMode::Setup:
+        // An agent package under another name runs as an agent in place.
+        WinMain(className.c_str());
+        if (GetSwitchInt(kSwitchSpanCdLvl, 1) == 2) DeleteMySelf(true);
+        break;
     }
   }
+  // The switches reach the running X_ agent whatever happened above.
+  if (mode == RunMode::PlainAgent) HandleParamOK(xAgentWasRunning);
   WriteLog("DoRunStubWin() --- End");
 }
 

@@ -66,9 +66,29 @@ TEST(RunModeTest, XAgentWindowIsFoundByTheNameThePlainAgentLooksFor) {
 
 TEST(RunModeTest, CdRelaunchCommandLine) {
   EXPECT_EQ(CdRelaunchCommandLine(R"(C:\T\SETUP_\Y_setup.exe)", "/hide", R"(D:\setup.exe)"),
-            R"(C:\T\SETUP_\Y_setup.exe /SpanCdLvl=2 /hide /SpanDiskFName1="D:\setup.exe.001" /OriginExe="D:\setup.exe")");
+            R"("C:\T\SETUP_\Y_setup.exe" /SpanCdLvl=2 /hide /SpanDiskFName1="D:\setup.exe.001" /OriginExe="D:\setup.exe")");
   EXPECT_EQ(CdRelaunchCommandLine(R"(C:\T\SETUP_\Y_setup.exe)", "", R"(D:\setup.exe)"),
-            R"(C:\T\SETUP_\Y_setup.exe /SpanCdLvl=2 /SpanDiskFName1="D:\setup.exe.001" /OriginExe="D:\setup.exe")");
+            R"("C:\T\SETUP_\Y_setup.exe" /SpanCdLvl=2 /SpanDiskFName1="D:\setup.exe.001" /OriginExe="D:\setup.exe")");
+}
+
+TEST(RunModeTest, XAgentCommandLineQuotesThePathAndKeepsTheSwitchOrder) {
+  const std::string x = R"(C:\Program Files\P\X_Agent.exe)";
+  struct Case {
+    const char *transient, *delay, *expected;
+  } cases[] = {
+      {"", "", R"("C:\Program Files\P\X_Agent.exe")"},
+      {"|1|0|", "", R"("C:\Program Files\P\X_Agent.exe" /TRANSIENTx=|1|0|)"},
+      {"", "7", R"("C:\Program Files\P\X_Agent.exe" /SleepX=7)"},
+      {"|1|", "7", R"("C:\Program Files\P\X_Agent.exe" /TRANSIENTx=|1| /SleepX=7)"},
+  };
+  for (const auto& c : cases) {
+    const std::string line = XAgentCommandLine(x, c.transient, c.delay);
+    EXPECT_EQ(line, c.expected);
+    // What the copy reads back from its own command line.
+    const std::string params = CommandLineParams(line, x);
+    EXPECT_EQ(SwitchValueIn(params, kSwitchTransientX, ""), c.transient);
+    EXPECT_EQ(SwitchIntIn(params, kSwitchSleepX, -1), *c.delay ? std::stoi(c.delay) : -1);
+  }
 }
 
 TEST(RunModeTest, RelaunchedCopyRunsSetupOnTheFirstDiskFile) {

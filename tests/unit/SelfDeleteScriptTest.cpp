@@ -22,5 +22,10 @@ TEST(SelfDeleteScriptTest, RemovesTheFolderWhenAsked) {
             "DEL \"C:\\T\\_DEL_ME_.BAT\"\r\n");
 }
 
+TEST(SelfDeleteScriptTest, EveryProcessWritesAScriptOfItsOwn) {
+  EXPECT_EQ(SelfDeleteBatchName(4242), "_DEL_ME_4242.BAT");
+  EXPECT_NE(SelfDeleteBatchName(1), SelfDeleteBatchName(2));
+}
+
 }  // namespace
 }  // namespace tarnix

@@ -539,8 +539,8 @@ TEST_F(SpannedPackageTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) 
   // A batch file removes the copy and its folder once the copy has ended.
   EXPECT_TRUE(test::PollUntil([&] { return !PathExists(copy) && !PathExists(folder); }, 60000))
       << copy << (PathExists(copy) ? " stays" : " is gone but its folder stays");
-  const std::string batch = test::TempDir() + "_DEL_ME_.BAT";
-  EXPECT_TRUE(test::PollUntil([&] { return !PathExists(batch); }, 10000)) << batch;
+  EXPECT_TRUE(test::PollUntil([] { return test::SelfDeleteScriptsLeft().empty(); }, 10000))
+      << test::SelfDeleteScriptsLeft();
 }
 
 TEST_F(SetupModeTest, AnInstallationThatDoesNotCompleteLeavesNoAtomBehind) {

@@ -40,6 +40,18 @@ inline bool PathExists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The self-deletion scripts of ended copies still in the temp folder, by
+// name; empty when every one has deleted itself.
+inline std::string SelfDeleteScriptsLeft() {
+  std::string names;
+  WIN32_FIND_DATAA found{};
+  UniqueFindHandle find(::FindFirstFileA((TempDir() + "_DEL_ME_*.BAT").c_str(), &found));
+  if (!find) return names;
+  do names += std::string(found.cFileName) + " ";
+  while (::FindNextFileA(find.get(), &found));
+  return names;
+}
+
 // Polls without pumping: for files that programs other than the test change.
 inline bool PollUntil(const std::function<bool()>& done, DWORD timeoutMs) {
   const DWORD start = ::GetTickCount();

@@ -1,0 +1,30 @@
+#include "autoupdate/AgentRestart.h"
+
+#include <windows.h>
+
+#include "Utils/FileUtils.h"
+#include "Utils/MessagePump.h"
+#include "Utils/StrUtils.h"
+#include "Utils/StubLog.h"
+#include "autoupdate/AgentState.h"
+#include "autoupdate/TransientOverrides.h"
+#include "startup/MainWindow.h"
+#include "startup/StubState.h"
+
+namespace tarnix {
+
+void ReStartAutoUpdateExe() {
+  WriteLog(".. ReStartAutoUpdateExe() - Start");
+  if (Agent().StopCountdown <= 0) {
+    const std::string command =
+        AgentRestartCommandLine(GetExeDir(true) + StubPackage().AgentExeName(), TransientText());
+    WriteLog(".. WinExec - " + command);
+    ::WinExec(command.c_str(), SW_HIDE);
+    DelayPump(0, 1000);
+    WriteLog(".. PostMessage(WM_DESTROY)");
+    ::PostMessageA(MainWindow(), WM_DESTROY, 0, 0);
+  }
+  WriteLog(".. ReStartAutoUpdateExe() - End");
+}
+
+}  // namespace tarnix

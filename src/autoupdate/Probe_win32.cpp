@@ -1,0 +1,97 @@
+#include "autoupdate/Probe.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "Utils/DateUtils.h"
+#include "Utils/MessagePump.h"
+#include "Utils/StrUtils.h"
+#include "Utils/SysInfo.h"
+#include "Utils/Trace.h"
+#include "Utils/WindowUtils.h"
+#include "autoupdate/AgentRestart.h"
+#include "autoupdate/AgentState.h"
+#include "autoupdate/AutoInform.h"
+#include "autoupdate/SettingsFiles.h"
+#include "autoupdate/TestMode.h"
+#include "autoupdate/UpdateCycle.h"
+#include "autoupdate/UpdateDecision.h"
+#include "autoupdate/UpdateDownload.h"
+#include "net/HttpDownload.h"
+#include "startup/MainWindow.h"
+#include "startup/StubState.h"
+#include "ui/MsgBox.h"
+
+namespace tarnix {
+
+namespace {
+
+bool FetchInfo(std::string& error) {
+  PostNotify(kNotifyInfoDownload, 1);
+  const bool ok = DownloadFileAU(StubPackage().UpdateLocation(), InfoFilePath(), kDownloadInfo, error);
+  PostNotify(kNotifyInfoDownload, 2);
+  return ok;
+}
+
+// Acts on an announcement the decision accepted. It counts as seen before
+// anything runs, whatever the outcome.
+void ActOnAnnouncement() {
+  SetReAskSecondsLast(NowSeconds());
+  SetOriginalStamp(NewStamp());
+  if (AutoInform()) {
+    PerformAutoInform();
+  } else if (PerformAutoUpdate()) {
+    ReStartAutoUpdateExe();
+  }
+}
+
+// A check the user asked for that found nothing to do says why.
+void ReportCheckResult(const std::string& infoError, int code, const std::string& decisionText) {
+  const bool testMode = Agent().TestMode;
+  std::string netError;
+  const bool connected = testMode || InternetConnected(netError);
+  Trace("%lu TestMode=%s InternetConnected=%s", ::GetCurrentProcessId(), BoolText(testMode),
+        BoolText(testMode ? false : connected));
+  if (!connected) {
+    std::string text = AgentText("s2");
+    if (!netError.empty()) text += "<P><P>" + netError;
+    MsgBoxError(0, text, MsgBoxErrorTitle(), MsgBoxCharSet(), MsgBoxButtons());
+  } else if (!testMode && !infoError.empty()) {
+    MsgBoxError(0, infoError, MsgBoxErrorTitle(), MsgBoxCharSet(), MsgBoxButtons());
+  } else {
+    std::string text = AgentText("s21");
+    if (IsDeveloperMode()) text += "<P><P>(" + std::to_string(code) + " - " + decisionText + ")   ";
+    MsgBoxAttention(1, text, MsgBoxAttentionTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
+  }
+}
+
+}  // namespace
+
+void PerformShot() {
+  Trace("%lu Fire  %s", ::GetCurrentProcessId(), DateTimeText(" ", kDateNow).c_str());
+  CheckTestMode(true);
+  bool done = false;
+  Agent().AgentStatus = 1;
+  std::string infoError;
+  const bool infoOk = FetchInfo(infoError);
+  SetProbeSecondsLast(NowSeconds());
+  int code = 0;
+  std::string text;
+  if (GetOkToPerformAU(infoOk, code, text)) {
+    done = true;
+    ActOnAnnouncement();
+  }
+  if (IsOnDemandCheck()) {
+    DelayPump(0, 1000);
+    if (HWND window = MainWindow()) ::ShowWindow(window, SW_HIDE);
+    if (!done) ReportCheckResult(infoError, code, text);
+  }
+}
+
+bool DownloadInfoOnly() {
+  std::string error;
+  return FetchInfo(error);
+}
+
+}  // namespace tarnix

@@ -1,0 +1,190 @@
+#include "autoupdate/UpdateDownload.h"
+
+#include <windows.h>
+
+#include "Utils/FileUtils.h"
+#include "Utils/InFile.h"
+#include "Utils/MessagePump.h"
+#include "Utils/PathUtils.h"
+#include "Utils/StrUtils.h"
+#include "Utils/StubLog.h"
+#include "Utils/StubProgress.h"
+#include "Utils/Trace.h"
+#include "autoupdate/AgentState.h"
+#include "autoupdate/SettingsFiles.h"
+#include "net/DownloadAbort.h"
+#include "net/DownloadRules.h"
+#include "net/HttpDownload.h"
+#include "package/TGFileInfo.h"
+#include "package/Token.h"
+#include "startup/MainWindow.h"
+#include "startup/StubState.h"
+#include "ui/MsgBox.h"
+
+namespace tarnix {
+
+namespace {
+
+constexpr char kBadToken[] = "Bad Secret Token!";
+constexpr DWORD kSettleMs = 500;
+
+// What one attempt brought: the announcement's bytes (mode 1) or the file
+// written into the executable's folder (modes 2 and 3).
+struct Fetch {
+  std::string source;
+  std::string target;
+  std::string data;
+  std::string error;
+  bool attempted = false;
+};
+
+// Location and name joined by `separator`, without doubling one that ends
+// the location ("http://host/product/" is a common way to write it).
+std::string Join(std::string_view location, char separator, std::string_view name) {
+  std::string path(location);
+  if (path.empty() || (path.back() != '/' && path.back() != '\\')) path += separator;
+  return path + std::string(name);
+}
+
+bool ShowsWindow(int mode) {
+  return mode == kDownloadUpdate && RequestConfirmationBeforeDownload() && !IsOnDemandCheck();
+}
+
+// A copy from a folder takes no time worth a bar of its own; this short run
+// of the bars shows the user that the file was fetched.
+void AnimateCopy() {
+  StubProgressCallback(0, 0, 10, nullptr, 1, 0);
+  for (int i = 0; i < 10; ++i) {
+    StubProgressCallback(1, 0, 0, nullptr, 0, 0);
+    DelayPump(0, 300);
+  }
+  StubProgressCallback(0, 0, 0, nullptr, 0, 0);
+}
+
+void FetchFromFolder(int mode, const std::string& name, bool show, Fetch& fetch) {
+  fetch.attempted = true;
+  if (mode == kDownloadInfo) {
+    // One byte more than any announcement may have tells a file that is
+    // too long from one that fits.
+    ReadFilePart(fetch.source, kMaxMemoryDownload + 1, fetch.data);
+    if (fetch.data.size() > kMaxMemoryDownload) {
+      fetch.data.clear();
+      fetch.error = fetch.source + " --- more than " + std::to_string(kMaxMemoryDownload) + " bytes";
+    }
+    return;
+  }
+  fetch.target = GetExeDir(true) + name;
+  if (!CopyFileInPieces(fetch.source, fetch.target, PumpMessages)) {
+    fetch.error = fetch.source + " --- " + LastErrorText();
+    return;
+  }
+  if (show) AnimateCopy();
+}
+
+void FetchOverHttp(int mode, const std::string& location, const std::string& name, Fetch& fetch) {
+  fetch.attempted = true;
+  DelayPump(0, kSettleMs);
+  fetch.source = Join(location, '/', name);
+  SetDownloadAbort(false);
+  if (mode != kDownloadInfo) fetch.target = GetExeDir(true) + name;
+  // Only a check the user asked for shows the window with its bars.
+  HWND window = IsOnDemandCheck() ? MainWindow() : nullptr;
+  HTTP_DownloadFile(window, fetch.source, fetch.target, fetch.data, &EnsureStubProgress(), fetch.error);
+  DelayPump(0, kSettleMs);
+}
+
+bool FinishInfo(const std::string& name, Fetch& fetch) {
+  if (fetch.error.empty() && !fetch.data.empty()) fetch.error = HtmlErrorMessage("", fetch.data, fetch.source, "", false);
+  const bool ok = fetch.error.empty() && !fetch.data.empty();
+  // The copy is rewritten after every probe, also empty when nothing came:
+  // the decision must never act on an announcement of an earlier probe.
+  WriteFileText(GetExeDir(true) + name, fetch.data);
+  if (!fetch.error.empty() && fetch.error[0] == '3') fetch.error.clear();
+  return ok;
+}
+
+// A setup or inform file that does not carry the product's token is
+// deleted: nothing may ever run it.
+bool CheckToken(int mode, const Fetch& fetch) {
+  if (TokenMatches(fetch.target, mode)) return true;
+  const std::string message = HtmlErrorMessage(fetch.target, "", fetch.source, kBadToken, false);
+  ::DeleteFileA(fetch.target.c_str());
+  WriteLog("ERROR: " + message);
+  MsgBoxError(0, message, MsgBoxErrorTitle(), MsgBoxCharSet(), MsgBoxButtons());
+  return false;
+}
+
+void ReportFailure(const std::string& source) {
+  if (source.size() <= 2 || !RequestConfirmationBeforeDownload()) return;
+  std::string message;
+  if (DownloadAborted()) {
+    message = AgentText("s3", "File Download Aborted!");
+  } else if (source[1] == ':' || StartsWith("\\\\", source, false)) {
+    message = source + "<P><P>" + AgentText("s4", "File not Found!");
+  } else {
+    message = source + "<P><P>" + AgentText("s5", "Unable to Download File!");
+  }
+  WriteLog("ATTENTION: " + message);
+  MsgBoxAttention(0, message, MsgBoxAttentionTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
+}
+
+}  // namespace
+
+void ShowAgentStatus(int mode) {
+  const char* key = mode == kDownloadUpdate ? "s32" : mode == kDownloadInform ? "s33" : "s31";
+  const char* def = mode == kDownloadUpdate   ? "Downloading UPDATE File..."
+                    : mode == kDownloadInform ? "Downloading INFORM File..."
+                                              : "Downloading INFO File...";
+  SetStatusText(StatusLine(), AgentText(key, def), MsgBoxFontName(), MsgBoxCharSet(), MsgBoxFontSize());
+}
+
+bool DownloadFileAU(std::string_view location, std::string_view fileName, int mode, std::string& error) {
+  const std::string name = FileNamePart(fileName);
+  const AgentState& agent = Agent();
+  const std::string where = agent.TestMode ? agent.TestModeURL : std::string(location);
+  Fetch fetch;
+  fetch.source = Join(where, '\\', name);
+  Trace("%lu DownloadFileAU: %s", ::GetCurrentProcessId(), fetch.source.c_str());
+  WriteLog(std::string("TestMode=") + BoolText(agent.TestMode));
+  WriteLog("Download START: " + fetch.source);
+
+  const bool show = ShowsWindow(mode);
+  if (show && MainWindow()) ::ShowWindow(MainWindow(), SW_SHOW);
+  ShowAgentStatus(mode);
+  if (FileExists(fetch.source)) {
+    FetchFromFolder(mode, name, show, fetch);
+  } else if (!agent.TestMode && InternetConnected()) {
+    FetchOverHttp(mode, where, name, fetch);
+  }
+  if (show && MainWindow()) ::ShowWindow(MainWindow(), SW_HIDE);
+  WriteLog("Download END:   " + fetch.source);
+
+  bool ok = false;
+  if (mode == kDownloadInfo) {
+    ok = FinishInfo(name, fetch);
+  } else {
+    // Nothing fetched at all (no such file, no connection) is a failed
+    // download, not a file with a wrong token.
+    if (!fetch.attempted) fetch.error = fetch.source + " --- File not Found!";
+    if (fetch.error.empty()) {
+      ok = CheckToken(mode, fetch);
+    } else {
+      ReportFailure(fetch.source);
+    }
+  }
+  error = ok ? std::string() : fetch.error;
+  return ok;
+}
+
+bool TokenMatches(const std::string& file, int mode) {
+  const std::string own = StubPackage().SettingsToken(true);
+  if (mode == kDownloadUpdate) return TGFileInfo(file).SettingsToken(true) == own;
+  if (mode == kDownloadInform) {
+    std::string content;
+    ReadFilePart(file, kMaxMemoryDownload, content);
+    return ReadScrambledRecord(content).first == own;
+  }
+  return false;
+}
+
+}  // namespace tarnix
