@@ -46,6 +46,9 @@ void ActOnAnnouncement() {
   }
 }
 
+// The texts of the answer name the product as the question did.
+std::string CheckText(const char* key) { return ReplaceAll(AgentText(key), "PROG_NAME", OriginalProgramName()); }
+
 // A check the user asked for that found nothing to do says why.
 void ReportCheckResult(const std::string& infoError, int code, const std::string& decisionText) {
   const bool testMode = Agent().TestMode;
@@ -54,13 +57,13 @@ void ReportCheckResult(const std::string& infoError, int code, const std::string
   Trace("%lu TestMode=%s InternetConnected=%s", ::GetCurrentProcessId(), BoolText(testMode),
         BoolText(testMode ? false : connected));
   if (!connected) {
-    std::string text = AgentText("s2");
+    std::string text = CheckText("s2");
     if (!netError.empty()) text += "<P><P>" + netError;
     MsgBoxError(0, text, MsgBoxErrorTitle(), MsgBoxCharSet(), MsgBoxButtons());
   } else if (!testMode && !infoError.empty()) {
     MsgBoxError(0, infoError, MsgBoxErrorTitle(), MsgBoxCharSet(), MsgBoxButtons());
   } else {
-    std::string text = AgentText("s21");
+    std::string text = CheckText("s21");
     if (IsDeveloperMode()) text += "<P><P>(" + std::to_string(code) + " - " + decisionText + ")   ";
     MsgBoxAttention(1, text, MsgBoxAttentionTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
   }

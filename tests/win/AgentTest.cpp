@@ -1,0 +1,243 @@
+// The resident agent as a product's vendor uses it: the installed agent
+// file starts its X_ copy and forwards its switches; the copy probes on
+// its schedule, answers requests, posts notifications, ends on request and
+// deletes itself.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Utils/DateUtils.h"
+#include "win/support/AgentFixture.h"
+
+namespace tarnix {
+namespace {
+
+using test::AgentFixture;
+
+constexpr int64_t kDay = 86400;
+
+// A valid announcement that the decision turns down (not newer), so probes
+// end after the decision.
+std::string OldInfo() { return "[NewSetup]\r\nVersionNew=1\r\nStamp=5\r\n"; }
+
+class AgentTest : public AgentFixture {
+ protected:
+  // Installs the agent, writes version 1 with the probe settings, serves
+  // an announcement and starts the plain agent; the X_ agent's window.
+  HWND StartAgent(int64_t probeInterval, int64_t probeLast, const std::string& parameters = "") {
+    InstallAgent();
+    WriteOriginal(1, probeInterval, probeLast);
+    ServeInfo(OldInfo());
+    EXPECT_EQ(StartPlainAgent(parameters), 0u);
+    return WaitForXAgent();
+  }
+
+  int DebugCount(const std::string& text) const {
+    const std::string all = debug_.Joined();
+    int n = 0;
+    for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
+    return n;
+  }
+
+  // Keeps pumping for `ms` (the agent ticks once a second).
+  void Wait(DWORD ms) {
+    WaitUntil([] { return false; }, ms);
+  }
+};
+
+TEST_F(AgentTest, ThePlainAgentStartsItsCopyUnderAFolderWithBlanksAndTheCopyDeletesItself) {
+  ASSERT_TRUE(StartAgent(-1, 0));
+  EXPECT_TRUE(test::PathExists(XAgentPath()));
+  EXPECT_TRUE(Logged("CreateAndRun_X_Exe() --- Start"));
+  EXPECT_TRUE(Logged("Create X_ File "));
+  EXPECT_TRUE(Logged("WinExec: \"" + XAgentPath() + "\"")) << Log();
+  EXPECT_TRUE(Logged("ThisIs_X_AutoUpdate_Exe=TRUE"));
+  StopXAgent();
+  EXPECT_TRUE(test::PathExists(AgentPath())) << "the installed agent stays";
+  EXPECT_TRUE(Logged("DeleteMySelf"));
+}
+
+TEST_F(AgentTest, ASecondStartMakesNoSecondCopyButForwardsItsSwitches) {
+  HWND agent = StartAgent(-1, 0);
+  ASSERT_TRUE(agent);
+  DWORD firstPid = 0;
+  ::GetWindowThreadProcessId(agent, &firstPid);
+  test::NotificationCollector controller;
+  const std::string wmMsg = std::to_string(reinterpret_cast<uintptr_t>(controller.Window())) + ":" +
+                            std::to_string(test::NotificationCollector::kMessage);
+  EXPECT_EQ(StartPlainAgent("/WM_MSG=" + wmMsg), 0u);
+  EXPECT_EQ(LogCount("Create X_ File "), 1) << Log();
+  EXPECT_TRUE(Logged("PostProcessMessage(wm_LocalMsg) to: " + XAgentPath() + " - :" + wmMsg + ":")) << Log();
+  ASSERT_TRUE(WaitUntil([&] { return controller.Has(kNotifyAgentMessage, wm_AgentMsg); }, 15000))
+      << controller.Describe();
+  EXPECT_EQ(controller.Received().front(), std::make_pair(WPARAM(kNotifyAgentWindow), LPARAM(agent)));
+
+  // "/STOP=3" reaches the same agent, which ends some ticks later.
+  EXPECT_EQ(StartPlainAgent("/STOP=3"), 0u);
+  EXPECT_EQ(LogCount("Create X_ File "), 1);
+  EXPECT_TRUE(WaitUntil([&] { return !XAgentWindow(); }, 20000)) << "the stop did not end the agent";
+  EXPECT_TRUE(WaitUntil([&] { return controller.Has(kNotifyLoopEnded, 0); }, 5000)) << controller.Describe();
+  EXPECT_TRUE(test::PollUntil([&] { return !test::PathExists(XAgentPath()); }, 20000));
+}
+
+TEST_F(AgentTest, WaitTransientAndDelayReachTheCopyInOrder) {
+  InstallAgent();
+  WriteOriginal(1, -1, 0);
+  const DWORD start = ::GetTickCount();
+  EXPECT_EQ(StartPlainAgent("/WAIT=2 /TRANSIENT=|1|0| /DELAY=7"), 0u);
+  EXPECT_GE(::GetTickCount() - start, 2000u) << "the copy was made without the wait";
+  ASSERT_TRUE(WaitForXAgent());
+  EXPECT_TRUE(Logged("Wait 2 SEC"));
+  EXPECT_TRUE(Logged("CommandLine=\"" + XAgentPath() + "\" /TRANSIENTx=|1|0| /SleepX=7")) << Log();
+  // The copy starts its count at -7.
+  EXPECT_TRUE(WaitUntil([&] { return DebugCount(" AutoUpdateTimerCount=") > 0; }, 10000));
+  EXPECT_EQ(DebugCount(" AutoUpdateTimerCount=-7"), 0);
+  EXPECT_GT(DebugCount(" AutoUpdateTimerCount=-6"), 0) << debug_.Joined();
+  StopXAgent();
+}
+
+TEST_F(AgentTest, ADailyProbeFiresWithTheFourthTickAndNotAgain) {
+  const int64_t now = NowSeconds();
+  ASSERT_TRUE(StartAgent(kDay, now - kDay - 10));
+  ASSERT_TRUE(WaitUntil([&] { return InfoRequests() > 0; }, 15000));
+  Wait(4000);
+  EXPECT_EQ(InfoRequests(), 1);
+  EXPECT_EQ(DebugCount(" Fire  "), 1) << debug_.Joined();
+  const int64_t written = std::stoll(Original("OriginalSetup", "ProbeSecondsLast"));
+  EXPECT_NEAR(double(written), double(now), 30.0);
+  EXPECT_NE(Original("OriginalSetup", "__ProbeSecondsLast"), "");
+  EXPECT_EQ(test::ReadWholeFile(InfoPath()), OldInfo()) << "the announcement is kept beside the agent";
+  EXPECT_TRUE(Logged("GetOkToPerformAU = 3 - New version is not higher then old version")) << Log();
+  StopXAgent();
+}
+
+TEST_F(AgentTest, AnIntervalOfZeroProbesOncePerStartEvenRightAfterAProbe) {
+  ASSERT_TRUE(StartAgent(0, NowSeconds() - 1));
+  ASSERT_TRUE(WaitUntil([&] { return InfoRequests() > 0; }, 15000));
+  Wait(4000);
+  EXPECT_EQ(InfoRequests(), 1);
+  StopXAgent();
+}
+
+TEST_F(AgentTest, AnIntervalOfMinusOneProbesOnlyOnRequest) {
+  ASSERT_TRUE(StartAgent(-1, 0));
+  Wait(6000);
+  EXPECT_EQ(InfoRequests(), 0);
+  EXPECT_EQ(StartPlainAgent("/TEST=1"), 0u);
+  EXPECT_TRUE(Logged("AU_PerformUpdateCycle (1)"));
+  EXPECT_TRUE(WaitUntil([&] { return InfoRequests() == 1; }, 15000));
+  EXPECT_TRUE(XAgentWindow()) << "a check in a running agent does not end it";
+  StopXAgent();
+}
+
+TEST_F(AgentTest, ARequestedCheckWithoutARunningAgentEndsTheAgentStartedForIt) {
+  InstallAgent();
+  WriteOriginal(1, -1, 0);
+  ServeInfo(OldInfo());
+  EXPECT_EQ(StartPlainAgent("/TEST=1"), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return InfoRequests() == 1; }, 20000));
+  EXPECT_TRUE(WaitUntil([&] { return !XAgentWindow(); }, 20000)) << "the one-off agent stays";
+  EXPECT_TRUE(test::PollUntil([&] { return !test::PathExists(XAgentPath()); }, 20000));
+}
+
+TEST_F(AgentTest, RequestsReadAndWriteTheSettingsAndUnknownOnesAnswerZero) {
+  ASSERT_TRUE(StartAgent(-1, 0));
+  SetOriginal("OriginalSetup", "ReAskSecondsInterval", "600");
+  EXPECT_EQ(Request(kRequestVersionOriginal), 1);
+  EXPECT_EQ(Request(kRequestProbeSecondsInterval), -1);
+  EXPECT_EQ(Request(kRequestReAskSecondsInterval), 600);
+  EXPECT_EQ(Request(kRequestAgentStatus), 0);
+  EXPECT_EQ(Request(kRequestSetProbeSecondsInterval, 3600), 0);
+  EXPECT_EQ(Original("OriginalSetup", "ProbeSecondsInterval"), "3600");
+  // Agent times are above 2^31: they travel as unsigned 32-bit numbers.
+  const int64_t now = NowSeconds();
+  EXPECT_EQ(Request(kRequestSetReAskSecondsLast, LPARAM(uint32_t(now))), 0);
+  EXPECT_EQ(Original("OriginalSetup", "ReAskSecondsLast"), std::to_string(now));
+  EXPECT_EQ(uint32_t(Request(kRequestReAskSecondsLast)), uint32_t(now));
+  EXPECT_NE(Original("OriginalSetup", "__ReAskSecondsLast"), "");
+  for (int32_t unknown : {0, 1, 6, 16, 26, 33, 1000, -5}) EXPECT_EQ(Request(unknown, 77), 0) << unknown;
+  EXPECT_EQ(InfoRequests(), 0) << "no request starts a probe by accident";
+  StopXAgent();
+}
+
+TEST_F(AgentTest, RefreshingTheAnnouncementWritesNoProbeTime) {
+  ASSERT_TRUE(StartAgent(-1, 12345));
+  Request(kRequestRefreshInfo);
+  ASSERT_TRUE(WaitUntil([&] { return test::ReadWholeFile(InfoPath()) == OldInfo(); }, 10000));
+  EXPECT_EQ(Original("OriginalSetup", "ProbeSecondsLast"), "12345");
+  EXPECT_FALSE(Logged("GetOkToPerformAU")) << "no decision after a refresh";
+  StopXAgent();
+}
+
+TEST_F(AgentTest, NotificationsOfAProbeArriveInOrder) {
+  ASSERT_TRUE(StartAgent(-1, 0));
+  test::NotificationCollector controller;
+  ::PostMessageA(XAgentWindow(), wm_LocalMsg, reinterpret_cast<WPARAM>(controller.Window()),
+                 test::NotificationCollector::kMessage);
+  ASSERT_TRUE(WaitUntil([&] { return controller.Received().size() >= 2; }, 10000));
+  Request(kRequestCheck, 1);
+  ASSERT_TRUE(WaitUntil([&] { return controller.Has(kNotifyInfoDownload, 2); }, 15000)) << controller.Describe();
+  StopXAgent();
+  ASSERT_TRUE(WaitUntil([&] { return controller.Has(kNotifyLoopEnded, 0); }, 5000));
+  const std::vector<std::pair<WPARAM, LPARAM>> expected = {
+      {kNotifyAgentWindow, 0}, {kNotifyAgentMessage, wm_AgentMsg}, {kNotifyInfoDownload, 1},
+      {kNotifyInfoDownload, 2}, {kNotifyLoopEnded, 0}};
+  std::vector<std::pair<WPARAM, LPARAM>> received = controller.Received();
+  ASSERT_EQ(received.size(), expected.size()) << controller.Describe();
+  received[0].second = 0;  // the agent's window handle
+  EXPECT_EQ(received, expected);
+}
+
+TEST_F(AgentTest, TestModeHoldsOnlyOnItsDayAndTakesTheTestFolder) {
+  const std::string folder = dir_ / "test updates";
+  std::filesystem::create_directories(folder);
+  ASSERT_TRUE(test::WriteBytes(folder + "\\" + test::kInfoName, "[NewSetup]\r\nVersionNew=1\r\nStamp=9\r\n"));
+  const std::string yesterday = DateText(LocalNow() - 1);
+  const std::string today = DateText(LocalNow());
+
+  SetTestMode("1", yesterday, folder);
+  ASSERT_TRUE(StartAgent(0, 0));
+  ASSERT_TRUE(WaitUntil([&] { return InfoRequests() == 1; }, 15000)) << "yesterday's test mode is not test mode";
+  StopXAgent();
+
+  SetTestMode("1", today, folder);
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  ASSERT_TRUE(WaitUntil([&] { return Logged("TestMode=TRUE"); }, 15000)) << Log();
+  EXPECT_TRUE(WaitUntil([&] { return test::ReadWholeFile(InfoPath()).find("Stamp=9") != std::string::npos; }));
+  EXPECT_EQ(InfoRequests(), 1) << "test mode never fetches over HTTP";
+  StopXAgent();
+}
+
+TEST_F(AgentTest, ACheckTheUserAskedForAsksShowsTheWindowAndAnswers) {
+  ASSERT_TRUE(StartAgent(-1, 0));
+  SetOriginal("AutoUpdate", "s22", "Check PROG_NAME for a new version now?");
+  SetOriginal("AutoUpdate", "s21", "No new version of PROG_NAME is available.");
+  // A slow announcement keeps the download going long enough to see the
+  // window.
+  test::HttpResponse slow;
+  slow.body = OldInfo();
+  slow.pieceSize = 4;
+  slow.pieceDelayMs = 150;
+  server_.Serve("/updates/" + std::string(test::kInfoName), slow);
+  bool shownDuringDownload = false;
+  answer_ = [](const test::SeenBox& box) { return box.captions.size() > 1 ? std::string("&Yes") : std::string(); };
+  EXPECT_EQ(StartPlainAgent("/TEST=2"), 0u);
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        if (InfoRequests() > 0 && ::IsWindowVisible(XAgentWindow())) shownDuringDownload = true;
+        return boxes_.size() >= 2;
+      },
+      30000))
+      << test::Describe(boxes_);
+  EXPECT_EQ(boxes_[0].text, "Check Sample Product for a new version now?");
+  EXPECT_EQ(boxes_[1].text, "No new version of Sample Product is available.");
+  EXPECT_TRUE(shownDuringDownload);
+  EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(XAgentWindow()); }, 5000));
+  StopXAgent();
+}
+
+}  // namespace
+}  // namespace tarnix

@@ -1,0 +1,274 @@
+// The fixture of the tests that run the resident agent: an agent package
+// installed under a folder with blanks in its name, its .original file, a
+// loopback server for its announcements, a controller window that collects
+// its notifications, the debug channel, and the means to start, steer and
+// stop it as a product would. Every agent a test started is ended and its
+// files are checked gone when the test ends.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "PackageBuilder.h"
+#include "Utils/UniqueResource.h"
+#include "startup/AgentMessages.h"
+#include "win/DebugTestSupport.h"
+#include "win/support/LoopbackHttpServer.h"
+#include "win/support/MsgBoxDriver.h"
+#include "win/support/SetupProcess.h"
+
+namespace tarnix::test {
+
+inline constexpr char kAgentName[] = "SampleAgent.exe";
+inline constexpr char kXAgentClass[] = ".AutoUpdate.X_SampleAgent";
+inline constexpr char kInfoName[] = "Sample.info";
+inline constexpr char kOriginalName[] = "Sample.original";
+inline constexpr char kProductToken[] = "sample-product-2026";
+inline constexpr char kTestModeKey[] = "Software\\Halvorin\\Tarnix\\AutoUpdate";
+
+// Collects the notifications an agent posts to a registered controller.
+class NotificationCollector {
+ public:
+  static constexpr UINT kMessage = WM_APP + 7;
+
+  NotificationCollector() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &NotificationCollector::Proc;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "TarnixTestController";
+    ::RegisterClassA(&windowClass);
+    window_.reset(::CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                    windowClass.hInstance, nullptr));
+    ::SetWindowLongPtrA(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+
+  HWND Window() const { return window_.get(); }
+  const std::vector<std::pair<WPARAM, LPARAM>>& Received() const { return received_; }
+  bool Has(WPARAM code, LPARAM value) const {
+    return std::find(received_.begin(), received_.end(), std::make_pair(code, value)) != received_.end();
+  }
+  // "code:value code:value ..." for failure messages.
+  std::string Describe() const {
+    std::string all;
+    for (const auto& [code, value] : received_) all += std::to_string(code) + ":" + std::to_string(value) + " ";
+    return all;
+  }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kMessage) {
+      auto* self = reinterpret_cast<NotificationCollector*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+      if (self) self->received_.emplace_back(wParam, lParam);
+      return 0;
+    }
+    return ::DefWindowProcA(window, message, wParam, lParam);
+  }
+
+  UniqueWindow window_;
+  std::vector<std::pair<WPARAM, LPARAM>> received_;
+};
+
+class AgentFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    stub_ = PathFromEnv("TARNIX_STUB_EXE");
+    ASSERT_FALSE(stub_.empty()) << "TARNIX_STUB_EXE is not set";
+    ASSERT_TRUE(server_.Running());
+    installDir_ = dir_ / "Program Files\\Sample Product";
+    std::filesystem::create_directories(installDir_);
+    ClearTestMode();
+  }
+
+  void TearDown() override {
+    EndAgent();
+    ClearTestMode();
+  }
+
+  // The announcement location the agent package names; the loopback
+  // server unless a test installs with another one.
+  std::string ServerLocation() const { return server_.Url("/updates"); }
+
+  // The agent package, installed as the product's setup would.
+  pack::PackageSpec AgentPlan(const std::string& updateLocation) const {
+    pack::PackageSpec plan;
+    plan.stubPath = stub_;
+    plan.isAgent = true;
+    plan.options = kAgentLog;
+    plan.updateLocation = updateLocation;
+    plan.infoFileName = kInfoName;
+    plan.agentExeName = kAgentName;
+    plan.settingsToken = kProductToken;
+    return plan;
+  }
+
+  void InstallAgent(const pack::PackageSpec& plan) {
+    std::string error;
+    pack::BuildReport report;
+    ASSERT_TRUE(pack::BuildPackage(plan, AgentPath(), report, error)) << error;
+  }
+  void InstallAgent() { InstallAgent(AgentPlan(ServerLocation())); }
+
+  std::string AgentPath() const { return installDir_ + "\\" + kAgentName; }
+  std::string XAgentPath() const { return installDir_ + "\\X_" + kAgentName; }
+  std::string OriginalPath() const { return installDir_ + "\\" + kOriginalName; }
+  std::string InfoPath() const { return installDir_ + "\\" + kInfoName; }
+  std::string LogPath() const { return installDir_ + "\\X_SampleAgent.log"; }
+  std::string Log() const { return ReadWholeFile(LogPath()); }
+  bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
+  int LogCount(const std::string& text) const {
+    const std::string log = Log();
+    int n = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+    return n;
+  }
+
+  void SetOriginal(const char* section, const char* key, const std::string& value) {
+    ASSERT_TRUE(::WritePrivateProfileStringA(section, key, value.c_str(), OriginalPath().c_str()));
+  }
+  std::string Original(const char* section, const char* key) const {
+    char value[256] = {};
+    ::GetPrivateProfileStringA(section, key, "", value, sizeof value, OriginalPath().c_str());
+    return value;
+  }
+  // The product as installed: its version and the probe settings.
+  void WriteOriginal(int version, int64_t probeInterval, int64_t probeLast) {
+    SetOriginal("OriginalSetup", "VersionOriginal", std::to_string(version));
+    SetOriginal("OriginalSetup", "ProbeSecondsInterval", std::to_string(probeInterval));
+    SetOriginal("OriginalSetup", "ProbeSecondsLast", std::to_string(probeLast));
+    SetOriginal("OriginalSetup", "ProgramName", "Sample Product");
+  }
+
+  // The announcement the server gives for the agent's probes.
+  void ServeInfo(const std::string& body) {
+    HttpResponse info;
+    info.body = body;
+    info.contentType = "text/plain";
+    server_.Serve("/updates/" + std::string(kInfoName), info);
+  }
+  int InfoRequests() const { return server_.RequestCount("/updates/" + std::string(kInfoName)); }
+
+  // Starts the installed (plain) agent with `parameters`, as a shortcut
+  // would, and waits until it has ended; its exit code.
+  DWORD StartPlainAgent(const std::string& parameters = "") {
+    std::string commandLine = "\"" + AgentPath() + "\"";
+    if (!parameters.empty()) commandLine += " " + parameters;
+    const ProcessRun run = RunPumping(AgentPath(), commandLine, 60000);
+    EXPECT_TRUE(run.ended);
+    return run.exitCode;
+  }
+
+  HWND XAgentWindow() const { return ::FindWindowA(kXAgentClass, nullptr); }
+
+  // Pumps this thread (the collector and the debug receiver live on it) and
+  // answers the agent's boxes with `answer` until `done` holds.
+  bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 60000) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+      Pump();
+      AnswerBox();
+      if (done()) return true;
+      if (::GetTickCount() - start >= timeoutMs) return done();
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+    }
+  }
+
+  HWND WaitForXAgent(DWORD timeoutMs = 30000) {
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = XAgentWindow()) != nullptr; }, timeoutMs);
+    return window;
+  }
+
+  // A request to the running X_ agent and its result.
+  LRESULT Request(int32_t type, LPARAM argument = 0) {
+    DWORD_PTR result = 0;
+    EXPECT_TRUE(::SendMessageTimeoutA(XAgentWindow(), wm_AgentMsg, WPARAM(type), argument, SMTO_NORMAL, 20000,
+                                      &result))
+        << "request " << type;
+    return LRESULT(result);
+  }
+
+  // Ends the running X_ agent and waits until its process, its file and
+  // its deletion script are gone.
+  void StopXAgent() {
+    HWND window = XAgentWindow();
+    if (!window) return;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    ::PostMessageA(window, wm_ShutDown, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !XAgentWindow(); }, 20000)) << "the agent did not end";
+    EXPECT_TRUE(PollUntil([&] { return !PathExists(XAgentPath()); }, 20000)) << XAgentPath() << " stays";
+    EXPECT_TRUE(PollUntil([] { return SelfDeleteScriptsLeft().empty(); }, 20000)) << SelfDeleteScriptsLeft();
+  }
+
+  // Whatever a failed test left running goes.
+  void EndAgent() {
+    if (HWND window = XAgentWindow()) {
+      ::PostMessageA(window, wm_ShutDown, 0, 0);
+      if (!PollUntil([&] { return !XAgentWindow(); }, 10000)) {
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(XAgentWindow(), &pid);
+        UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+        if (process) ::TerminateProcess(process.get(), 1);
+      }
+    }
+  }
+
+  void SetTestMode(const std::string& mode, const std::string& date, const std::string& url) {
+    UniqueHKey key;
+    HKEY raw = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kTestModeKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr),
+              ERROR_SUCCESS);
+    key.reset(raw);
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"TestMode", mode},
+                                      {"TestModeDate", date},
+                                      {"TestModeURL", url}})
+      ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       DWORD(value.size() + 1));
+  }
+  static void ClearTestMode() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kTestModeKey); }
+
+  // Boxes the agent shows are answered by `answer_` (empty: back out).
+  BoxAnswer answer_;
+  std::vector<SeenBox> boxes_;
+
+  std::string stub_;
+  ScratchDir dir_;
+  std::string installDir_;
+  LoopbackHttpServer server_;
+  PieceCollector debug_;
+
+ private:
+  void Pump() {
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageA(&message);
+    }
+  }
+
+  void AnswerBox() {
+    HWND window = XAgentWindow();
+    if (!window) return;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    auto box = MsgBoxDriver::WaitFor(pid, 0);
+    if (!box) return;
+    SeenBox seen{box->Title(), box->Text(), box->ButtonCaptions(), {}};
+    seen.pressed = answer_ ? answer_(seen) : std::string();
+    if (seen.pressed.empty()) seen.pressed = seen.captions.empty() ? std::string() : seen.captions.back();
+    if (!box->PressButton(seen.pressed)) box->PressKey(VK_ESCAPE);
+    box->WaitUntilClosed(10000);
+    boxes_.push_back(std::move(seen));
+  }
+};
+
+}  // namespace tarnix::test
