@@ -1,13 +1,139 @@
 #include "autoupdate/UpdateCycle.h"
 
+#include <windows.h>
+
+#include <string>
+
+#include "Utils/FileUtils.h"
+#include "Utils/MessagePump.h"
+#include "Utils/ProcessUtils.h"
+#include "Utils/StrUtils.h"
 #include "Utils/StubLog.h"
+#include "Utils/Switches.h"
+#include "Utils/Trace.h"
+#include "Utils/WindowUtils.h"
+#include "autoupdate/AgentState.h"
+#include "autoupdate/ProductShutdown.h"
+#include "autoupdate/SettingsFiles.h"
+#include "autoupdate/UpdateDownload.h"
+#include "environment/FolderVariables.h"
+#include "package/ExtractFolders.h"
+#include "package/SetupDriver.h"
+#include "startup/StubState.h"
+#include "ui/MsgBox.h"
 
 namespace tarnix {
 
+namespace {
+
+void Marker(int step) { Trace("%lu ==== PerformAutoUpdate-%d ====", ::GetCurrentProcessId(), step); }
+
+std::string WithProgramName(const char* key) { return ReplaceAll(AgentText(key), "PROG_NAME", NewProgramName()); }
+
+// Tells the user, or asks, before the download; false when the user said no.
+bool AgreeToDownload() {
+  const bool install = RequestConfirmationBeforeInstall();
+  const char* second = install ? "s13" : "s12";
+  if (RequestConfirmationBeforeDownloadForce()) second = install ? "s19" : "s18";
+  const std::string text = ReplaceAll(AgentText("s11") + AgentText(second), "PROG_NAME", NewProgramName());
+  bool go = true;
+  if (RequestConfirmationBeforeDownload() && !IsOnDemandCheck()) {
+    if (RequestConfirmationBeforeDownloadForce()) {
+      MsgBoxAttention(2, text, MsgBoxAttentionTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
+    } else {
+      go = MsgBoxConfirm(0, text, MsgBoxConfirmTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
+    }
+    DelayPump(0, 500);
+  }
+  return go;
+}
+
+bool AgreeToInstall() {
+  const std::string text = WithProgramName(RequestConfirmationBeforeInstallForce() ? "s20" : "s14");
+  bool go = true;
+  if (RequestConfirmationBeforeInstall() && !IsOnDemandCheck()) {
+    if (RequestConfirmationBeforeInstallForce()) {
+      MsgBoxAttention(2, text, MsgBoxAttentionTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
+    } else {
+      go = MsgBoxConfirm(0, text, MsgBoxConfirmTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
+    }
+  }
+  DelayPump(0, 100);
+  return go;
+}
+
+bool DownloadUpdate() {
+  Agent().AgentStatus = 2;
+  PostNotify(kNotifyFileDownload, 1);
+  std::string error;
+  const bool ok = DownloadFileAU(DownloadURL_UPDATE(), NameOfUpdateFile(), kDownloadUpdate, error);
+  PostNotify(kNotifyFileDownload, 2);
+  return ok;
+}
+
+std::string ProductPath() {
+  SetInstallFolders(TargetDir(), SharedDir(), AuxiliaryDir());
+  return ExpandFolderVariables(RunningProcess(), "\\", true, true, true);
+}
+
+bool RunNewSetup(const std::string& setupFile) {
+  const std::string extra = std::string(kSwitchOriginalInfoFile) + Quote(InfoFilePath());
+  Agent().AgentStatus = 3;
+  PostNotify(kNotifySetupRun, 1);
+  // An earlier run of this agent may have removed the folder already.
+  ForceDirectories(SetupFolder());
+  const bool finished = RunPackage(SetupFolder(), setupFile, StubPackage().AgentExeName(), !BackgroundUpdate(), extra);
+  RemoveDirTree(SetupFolder(), false);
+  PostNotify(kNotifySetupRun, 2);
+  return finished;
+}
+
+// Tells the user the update is done, or asks whether to start the program
+// again; true unless the user declined the restart.
+bool ReportFinish(bool restart) {
+  const std::string done = WithProgramName("s16");
+  if (restart) return MsgBoxConfirm(1, done + AgentText("s17"), MsgBoxConfirmTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
+  MsgBoxAttention(1, done, MsgBoxAttentionTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
+  return true;
+}
+
+bool UpdateCycle() {
+  if (DownloadURL_UPDATE().empty() || NameOfUpdateFile().empty()) return false;
+  if (!AgreeToDownload()) return false;
+  Marker(4);
+  const bool downloaded = DownloadUpdate();
+  Marker(5);
+  if (!downloaded || !AgreeToInstall()) return false;
+  Marker(7);
+  const std::string product = ProductPath();
+  const bool wasRunning = IsProcessRunning(product);
+  ShutDownProcess(product);
+  Marker(8);
+  const bool stopped = wasRunning && !IsProcessRunning(product);
+  const bool restart = RestartProcess() && stopped;
+  const std::string setupFile = GetExeDir(true) + FileNamePart(NameOfUpdateFile());
+  Marker(10);
+  const bool finished = RunNewSetup(setupFile);
+  Marker(11);
+  if (finished) SetVersionOriginal(VersionNew());
+  ::DeleteFileA(setupFile.c_str());
+  Marker(13);
+  bool answer = true;
+  if (finished && (InformFinish() || IsOnDemandCheck())) answer = ReportFinish(restart);
+  // A product stopped for the update is never left stopped against the
+  // announcement's wish; the user may only decline a restart after a
+  // successful update.
+  if (restart && answer) ::WinExec(Quote(product).c_str(), SW_SHOW);
+  return finished;
+}
+
+}  // namespace
+
 bool PerformAutoUpdate() {
   WriteLog("PerformAutoUpdate() - START");
-  WriteLog("PerformAutoUpdate() - END    Result=FALSE");
-  return false;
+  const bool result = UpdateCycle();
+  WriteLog(std::string("PerformAutoUpdate() - END    Result=") + BoolText(result));
+  return result;
 }
 
 }  // namespace tarnix

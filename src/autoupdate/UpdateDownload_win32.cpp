@@ -15,6 +15,7 @@
 #include "net/DownloadAbort.h"
 #include "net/DownloadRules.h"
 #include "net/HttpDownload.h"
+#include "package/FileBlocks.h"
 #include "package/TGFileInfo.h"
 #include "package/Token.h"
 #include "startup/MainWindow.h"
@@ -114,6 +115,20 @@ bool CheckToken(int mode, const Fetch& fetch) {
   return false;
 }
 
+// The name of an update or inform file comes from a web server. It may
+// only name a new file beside the agent, never one of the agent's own:
+// a download must not replace the installed agent, its settings or its
+// log, and a failed token check would then delete them.
+bool MayWrite(const std::string& name) {
+  if (!IsPlainFileName(name)) return false;
+  const TGFileInfo& package = StubPackage();
+  const std::string agent = package.AgentExeName();
+  for (const std::string& own : {agent, "X_" + agent, package.OriginalFileName(), package.InfoFileName(),
+                                 FileNamePart(LogFileName())})
+    if (SameTextTrim(name, own)) return false;
+  return true;
+}
+
 void ReportFailure(const std::string& source) {
   if (source.size() <= 2 || !RequestConfirmationBeforeDownload()) return;
   std::string message;
@@ -148,6 +163,11 @@ bool DownloadFileAU(std::string_view location, std::string_view fileName, int mo
   WriteLog(std::string("TestMode=") + BoolText(agent.TestMode));
   WriteLog("Download START: " + fetch.source);
 
+  if (mode != kDownloadInfo && !MayWrite(name)) {
+    error = "\"" + name + "\" --- not a file name the agent may write";
+    WriteLog("ERROR: " + error);
+    return false;
+  }
   const bool show = ShowsWindow(mode);
   if (show && MainWindow()) ::ShowWindow(MainWindow(), SW_SHOW);
   ShowAgentStatus(mode);

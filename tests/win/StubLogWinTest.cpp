@@ -14,7 +14,10 @@
 #include "DebugTestSupport.h"
 #include "PackageBuilder.h"
 #include "Utils/FileUtils.h"
+#include "Utils/PathUtils.h"
 #include "Utils/StubLog.h"
+#include "Utils/UniqueResource.h"
+#include "startup/AgentMessages.h"
 
 namespace tarnix {
 namespace {
@@ -57,18 +60,44 @@ std::string Padded(DWORD threadId) {
   return std::string(id.size() < 5 ? 5 - id.size() : 0, ' ') + id;
 }
 
+// The log lines of one process, told apart from those of the other
+// processes writing to the same log by the thread id.
+std::vector<std::string> LinesOf(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> own;
+  for (const std::string& line : CrLfLines(text)) {
+    EXPECT_TRUE(IsTimestamp(line.substr(0, 17))) << line;
+    if (line.size() >= 18 + prefix.size() && line.compare(18, prefix.size(), prefix) == 0)
+      own.push_back(line.substr(18 + prefix.size()));
+  }
+  return own;
+}
+
+// Ends the resident agent whose window has `className`, if one runs.
+void EndResidentAgent(const std::string& className) {
+  HWND window = ::FindWindowA(className.c_str(), nullptr);
+  if (!window) return;
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+  ::PostMessageA(window, wm_ShutDown, 0, 0);
+  if (process) EXPECT_EQ(::WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0) << className << " stays";
+}
+
 TEST_F(StubLogWinTest, AnAgentWithLoggingWritesItsStartUpStepsBesideItself) {
   struct Case {
     const char* exe;
     const char* log;
     const char* tag;
     bool xAgentRunning, plainAgent, xAgent;
+    // The class of the resident agent this start leaves running.
+    const char* residentClass;
   } cases[] = {
-      {"X_Setup.exe", "X_Setup.log", "   ", false, false, false},
-      {"x_setup.exe", "X_x_setup.log", "   ", false, false, false},
-      {"Agent.exe", "X_Agent.log", "   ", false, true, false},
-      {"X_Agent.exe", "X_Agent.log", " X ", false, false, true},
-      {"Other.exe", "X_Other.log", "   ", true, false, false},
+      {"X_Setup.exe", "X_Setup.log", "   ", false, false, false, ".AutoUpdate.X_Setup"},
+      {"x_setup.exe", "X_x_setup.log", "   ", false, false, false, ".AutoUpdate.x_setup"},
+      {"Agent.exe", "X_Agent.log", "   ", false, true, false, ".AutoUpdate.X_Agent"},
+      {"X_Agent.exe", "X_Agent.log", " X ", false, false, true, ".AutoUpdate.X_Agent"},
+      // An agent package under another name runs as an agent in place.
+      {"Other.exe", "X_Other.log", "   ", true, false, false, ".AutoUpdate.Other"},
   };
   const char* kTruth[] = {"FALSE", "TRUE"};
   WNDCLASSA agentClass{};
@@ -90,12 +119,18 @@ TEST_F(StubLogWinTest, AnAgentWithLoggingWritesItsStartUpStepsBesideItself) {
     }
 
     const std::string commandLine = "\"" + exe + "\" /hide";
-    const test::ProcessRun run = test::RunPumping(exe, commandLine);
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.exitCode, 0u);
+    test::StartedProcess started = test::StartProcess(exe, commandLine);
+    ASSERT_TRUE(started.process);
+    // Every start but the plain agent's stays resident until asked to end.
+    ASSERT_TRUE(test::PollUntil([&] { return ::FindWindowA(c.residentClass, nullptr) != nullptr; }, 30000));
+    EndResidentAgent(c.residentClass);
+    ASSERT_EQ(::WaitForSingleObject(started.process.get(), 30000), WAIT_OBJECT_0);
+    xAgent.reset();
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(started.process.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
 
-    const std::string prefix = Padded(run.threadId) + c.tag;
-    const std::vector<std::string> expected = {
+    const std::vector<std::string> head = {
         "",
         "",
         "=== START === " + exe,
@@ -106,20 +141,15 @@ TEST_F(StubLogWinTest, AnAgentWithLoggingWritesItsStartUpStepsBesideItself) {
         std::string("X_ExeIsRunning=") + kTruth[c.xAgentRunning],
         std::string("ThisIs_Plain_AutoUpdate_Exe=") + kTruth[c.plainAgent],
         std::string("ThisIs_X_AutoUpdate_Exe=") + kTruth[c.xAgent],
-        "DoRunStubWin() --- End",
-        "=== EXIT === " + exe,
-        "",
     };
+    const std::vector<std::string> tail = {"DoRunStubWin() --- End", "=== EXIT === " + exe, ""};
     const std::string text = test::ReadWholeFile(dir / c.log);
     ASSERT_FALSE(text.empty()) << c.log << " is missing or empty";
     EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-    const std::vector<std::string> lines = CrLfLines(text);
-    ASSERT_EQ(lines.size(), expected.size()) << text;
-    for (size_t i = 0; i < lines.size(); ++i) {
-      SCOPED_TRACE(lines[i]);
-      EXPECT_TRUE(IsTimestamp(lines[i].substr(0, 17)));
-      EXPECT_EQ(lines[i].substr(17), " " + prefix + expected[i]);
-    }
+    const std::vector<std::string> lines = LinesOf(text, Padded(started.threadId) + c.tag);
+    ASSERT_GE(lines.size(), head.size() + tail.size()) << text;
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + head.size()), head) << text;
+    EXPECT_EQ(std::vector<std::string>(lines.end() - tail.size(), lines.end()), tail) << text;
   }
   ::UnregisterClassA(".AutoUpdate.X_Agent", ::GetModuleHandleA(nullptr));
 }
@@ -137,8 +167,15 @@ TEST_F(StubLogWinTest, NoLogUnlessThePackageIsAnAgentWithLoggingOn) {
     SCOPED_TRACE(c.exe);
     test::ScratchDir dir;
     const std::string exe = BuildAgent(dir, c.exe, c.isAgent, c.agentLog);
-    const test::ProcessRun run = test::RunPumping(exe, "\"" + exe + "\"");
-    ASSERT_TRUE(run.ended);
+    test::StartedProcess started = test::StartProcess(exe, "\"" + exe + "\"");
+    ASSERT_TRUE(started.process);
+    if (c.isAgent) {
+      // An agent stays until asked to end.
+      const std::string agentClass = ".AutoUpdate." + GetBaseName(c.exe, false);
+      ASSERT_TRUE(test::PollUntil([&] { return ::FindWindowA(agentClass.c_str(), nullptr) != nullptr; }, 30000));
+      EndResidentAgent(agentClass);
+    }
+    ASSERT_EQ(::WaitForSingleObject(started.process.get(), 60000), WAIT_OBJECT_0);
     EXPECT_EQ(::GetFileAttributesA((dir / StubLogName(c.exe)).c_str()), INVALID_FILE_ATTRIBUTES);
   }
 }
