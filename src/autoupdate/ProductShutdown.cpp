@@ -3,7 +3,7 @@
 namespace tarnix {
 
 ShutDownMethodKind ShutDownMethodOf(std::string_view method) {
-  if (method == "Issue a Message Box") return ShutDownMethodKind::MessageBox;
+  if (method == "Issue a Message Box") return ShutDownMethodKind::AskUser;
   if (method == "Using WM_CLOSE") return ShutDownMethodKind::WmClose;
   if (method == "Using WM_QUIT") return ShutDownMethodKind::WmQuit;
   if (method == "Using Terminate Process") return ShutDownMethodKind::Terminate;

@@ -9,7 +9,7 @@
 namespace tarnix {
 
 enum class ShutDownMethodKind {
-  MessageBox,      // "Issue a Message Box": ask the user until it is closed
+  AskUser,         // "Issue a Message Box": ask the user until it is closed
   WmClose,         // "Using WM_CLOSE"
   WmQuit,          // "Using WM_QUIT"
   Terminate,       // "Using Terminate Process"

@@ -33,7 +33,7 @@ void ShutDownProcess(const std::string& path) {
   WriteLog("Shut Down Process() - START  (" + path + ")  Method: " + method);
   const ShutDownMethodKind kind = ShutDownMethodOf(method);
   switch (kind) {
-    case ShutDownMethodKind::MessageBox: AskUntilClosed(path); break;
+    case ShutDownMethodKind::AskUser: AskUntilClosed(path); break;
     case ShutDownMethodKind::WmClose: CloseProcessWindow(path, kFullPath, 0); break;
     case ShutDownMethodKind::WmQuit: QuitProcessWindow(path, kFullPath); break;
     case ShutDownMethodKind::Terminate: TerminateProcessByName(path, kFullPath); break;

@@ -16,6 +16,7 @@
 #include "autoupdate/ProductShutdown.h"
 #include "autoupdate/SettingsFiles.h"
 #include "autoupdate/UpdateDownload.h"
+#include "startup/AgentMessages.h"
 #include "environment/FolderVariables.h"
 #include "package/ExtractFolders.h"
 #include "package/SetupDriver.h"

@@ -9,6 +9,7 @@
 #include "Utils/StrUtils.h"
 #include "Utils/StubLog.h"
 #include "Utils/StubProgress.h"
+#include "Utils/SysInfo.h"
 #include "Utils/Trace.h"
 #include "autoupdate/AgentState.h"
 #include "autoupdate/SettingsFiles.h"

@@ -19,7 +19,6 @@ namespace tarnix {
 
 namespace {
 
-constexpr WPARAM kRequestCheck = 31;
 // The stop countdown a one-off check gets when no agent ran before: the
 // agent started for it ends a few ticks after the check.
 constexpr WPARAM kOneOffStop = 2;

@@ -13,7 +13,7 @@ TEST(ProductShutdownTest, MethodsCompareExactly) {
     const char* text;
     ShutDownMethodKind kind;
   } cases[] = {
-      {"Issue a Message Box", ShutDownMethodKind::MessageBox},
+      {"Issue a Message Box", ShutDownMethodKind::AskUser},
       {"Using WM_CLOSE", ShutDownMethodKind::WmClose},
       {"Using WM_QUIT", ShutDownMethodKind::WmQuit},
       {"Using Terminate Process", ShutDownMethodKind::Terminate},

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DebugTestSupport.h"
+#include "win/support/SetupProcess.h"
 #include "PackageBuilder.h"
 #include "Utils/FileUtils.h"
 #include "Utils/PathUtils.h"

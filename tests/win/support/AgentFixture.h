@@ -24,6 +24,7 @@
 #include "win/DebugTestSupport.h"
 #include "win/support/LoopbackHttpServer.h"
 #include "win/support/MsgBoxDriver.h"
+#include "win/support/SetupFixture.h"
 #include "win/support/SetupProcess.h"
 
 namespace tarnix::test {
@@ -154,7 +155,13 @@ class AgentFixture : public ::testing::Test {
     info.contentType = "text/plain";
     server_.Serve("/updates/" + std::string(kInfoName), info);
   }
-  int InfoRequests() const { return server_.RequestCount("/updates/" + std::string(kInfoName)); }
+  // Downloads of the announcement (each also sends a HEAD first).
+  int InfoRequests() const { return Gets("/updates/" + std::string(kInfoName)); }
+  int Gets(const std::string& path) const {
+    int n = 0;
+    for (const HttpRequestSeen& request : server_.Requests()) n += request.method == "GET" && request.path == path;
+    return n;
+  }
 
   // Starts the installed (plain) agent with `parameters`, as a shortcut
   // would, and waits until it has ended; its exit code.
