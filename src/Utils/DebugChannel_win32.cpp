@@ -49,14 +49,19 @@ SerialDebugDevice& Device() {
 
 void WriteToDevice(std::string_view text) { Device().Write(text); }
 
+constexpr UINT kViewerTimeoutMs = 1000;
+
 void SendToViewer(const std::string& text) {
   const HWND viewer = ::FindWindowA(kDebugViewerClass, nullptr);
   if (viewer == nullptr || text.empty()) return;
   // The viewer reads the text while it handles the message, so the atom
-  // lives until the send returns.
+  // lives until the send returns. A viewer that stops answering must not
+  // stop the program: after a second the piece is given up.
   UniqueGlobalAtom atom(::GlobalAddAtomA(text.c_str()));
   if (!atom) return;
-  ::SendMessageA(viewer, DebugViewerMessageId(), kDebugChannelId, atom.get());
+  DWORD_PTR result = 0;
+  ::SendMessageTimeoutA(viewer, DebugViewerMessageId(), kDebugChannelId, atom.get(), SMTO_NORMAL | SMTO_ABORTIFHUNG,
+                        kViewerTimeoutMs, &result);
 }
 
 }  // namespace

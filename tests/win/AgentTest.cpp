@@ -74,12 +74,18 @@ TEST_F(AgentTest, ASecondStartMakesNoSecondCopyButForwardsItsSwitches) {
       << controller.Describe();
   EXPECT_EQ(controller.Received().front(), std::make_pair(WPARAM(kNotifyAgentWindow), LPARAM(agent)));
 
+  // "/_ZZ=99" makes a new copy even so; its start finds the running agent
+  // and leaves it alone.
+  EXPECT_EQ(StartPlainAgent("/_ZZ=99"), 0u);
+  EXPECT_EQ(LogCount("Create X_ File "), 2) << Log();
+  EXPECT_EQ(XAgentWindow(), agent);
+
   // "/STOP=3" reaches the same agent, which ends some ticks later.
   EXPECT_EQ(StartPlainAgent("/STOP=3"), 0u);
-  EXPECT_EQ(LogCount("Create X_ File "), 1);
+  EXPECT_EQ(LogCount("Create X_ File "), 2);
   EXPECT_TRUE(WaitUntil([&] { return !XAgentWindow(); }, 20000)) << "the stop did not end the agent";
   EXPECT_TRUE(WaitUntil([&] { return controller.Has(kNotifyLoopEnded, 0); }, 5000)) << controller.Describe();
-  EXPECT_TRUE(test::PollUntil([&] { return !test::PathExists(XAgentPath()); }, 20000));
+  EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(XAgentPath()); }, 20000));
 }
 
 TEST_F(AgentTest, WaitTransientAndDelayReachTheCopyInOrder) {
@@ -139,7 +145,7 @@ TEST_F(AgentTest, ARequestedCheckWithoutARunningAgentEndsTheAgentStartedForIt) {
   EXPECT_EQ(StartPlainAgent("/TEST=1"), 0u);
   EXPECT_TRUE(WaitUntil([&] { return InfoRequests() == 1; }, 20000));
   EXPECT_TRUE(WaitUntil([&] { return !XAgentWindow(); }, 20000)) << "the one-off agent stays";
-  EXPECT_TRUE(test::PollUntil([&] { return !test::PathExists(XAgentPath()); }, 20000));
+  EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(XAgentPath()); }, 20000));
 }
 
 TEST_F(AgentTest, RequestsReadAndWriteTheSettingsAndUnknownOnesAnswerZero) {
@@ -237,6 +243,79 @@ TEST_F(AgentTest, ACheckTheUserAskedForAsksShowsTheWindowAndAnswers) {
   EXPECT_TRUE(shownDuringDownload);
   EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(XAgentWindow()); }, 5000));
   StopXAgent();
+}
+
+// Runs agent-control with `arguments`, its standard output into `outFile`;
+// the process, still running.
+UniqueHandle StartAgentControl(const std::string& arguments, const std::string& outFile) {
+  const std::string exe = test::PathFromEnv("TARNIX_AGENT_CONTROL_EXE");
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  UniqueFileHandle out(::CreateFileA(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                                     nullptr));
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = out.get();
+  startup.hStdError = out.get();
+  PROCESS_INFORMATION started{};
+  std::string commandLine = "\"" + exe + "\" " + arguments;
+  if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+    ADD_FAILURE() << "cannot start " << exe;
+    return {};
+  }
+  UniqueHandle thread(started.hThread);
+  return UniqueHandle(started.hProcess);
+}
+
+TEST_F(AgentTest, AgentControlSteersTheRunningAgent) {
+  HWND agent = StartAgent(-1, 0);
+  ASSERT_TRUE(agent);
+  struct Case {
+    const char* arguments;
+    DWORD exitCode;
+    std::string output;
+  } cases[] = {
+      {"SampleAgent.exe find", 0, std::to_string(reinterpret_cast<uintptr_t>(agent)) + "\r\n"},
+      {"SampleAgent.exe status", 0, "0\r\n"},
+      {"SampleAgent.exe request 4", 0, "1\r\n"},
+      {"SampleAgent.exe request 8", 0, "-1\r\n"},
+      {"SampleAgent.exe request 99 5", 0, "0\r\n"},
+      {"OtherAgent.exe status", 1, "agent-control: no agent of OtherAgent.exe is running\r\n"},
+      {"SampleAgent.exe request", 2, ""},
+      {"SampleAgent.exe check x", 2, ""},
+  };
+  const std::string out = dir_ / "agent-control.txt";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    UniqueHandle process = StartAgentControl(c.arguments, out);
+    ASSERT_TRUE(process);
+    ASSERT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 30000));
+    DWORD code = 99;
+    ::GetExitCodeProcess(process.get(), &code);
+    EXPECT_EQ(code, c.exitCode);
+    const std::string printed = test::ReadWholeFile(out);
+    if (c.exitCode == 2)
+      EXPECT_NE(printed.find("usage: agent-control"), std::string::npos) << printed;
+    else
+      EXPECT_EQ(printed, c.output);
+  }
+
+  // A watch prints the notifications until the agent has ended.
+  const std::string watchOut = dir_ / "watch.txt";
+  UniqueHandle watch = StartAgentControl("SampleAgent.exe watch --seconds 60", watchOut);
+  ASSERT_TRUE(WaitUntil([&] { return test::ReadWholeFile(watchOut).find("51 ") != std::string::npos; }, 20000));
+  UniqueHandle check = StartAgentControl("SampleAgent.exe check", dir_ / "check.txt");
+  ASSERT_TRUE(WaitUntil([&] { return InfoRequests() == 1; }, 20000));
+  UniqueHandle stop = StartAgentControl("SampleAgent.exe stop", dir_ / "stop.txt");
+  ASSERT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(watch.get(), 0) == WAIT_OBJECT_0; }, 30000))
+      << test::ReadWholeFile(watchOut) << "|" << test::ReadWholeFile(dir_ / "stop.txt") << "|" << Log();
+  DWORD code = 99;
+  ::GetExitCodeProcess(watch.get(), &code);
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(test::ReadWholeFile(watchOut), "50 " + std::to_string(reinterpret_cast<uintptr_t>(agent)) +
+                                              "\r\n51 1125\r\n40 1\r\n40 2\r\n43 0\r\n");
+  EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(XAgentPath()); }, 20000));
 }
 
 }  // namespace

@@ -212,15 +212,15 @@ class AgentFixture : public ::testing::Test {
     ::GetWindowThreadProcessId(window, &pid);
     ::PostMessageA(window, wm_ShutDown, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !XAgentWindow(); }, 20000)) << "the agent did not end";
-    EXPECT_TRUE(PollUntil([&] { return !PathExists(XAgentPath()); }, 20000)) << XAgentPath() << " stays";
-    EXPECT_TRUE(PollUntil([] { return SelfDeleteScriptsLeft().empty(); }, 20000)) << SelfDeleteScriptsLeft();
+    EXPECT_TRUE(WaitUntil([&] { return !PathExists(XAgentPath()); }, 20000)) << XAgentPath() << " stays";
+    EXPECT_TRUE(WaitUntil([] { return SelfDeleteScriptsLeft().empty(); }, 20000)) << SelfDeleteScriptsLeft();
   }
 
   // Whatever a failed test left running goes.
   void EndAgent() {
     if (HWND window = XAgentWindow()) {
       ::PostMessageA(window, wm_ShutDown, 0, 0);
-      if (!PollUntil([&] { return !XAgentWindow(); }, 10000)) {
+      if (!WaitUntil([&] { return !XAgentWindow(); }, 10000)) {
         DWORD pid = 0;
         ::GetWindowThreadProcessId(XAgentWindow(), &pid);
         UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, pid));
