@@ -1,13 +1,73 @@
 #include "autoupdate/AutoInform.h"
 
+#include <windows.h>
+
+#include <string>
+
+#include "Utils/FileUtils.h"
+#include "Utils/PathUtils.h"
+#include "Utils/StrUtils.h"
 #include "Utils/StubLog.h"
+#include "Utils/Trace.h"
+#include "Utils/WindowUtils.h"
+#include "autoupdate/AgentState.h"
+#include "autoupdate/SettingsFiles.h"
+#include "autoupdate/UpdateDownload.h"
+#include "net/DownloadRules.h"
+#include "package/Token.h"
+#include "startup/AgentMessages.h"
+#include "startup/MainWindow.h"
+#include "ui/RichEditBox.h"
 
 namespace tarnix {
 
+namespace {
+
+void Marker(int step) { Trace("%lu ==== PerformAutoInform-%d ====", ::GetCurrentProcessId(), step); }
+
+bool DownloadInformFile() {
+  Agent().AgentStatus = 2;
+  PostNotify(kNotifyFileDownload, 1);
+  std::string error;
+  const bool ok = DownloadFileAU(DownloadURL_UPDATE(), NameOfInformFile(), kDownloadInform, error);
+  PostNotify(kNotifyFileDownload, 2);
+  return ok;
+}
+
+// The text after the record's token: what the vendor wants the user to
+// read about the new version. A body of blanks and line ends alone is no
+// text: the user gets the page instead of an empty box.
+std::string InformBody() {
+  std::string content;
+  ReadFilePart(GetExeDir(true) + FileNamePart(NameOfInformFile()), kMaxMemoryDownload, content);
+  std::string body = ReadScrambledRecord(content).rest;
+  if (Trim(body).empty()) body.clear();
+  return body;
+}
+
+bool Inform() {
+  if (DownloadURL_UPDATE().empty() || NameOfInformFile().empty()) return false;
+  if (!DownloadInformFile()) return false;
+  Marker(3);
+  const std::string body = InformBody();
+  Marker(4);
+  return ShowRichEditBox(MainWindow(), AgentText("s34", "New Version"), AgentText("s35", "Download"), MsgBoxCharSet(),
+                         MsgBoxFontSize(), MsgBoxFontName(), false, AutoInformH(), AutoInformW(),
+                         DownloadURL_INFORM(), body);
+}
+
+}  // namespace
+
 bool PerformAutoInform() {
   WriteLog("PerformAutoInform() - START ");
-  WriteLog("PerformAutoInform() - END FALSE");
-  return false;
+  Marker(1);
+  const bool informed = Inform();
+  if (informed) {
+    Marker(7);
+    SetVersionOriginal(VersionNew());
+  }
+  WriteLog(std::string("PerformAutoInform() - END ") + BoolText(informed));
+  return informed;
 }
 
 }  // namespace tarnix

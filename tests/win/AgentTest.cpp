@@ -24,6 +24,11 @@ std::string OldInfo() { return "[NewSetup]\r\nVersionNew=1\r\nStamp=5\r\n"; }
 
 class AgentTest : public AgentFixture {
  protected:
+  void SetUp() override {
+    AgentFixture::SetUp();
+    ListenToDebugChannel();
+  }
+
   // Installs the agent, writes version 1 with the probe settings, serves
   // an announcement and starts the plain agent; the X_ agent's window.
   HWND StartAgent(int64_t probeInterval, int64_t probeLast, const std::string& parameters = "") {
@@ -32,13 +37,6 @@ class AgentTest : public AgentFixture {
     ServeInfo(OldInfo());
     EXPECT_EQ(StartPlainAgent(parameters), 0u);
     return WaitForXAgent();
-  }
-
-  int DebugCount(const std::string& text) const {
-    const std::string all = debug_.Joined();
-    int n = 0;
-    for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
-    return n;
   }
 
   // Keeps pumping for `ms` (the agent ticks once a second).
@@ -100,7 +98,7 @@ TEST_F(AgentTest, WaitTransientAndDelayReachTheCopyInOrder) {
   // The copy starts its count at -7.
   EXPECT_TRUE(WaitUntil([&] { return DebugCount(" AutoUpdateTimerCount=") > 0; }, 10000));
   EXPECT_EQ(DebugCount(" AutoUpdateTimerCount=-7"), 0);
-  EXPECT_GT(DebugCount(" AutoUpdateTimerCount=-6"), 0) << debug_.Joined();
+  EXPECT_GT(DebugCount(" AutoUpdateTimerCount=-6"), 0) << debug_->Joined();
   StopXAgent();
 }
 
@@ -110,7 +108,7 @@ TEST_F(AgentTest, ADailyProbeFiresWithTheFourthTickAndNotAgain) {
   ASSERT_TRUE(WaitUntil([&] { return InfoRequests() > 0; }, 15000));
   Wait(4000);
   EXPECT_EQ(InfoRequests(), 1);
-  EXPECT_EQ(DebugCount(" Fire  "), 1) << debug_.Joined();
+  EXPECT_EQ(DebugCount(" Fire  "), 1) << debug_->Joined();
   const int64_t written = std::stoll(Original("OriginalSetup", "ProbeSecondsLast"));
   EXPECT_NEAR(double(written), double(now), 30.0);
   EXPECT_NE(Original("OriginalSetup", "__ProbeSecondsLast"), "");

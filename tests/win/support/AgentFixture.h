@@ -229,6 +229,25 @@ class AgentFixture : public ::testing::Test {
     }
   }
 
+  // Owns the debug viewer window from now on. Programs send their trace to
+  // whichever viewer they find, so only one test process at a time may
+  // listen (the tests that do run in one group).
+  void ListenToDebugChannel() { debug_.emplace(); }
+
+  // How often the running X_ agent traced `text` (its trace lines begin
+  // with its process id, which tells them from those of other programs).
+  int DebugCount(const std::string& text) const {
+    HWND window = XAgentWindow();
+    if (!debug_ || !window) return 0;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    const std::string wanted = std::to_string(pid) + text;
+    const std::string all = debug_->Joined();
+    int n = 0;
+    for (size_t at = all.find(wanted); at != std::string::npos; at = all.find(wanted, at + 1)) ++n;
+    return n;
+  }
+
   void SetTestMode(const std::string& mode, const std::string& date, const std::string& url) {
     UniqueHKey key;
     HKEY raw = nullptr;
@@ -251,7 +270,8 @@ class AgentFixture : public ::testing::Test {
   ScratchDir dir_;
   std::string installDir_;
   LoopbackHttpServer server_;
-  PieceCollector debug_;
+  // The debug channel, for the tests that listen to it (ListenToDebugChannel).
+  std::optional<PieceCollector> debug_;
 
  private:
   void Pump() {
