@@ -81,6 +81,13 @@ TProcessData EnumProcessWindows(bool listAll, std::string_view targetExe, int32_
 // The executable file name of the window's process; empty when unknown.
 std::string GetWindowExeName(HWND window);
 
+// Starts `commandLine` (the program's path quoted when it holds blanks) with
+// the show command and returns at once; true when the program started. Unlike
+// WinExec it never waits for the program to read its first message: a copy
+// of the stub that only waits and ends would keep the caller waiting until
+// it has gone.
+bool LaunchProgram(std::string_view commandLine, int showCommand);
+
 // Receives each piece of captured output (or the start failure's text) with
 // the caller's context; setting `abort` ends the program with exit code 255.
 using CaptureCallback = void (*)(std::string_view piece, void* context, bool& abort);

@@ -625,4 +625,17 @@ bool RunAndCapture(std::string_view exe, std::string_view parameters, int showWi
   }
 }
 
+bool LaunchProgram(std::string_view commandLine, int showCommand) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showCommand);
+  PROCESS_INFORMATION started{};
+  std::string line(commandLine);
+  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    return false;
+  UniqueHandle process(started.hProcess), thread(started.hThread);
+  return true;
+}
+
 }  // namespace tarnix

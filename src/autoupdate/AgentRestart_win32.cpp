@@ -4,6 +4,7 @@
 
 #include "Utils/FileUtils.h"
 #include "Utils/MessagePump.h"
+#include "Utils/ProcessUtils.h"
 #include "Utils/StrUtils.h"
 #include "Utils/StubLog.h"
 #include "autoupdate/AgentState.h"
@@ -19,7 +20,7 @@ void ReStartAutoUpdateExe() {
     const std::string command =
         AgentRestartCommandLine(GetExeDir(true) + StubPackage().AgentExeName(), TransientText());
     WriteLog(".. WinExec - " + command);
-    ::WinExec(command.c_str(), SW_HIDE);
+    LaunchProgram(command, SW_HIDE);
     DelayPump(0, 1000);
     WriteLog(".. PostMessage(WM_DESTROY)");
     ::PostMessageA(MainWindow(), WM_DESTROY, 0, 0);

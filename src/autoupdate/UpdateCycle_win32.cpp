@@ -124,7 +124,7 @@ bool UpdateCycle() {
   // A product stopped for the update is never left stopped against the
   // announcement's wish; the user may only decline a restart after a
   // successful update.
-  if (restart && answer) ::WinExec(Quote(product).c_str(), SW_SHOW);
+  if (restart && answer) LaunchProgram(Quote(product), SW_SHOW);
   return finished;
 }
 

@@ -41,7 +41,7 @@ void WriteAndStartCopy() {
   const std::string commandLine =
       XAgentCommandLine(copy, GetSwitchValue(kSwitchTransient, ""), GetSwitchValue(kSwitchDelay, ""));
   WriteLog("WinExec: " + commandLine);
-  if (::WinExec(commandLine.c_str(), SW_HIDE) <= 31) Trace("CreateAndRun_X_Exe: cannot start %s", commandLine.c_str());
+  if (!LaunchProgram(commandLine, SW_HIDE)) Trace("CreateAndRun_X_Exe: cannot start %s", commandLine.c_str());
   if (!GetCommandLineParams().empty()) WaitUntilRunning(copy);
 }
 

@@ -9,6 +9,7 @@
 #include "Utils/Trace.h"
 #include "Utils/VersionInfo.h"
 #include "Utils/PathUtils.h"
+#include "Utils/ProcessUtils.h"
 #include "Utils/Switches.h"
 #include "autoupdate/TestMode.h"
 #include "package/ExtractFolders.h"
@@ -50,7 +51,7 @@ bool WindowClassExists(const std::string& className) {
 void CdRelaunch(const std::string& exePath) {
   const std::string copy = SetupFolder() + "\\Y_" + FileNamePart(exePath);
   const std::string commandLine = CdRelaunchCommandLine(copy, GetCommandLineParams(), exePath);
-  if (!::CopyFileA(exePath.c_str(), copy.c_str(), FALSE) || ::WinExec(commandLine.c_str(), SW_HIDE) <= 31)
+  if (!::CopyFileA(exePath.c_str(), copy.c_str(), FALSE) || !LaunchProgram(commandLine, SW_HIDE))
     Trace("CdRelaunch: cannot start %s", commandLine.c_str());
 }
 

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "Utils/DateUtils.h"
 #include "win/support/UpdateFixture.h"
 
 namespace tarnix {
@@ -41,10 +42,10 @@ TEST_F(UpdateCycleTest, TheWholeUpdateAsksInstallsRestartsTheProductAndReplacesT
 
   EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=TRUE")) << Log();
   ASSERT_EQ(boxes_.size(), 3u) << test::Describe(boxes_);
-  EXPECT_NE(boxes_[0].text.find("A new version of Sample App is available. Download it now?"), std::string::npos)
+  EXPECT_NE(boxes_[0].text.find("A new version of Sample App is available.\r\nDownload it now?"), std::string::npos)
       << boxes_[0].text;
   EXPECT_NE(boxes_[1].text.find("Install Sample App now?"), std::string::npos) << boxes_[1].text;
-  EXPECT_EQ(boxes_[2].text, "Sample App has been updated. Start it again?");
+  EXPECT_EQ(boxes_[2].text, "Sample App has been updated.\r\nStart it again?");
   EXPECT_EQ(UpdateRequests(), 1);
 
   // Version 2 installed by its setup, with the agent's switches.
@@ -68,7 +69,7 @@ TEST_F(UpdateCycleTest, TheWholeUpdateAsksInstallsRestartsTheProductAndReplacesT
       << Log();
   ASSERT_TRUE(WaitUntil([&] { return XAgentWindow() != oldAgent || !XAgentWindow(); }, 20000));
   ASSERT_TRUE(WaitUntil([&] { return XAgentWindow() != nullptr && XAgentWindow() != oldAgent; }, 40000))
-      << "no fresh agent after the update";
+      << "no fresh agent after the update\n" << Log();
   EXPECT_TRUE(test::PathExists(XAgentPath()));
   StopXAgent();
 }

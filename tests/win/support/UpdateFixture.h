@@ -49,12 +49,12 @@ class UpdateFixture : public AgentFixture {
     ::WritePrivateProfileStringA("SampleApp", "Record", ProductRecordPath().c_str(), ini.c_str());
     WriteOriginal(1, probeInterval, 0);
     SetOriginal("Directories", "TargetDir", installDir_);
-    SetOriginal("AutoUpdate", "s11", "A new version of PROG_NAME is available. ");
+    SetOriginal("AutoUpdate", "s11", "A new version of PROG_NAME is available.<P>");
     SetOriginal("AutoUpdate", "s13", "Download it now?");
     SetOriginal("AutoUpdate", "s12", "Download and install it now?");
     SetOriginal("AutoUpdate", "s14", "Install PROG_NAME now?");
     SetOriginal("AutoUpdate", "s16", "PROG_NAME has been updated.");
-    SetOriginal("AutoUpdate", "s17", " Start it again?");
+    SetOriginal("AutoUpdate", "s17", "<P>Start it again?");
   }
 
   // Version 2 as a full setup that installs into the same folder and
