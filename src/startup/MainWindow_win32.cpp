@@ -209,6 +209,10 @@ void WinMain(const char* className) {
     ::ShowWindow(window, SW_HIDE);
     RunLoop();
     ::KillTimer(window, kStubTimerId);
+    // A loop ended by a stop request leaves the window standing; while it
+    // stands, a new start of this executable would take it for a running
+    // one and leave.
+    if (::IsWindow(window)) ::DestroyWindow(window);
   }
   SetDownloadAbort(true);
   UnloadWinINet();

@@ -210,8 +210,10 @@ class AgentFixture : public ::testing::Test {
     if (!window) return;
     DWORD pid = 0;
     ::GetWindowThreadProcessId(window, &pid);
+    UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
     ::PostMessageA(window, wm_ShutDown, 0, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !XAgentWindow(); }, 20000)) << "the agent did not end";
+    EXPECT_TRUE(WaitUntil([&] { return !process || ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 20000))
+        << "the agent did not end";
     EXPECT_TRUE(WaitUntil([&] { return !PathExists(XAgentPath()); }, 20000)) << XAgentPath() << " stays";
     EXPECT_TRUE(WaitUntil([] { return SelfDeleteScriptsLeft().empty(); }, 20000)) << SelfDeleteScriptsLeft();
   }
