@@ -40,6 +40,15 @@ start_xvfb() {
   echo "Xvfb on $DISPLAY"
 }
 
+# Whether this prefix's desktop process runs.
+wine_desktop_running() {
+  local p
+  for p in $(pgrep -f 'explorer.exe /desktop'); do
+    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
 # wine_env_start WIN_BUILD: prefix under WIN_BUILD, a display, one
 # persistent wineserver for the whole run.
 wine_env_start() {
@@ -72,6 +81,18 @@ wine_env_start() {
   if ! wineboot "${init[@]}" </dev/null >"$TARNIX_WIN_BUILD/wineboot.log" 2>&1; then
     cat "$TARNIX_WIN_BUILD/wineboot.log" >&2
     return 1
+  fi
+  # The desktop process comes up with the first window of a session.
+  # Started by a test, it would inherit the test's output pipe and ctest
+  # would wait for it until the timeout; wineboot starts it only when it
+  # initialises a prefix, so a reused prefix gets it here.
+  if ! wine_desktop_running; then
+    (setsid wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
+    local tries=0
+    while ! wine_desktop_running && [ "$tries" -lt 50 ]; do
+      sleep 0.1
+      tries=$((tries + 1))
+    done
   fi
   if [ ${#init[@]} -gt 0 ]; then
     # Without a window manager, Wine waits two seconds for one whenever a

@@ -2,6 +2,8 @@
 // where the stub stops and never writes outside its folder.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <zlib.h>
 
 #include <functional>
@@ -41,6 +43,9 @@ struct Damage {
   std::function<void(const std::string& package)> apply;
   const char* fragment;
 };
+
+// Names the case in test listings instead of its bytes.
+void PrintTo(const Damage& c, std::ostream* os) { *os << c.name; }
 
 class DamageTest : public PackageTest, public ::testing::WithParamInterface<Damage> {};
 

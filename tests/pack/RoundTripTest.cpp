@@ -2,6 +2,8 @@
 // extract in every layout the builder writes.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "Fixtures.h"
 #include "Json.h"
 #include "Utils/InFile.h"
@@ -20,6 +22,9 @@ struct Layout {
   size_t minDisks;  // disk files, the CD's executable included
   size_t maxDisks;
 };
+
+// Names the case in test listings instead of its bytes.
+void PrintTo(const Layout& c, std::ostream* os) { *os << c.name; }
 
 class LayoutTest : public PackageTest, public ::testing::WithParamInterface<Layout> {};
 

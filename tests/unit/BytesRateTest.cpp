@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 #include "net/CommUtils.h"
@@ -16,10 +17,14 @@ uint32_t FakeClock() { return g_now; }
 constexpr int64_t kMiB = 1048576;
 
 struct AmountCase {
+  const char* name;
   bool kilo, mega;
   int64_t total, received;
   const char* text;
 };
+
+// Names the case in test listings instead of its bytes.
+void PrintTo(const AmountCase& c, std::ostream* os) { *os << c.name; }
 
 class BytesRateAmountTest : public ::testing::TestWithParam<AmountCase> {};
 
@@ -32,13 +37,14 @@ TEST_P(BytesRateAmountTest, ShowsTheAmountInItsUnit) {
 
 INSTANTIATE_TEST_SUITE_P(
     Units, BytesRateAmountTest,
-    ::testing::Values(AmountCase{false, false, 4096, 2048, "2048/4096 BytesArr"},
-                      AmountCase{false, false, 0xFFFFFFFFLL, 0, "0/4294967295 BytesArr"},
-                      AmountCase{true, false, 204800, 1536, "1.5/200.0 KB"},
-                      AmountCase{true, false, 2048 * 1024, 1024 * 1024, "1,024.0/2,048.0 KB"},
-                      AmountCase{false, true, 20 * kMiB, kMiB + kMiB / 2, "1.5/20.0 MB"},
-                      AmountCase{true, true, 20 * kMiB, kMiB + kMiB / 2, "1.5/20.0 MB"},
-                      AmountCase{true, true, 0xFFFFFFFFLL, 1234 * kMiB + kMiB / 2, "1,234.5/4,096.0 MB"}));
+    ::testing::Values(AmountCase{"Bytes", false, false, 4096, 2048, "2048/4096 BytesArr"},
+                      AmountCase{"LargestBytes", false, false, 0xFFFFFFFFLL, 0, "0/4294967295 BytesArr"},
+                      AmountCase{"KiloBytes", true, false, 204800, 1536, "1.5/200.0 KB"},
+                      AmountCase{"KiloBytesWithSeparators", true, false, 2048 * 1024, 1024 * 1024, "1,024.0/2,048.0 KB"},
+                      AmountCase{"MegaBytes", false, true, 20 * kMiB, kMiB + kMiB / 2, "1.5/20.0 MB"},
+                      AmountCase{"MegaWinsOverKilo", true, true, 20 * kMiB, kMiB + kMiB / 2, "1.5/20.0 MB"},
+                      AmountCase{"MegaBytesWithSeparators", true, true, 0xFFFFFFFFLL, 1234 * kMiB + kMiB / 2, "1,234.5/4,096.0 MB"}),
+    [](const ::testing::TestParamInfo<AmountCase>& info) { return std::string(info.param.name); });
 
 class BytesRateSpeedTest : public ::testing::Test {
  protected:

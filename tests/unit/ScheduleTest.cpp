@@ -2,6 +2,8 @@
 // before a check and the agent's restart command.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -20,6 +22,9 @@ struct ShotCase {
   ShotTimeFacts facts;
   int expected;
 };
+
+// Names the case in test listings instead of its bytes.
+void PrintTo(const ShotCase& c, std::ostream* os) { *os << c.name; }
 
 class ShotTimeStatusTest : public ::testing::TestWithParam<ShotCase> {};
 

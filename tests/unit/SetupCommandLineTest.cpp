@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
 namespace tarnix {
 namespace {
 
@@ -13,11 +16,15 @@ TEST(RunTokenTest, NamesTheAtomAndTheDialogClass) {
 }
 
 struct LaunchCase {
+  const char* name;
   const char* entry;
   const char* parameters;
   bool agentMode;
   const char* expected;
 };
+
+// Names the case in test listings instead of its bytes.
+void PrintTo(const LaunchCase& c, std::ostream* os) { *os << c.name; }
 
 class SetupCommandLineTest : public testing::TestWithParam<LaunchCase> {};
 
@@ -30,20 +37,21 @@ TEST_P(SetupCommandLineTest, Builds) {
 INSTANTIATE_TEST_SUITE_P(
     Entries, SetupCommandLineTest,
     testing::Values(
-        LaunchCase{"Engine.exe*", "/a", false,
+        LaunchCase{"EntryWithoutArguments", "Engine.exe*", "/a", false,
                    "C:\\Temp\\SETUP_1\\Engine.exe /a /TH_ID=_12 /OriginExe=\"C:\\cd\\setup.exe\""},
-        LaunchCase{"Engine.exe* /x  /y ", "", false,
+        LaunchCase{"EntryArgumentsTrimmed", "Engine.exe* /x  /y ", "", false,
                    "C:\\Temp\\SETUP_1\\Engine.exe /x  /y /TH_ID=_12 /OriginExe=\"C:\\cd\\setup.exe\""},
-        LaunchCase{"Engine.exe* /x", "/a", true,
+        LaunchCase{"AgentMode", "Engine.exe* /x", "/a", true,
                    "C:\\Temp\\SETUP_1\\Engine.exe /x /a /TH_ID=_12 /OriginExe=\"C:\\cd\\setup.exe\" /AutoUpdateProg"},
         // A chain of copies keeps the first executable as its origin.
-        LaunchCase{"Engine.exe*", "/OriginExe=D:\\first.exe", false,
+        LaunchCase{"OriginKeptFromTheChain", "Engine.exe*", "/OriginExe=D:\\first.exe", false,
                    "C:\\Temp\\SETUP_1\\Engine.exe /OriginExe=D:\\first.exe /TH_ID=_12"},
         // The stub's own switches never reach the program, in any case.
-        LaunchCase{"Engine.exe*", "/SpanCdLvl=2 /SpanDiskFName1=C:\\My Setup\\setup.exe.001 /a", false,
+        LaunchCase{"StubSwitchesRemoved", "Engine.exe*", "/SpanCdLvl=2 /SpanDiskFName1=C:\\My Setup\\setup.exe.001 /a", false,
                    "C:\\Temp\\SETUP_1\\Engine.exe /a /TH_ID=_12 /OriginExe=\"C:\\cd\\setup.exe\""},
-        LaunchCase{"Engine.exe*", "/a /spandiskfname1=x.001", false,
-                   "C:\\Temp\\SETUP_1\\Engine.exe /a /TH_ID=_12 /OriginExe=\"C:\\cd\\setup.exe\""}));
+        LaunchCase{"StubSwitchesRemovedInAnyCase", "Engine.exe*", "/a /spandiskfname1=x.001", false,
+                   "C:\\Temp\\SETUP_1\\Engine.exe /a /TH_ID=_12 /OriginExe=\"C:\\cd\\setup.exe\""}),
+    [](const testing::TestParamInfo<LaunchCase>& info) { return std::string(info.param.name); });
 
 TEST(RemoveSwitchTest, RemovesTheSwitchItsValueAndTheBlankAfterIt) {
   EXPECT_EQ(RemoveSwitch("a /X=1 /Y=2", "/X="), "a /Y=2");

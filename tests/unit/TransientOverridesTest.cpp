@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -72,6 +74,9 @@ struct ApplyCase {
   std::string text;
   std::string expected;
 };
+
+// Names the case in test listings instead of its bytes.
+void PrintTo(const ApplyCase& c, std::ostream* os) { *os << c.name; }
 
 class ApplyTransientTextTest : public testing::TestWithParam<ApplyCase> {
  protected:

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -70,6 +72,9 @@ struct DecisionCase {
   int status;
 };
 
+// Names the case in test listings instead of its bytes.
+void PrintTo(const DecisionCase& c, std::ostream* os) { *os << c.name; }
+
 class GetOkToPerformAUTest : public testing::TestWithParam<DecisionCase> {};
 
 TEST_P(GetOkToPerformAUTest, StopsAtTheFirstFailedTest) {
@@ -81,7 +86,9 @@ TEST_P(GetOkToPerformAUTest, StopsAtTheFirstFailedTest) {
   EXPECT_EQ(d.Ok(), GetParam().status == 6);
   // The size is learnt only when every other test passed.
   EXPECT_EQ(d.size.has_value(), GetParam().status >= 5);
-  if (GetParam().status < 5) EXPECT_TRUE(w.sizes.asked.empty());
+  if (GetParam().status < 5) {
+    EXPECT_TRUE(w.sizes.asked.empty());
+  }
 }
 
 void SameStamp(World& w) { w.settings.newStamp = w.settings.originalStamp; }

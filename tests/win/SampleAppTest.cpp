@@ -282,7 +282,9 @@ TEST_P(SampleAppOptionsTest, SwitchesComeBeforeTheSettingsFile) {
     const size_t at = text.find("RECORD");
     return at == std::string::npos ? text : text.replace(at, 6, RecordPath());
   };
-  if (*c.settings) ASSERT_TRUE(WriteFileText(dir_ + "\\SampleApp.ini", withRecord(c.settings)));
+  if (*c.settings) {
+    ASSERT_TRUE(WriteFileText(dir_ + "\\SampleApp.ini", withRecord(c.settings)));
+  }
   ASSERT_NO_FATAL_FAILURE(Start(1, withRecord(c.arguments)));
   ASSERT_TRUE(QuitProcessWindow(Exe(), true));
   ASSERT_TRUE(app_.Ended(kEndMs));

@@ -81,7 +81,9 @@ void EndResidentAgent(const std::string& className) {
   ::GetWindowThreadProcessId(window, &pid);
   UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid));
   ::PostMessageA(window, wm_ShutDown, 0, 0);
-  if (process) EXPECT_EQ(::WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0) << className << " stays";
+  if (process) {
+    EXPECT_EQ(::WaitForSingleObject(process.get(), 30000), WAIT_OBJECT_0) << className << " stays";
+  }
 }
 
 TEST_F(StubLogWinTest, AnAgentWithLoggingWritesItsStartUpStepsBesideItself) {
