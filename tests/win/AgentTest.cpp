@@ -10,6 +10,7 @@
 
 #include "Utils/DateUtils.h"
 #include "win/support/AgentFixture.h"
+#include "win/support/PlantedLibraries.h"
 
 namespace tarnix {
 namespace {
@@ -241,6 +242,22 @@ TEST_F(AgentTest, ACheckTheUserAskedForAsksShowsTheWindowAndAnswers) {
   EXPECT_TRUE(shownDuringDownload);
   EXPECT_TRUE(WaitUntil([&] { return !::IsWindowVisible(XAgentWindow()); }, 5000));
   StopXAgent();
+}
+
+// Libraries planted beside the installed agent are never loaded by the
+// agent, its copy or its probe (which brings WinINet up).
+TEST_F(AgentTest, LibrariesPlantedBesideTheAgentAreNotLoaded) {
+  test::PlantedLibraries planted(dir_ / "marks", {test::kAgentName, std::string("X_") + test::kAgentName});
+  InstallAgent();
+  WriteOriginal(1, 0, 0);
+  ServeInfo(OldInfo());
+  test::PlantedLibraries::PlantIn(installDir_);
+  EXPECT_EQ(StartPlainAgent("", planted.Environment()), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  ASSERT_TRUE(WaitUntil([&] { return Logged("GetOkToPerformAU = "); }, 20000)) << Log();
+  EXPECT_EQ(Request(kRequestVersionOriginal), 1);
+  StopXAgent();
+  EXPECT_EQ(planted.Marks(), "");
 }
 
 // Runs agent-control with `arguments`, its standard output into `outFile`;

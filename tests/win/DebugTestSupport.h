@@ -200,11 +200,13 @@ struct ProcessRun {
   DWORD threadId = 0;
 };
 
-// Starts `exePath` with `commandLine` and pumps this thread's messages until
-// it ends, so that windows of this thread answer the program's sends.
-inline ProcessRun RunPumping(const std::string& exePath, std::string commandLine, DWORD timeoutMs = 60000) {
+// Starts `exePath` with `commandLine` (and `environment`, as StartProcess)
+// and pumps this thread's messages until it ends, so that windows of this
+// thread answer the program's sends.
+inline ProcessRun RunPumping(const std::string& exePath, std::string commandLine, DWORD timeoutMs = 60000,
+                             const std::string& environment = {}) {
   ProcessRun run;
-  const StartedProcess started = StartProcess(exePath, std::move(commandLine));
+  const StartedProcess started = StartProcess(exePath, std::move(commandLine), environment);
   if (!started.process) return run;
   const UniqueHandle& process = started.process;
   run.processId = started.processId;

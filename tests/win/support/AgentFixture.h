@@ -165,10 +165,12 @@ class AgentFixture : public ::testing::Test {
 
   // Starts the installed (plain) agent with `parameters`, as a shortcut
   // would, and waits until it has ended; its exit code.
-  DWORD StartPlainAgent(const std::string& parameters = "") {
+  // `environment`: a block as EnvironmentWith gives; empty for this
+  // process's.
+  DWORD StartPlainAgent(const std::string& parameters = "", const std::string& environment = {}) {
     std::string commandLine = "\"" + AgentPath() + "\"";
     if (!parameters.empty()) commandLine += " " + parameters;
-    const ProcessRun run = RunPumping(AgentPath(), commandLine, 60000);
+    const ProcessRun run = RunPumping(AgentPath(), commandLine, 60000, environment);
     EXPECT_TRUE(run.ended);
     return run.exitCode;
   }
