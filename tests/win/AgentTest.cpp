@@ -167,6 +167,23 @@ TEST_F(AgentTest, RequestsReadAndWriteTheSettingsAndUnknownOnesAnswerZero) {
   StopXAgent();
 }
 
+TEST_F(AgentTest, AStopDuringAProbeTakesEffectAfterIt) {
+  ASSERT_TRUE(StartAgent(-1, 0));
+  test::HttpResponse slow;
+  slow.body = OldInfo();
+  slow.pieceSize = 4;
+  slow.pieceDelayMs = 200;
+  server_.Serve("/updates/" + std::string(test::kInfoName), slow);
+  Request(kRequestCheck, 1);
+  ASSERT_TRUE(WaitUntil([&] { return Logged("Download START: "); }, 15000));
+  ::PostMessageA(XAgentWindow(), wm_ShutDown, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return !XAgentWindow(); }, 30000));
+  // The probe ran to its end before the agent went.
+  EXPECT_TRUE(Logged("GetOkToPerformAU = 3")) << Log();
+  EXPECT_EQ(test::ReadWholeFile(InfoPath()), OldInfo());
+  EXPECT_EQ(LogCount("Download START: "), 1) << "a tick re-entered the probe";
+}
+
 TEST_F(AgentTest, RefreshingTheAnnouncementWritesNoProbeTime) {
   ASSERT_TRUE(StartAgent(-1, 12345));
   Request(kRequestRefreshInfo);
