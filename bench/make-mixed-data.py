@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes a folder of mixed data for the benchmarks: text, executables and
-random bytes in about equal parts, deterministic for a given size."""
+random bytes in about equal parts, then 800 small files (text and bytes, up
+to 32 KB each); deterministic for a given size."""
 
 import os
 import random
@@ -51,6 +52,14 @@ def main():
         open(os.path.join(folder, f"random{n:03}.bin"), "wb").write(rng.randbytes(size))
         written += size
         n += 1
+
+    for n in range(800):
+        size = rng.randint(200, 32 << 10)
+        if n % 2:
+            data = rng.randbytes(size)
+        else:
+            data = " ".join(rng.choice(words) for _ in range(size // 6)).encode()[:size]
+        open(os.path.join(folder, f"small{n:03}.dat"), "wb").write(data)
 
 
 if __name__ == "__main__":

@@ -4,7 +4,7 @@
 
 #include <cinttypes>
 #include <exception>
-#include <set>
+#include <algorithm>
 
 #include "Utils/DateUtils.h"
 #include "Utils/FileUtils.h"
@@ -14,8 +14,12 @@
 #include "Utils/StrUtils.h"
 #include "Utils/SysInfo.h"
 #include "Utils/Trace.h"
+#include "Utils/UniqueResource.h"
 #include "Utils/WindowUtils.h"
+#include "Utils/WorkerPool.h"
 #include "package/AgentCopy.h"
+#include "package/BlockPipeline.h"
+#include "package/FileAssembler.h"
 #include "package/FileBlocks.h"
 #include "package/TGFileInfo.h"
 #include "ui/MsgBox.h"
@@ -27,18 +31,87 @@ namespace {
 // Failed writes in the process; only the first one is shown to the user.
 int saveFailures = 0;
 
-std::string SaveFailureText(const std::string& target, const std::string& systemText, size_t dataSize) {
+// Blocks inflate on at most this many workers: with the block being written,
+// three blocks are held at once, whatever the package size.
+constexpr unsigned kMaxWorkers = 2;
+// Pumping costs a trip through the window system: often enough for the
+// window to stay responsive, not after every piece of a read.
+constexpr DWORD kPumpIntervalMs = 15;
+// The bar moves as often as a person can see it move.
+constexpr DWORD kProgressIntervalMs = 50;
+
+std::string SaveFailureText(const std::string& target, const std::string& systemText, uint64_t dataSize) {
   return target + "<P><P>Unable to save Extracted File!<P><P>" + systemText + "<P>" + "  Data Size: <T>" +
          std::to_string(dataSize) + " Bytes<P>" + "  File Size:  <T>" + std::to_string(GetFileSizeByName(target)) +
          " Bytes<P>" + "  Bytes Free: <T>" + FloatToText(GetFreeDiskSpace(target), 0, false, ".") + " Bytes";
 }
+
+// Pumps the window's messages unless it did so a moment ago.
+void PumpNowAndThen() {
+  static DWORD last = 0;
+  const DWORD now = ::GetTickCount();
+  if (now - last < kPumpIntervalMs) return;
+  last = now;
+  PumpMessages();
+}
+
+// The files of the target folder, written through the file API: one handle
+// per file, kept open over its blocks, the stamp set once before it closes.
+class FolderOutput final : public FileOutput {
+ public:
+  FolderOutput(const std::string& folder, const DiskPrompt& prompt) : folder_(folder), prompt_(prompt) {}
+
+  bool Open(const std::string& name, bool append) override {
+    const std::string path = folder_ + "\\" + name;
+    file_.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ,
+                              nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file_ && append && SeekFile64(file_.get(), 2, 0) < 0) file_.reset();
+    if (!file_) systemText_ = LastErrorText();
+    return static_cast<bool>(file_);
+  }
+
+  bool Write(std::string_view bytes) override {
+    while (!bytes.empty()) {
+      DWORD written = 0;
+      const DWORD request = static_cast<DWORD>(std::min<size_t>(bytes.size(), 0x40000000u));
+      if (!::WriteFile(file_.get(), bytes.data(), request, &written, nullptr) || written == 0) {
+        systemText_ = LastErrorText();
+        return false;
+      }
+      bytes.remove_prefix(written);
+    }
+    return true;
+  }
+
+  void Close(uint32_t stamp) override {
+    if (stamp != 0) SetFileStamp(file_.get(), stamp);
+    file_.reset();
+  }
+
+  void Failed(const std::string& name, uint64_t dataSize) override {
+    if (++saveFailures == 1)
+      MsgBoxError(0, SaveFailureText(folder_ + "\\" + name, systemText_, dataSize), "", prompt_.charset,
+                  prompt_.captions);
+  }
+
+  void Refused(const std::string& name) override {
+    Trace("ExtractPackage: refused file name \"%s\"", name.c_str());
+  }
+
+ private:
+  std::string folder_;
+  const DiskPrompt& prompt_;
+  UniqueFileHandle file_;
+  std::string systemText_;
+};
 
 class Extraction {
  public:
   Extraction(const std::string& target, const std::string& agentName, const DiskPrompt& prompt,
              ProgressSink progress, const std::function<bool()>& stopped)
       : target_(target), agentName_(FileNamePart(agentName)), prompt_(prompt), progress_(progress),
-        stopped_(stopped) {}
+        stopped_(stopped), output_(target, prompt), files_(output_, PumpNowAndThen),
+        pipeline_(Workers(), 0, PumpNowAndThen) {}
 
   bool Stopped() const { return stopped_ && stopped_(); }
 
@@ -68,26 +141,47 @@ class Extraction {
     if (progress_) progress_(action, 0, range, nullptr, 1, 0);
   }
 
+  // Steps waiting to be shown; all of them when `now`, else only when the
+  // bar last moved long enough ago.
+  void ShowSteps(bool now) {
+    if (pendingSteps_ == 0) return;
+    const DWORD tick = ::GetTickCount();
+    if (!now && tick - lastSteps_ < kProgressIntervalMs) return;
+    lastSteps_ = tick;
+    for (; pendingSteps_ > 0; --pendingSteps_) Progress(kProgressStep, 0);
+  }
+
+  // The file being written ends with the extraction, whatever ends it.
+  void Finish() {
+    files_.Finish();
+    ShowSteps(true);
+    result.setupEntry = files_.SetupEntry();
+  }
+
   ExtractResult result;
 
  private:
+  static std::unique_ptr<WorkerPool> Workers() { return StartWorkerPool(std::min(ProcessorCount(), kMaxWorkers)); }
+
   bool Blocks(InFile& file, const PackageTrailer& trailer, uint64_t length) {
-    headerCount_ = trailer.HeaderBlockCount;
     headerEnd_ = trailer.PackageStart;
-    BlockWalker walker(file, trailer.PackageStart, length, trailer.TrailerSize, PumpMessages);
+    BlockWalker walker(file, trailer.PackageStart, length, trailer.TrailerSize, PumpNowAndThen);
+    // The header blocks come first on the first disk: read, never written.
     RawBlock raw;
-    FileBlock block;
-    std::string error;
-    while (walker.More()) {
-      PumpMessages();
+    while (blockCounter_ < trailer.HeaderBlockCount && walker.More()) {
+      PumpNowAndThen();
       if (Stopped()) return Fault("stopped before the end");
       if (!walker.Next(raw)) return Fault(walker.Fault());
-      if (++blockCounter_ == headerCount_) headerEnd_ = walker.Position();
-      if (blockCounter_ <= headerCount_) continue;
-      if (!DecodeFileBlock(raw, block, error, PumpMessages))
-        return Fault("block at offset " + std::to_string(raw.offset) + " does not inflate: " + error);
-      if (!block.header.empty()) Write(block);
+      if (++blockCounter_ == trailer.HeaderBlockCount) headerEnd_ = walker.Position();
     }
+    while (const StreamedBlock* block = pipeline_.Next(walker)) {
+      PumpNowAndThen();
+      if (Stopped()) return Fault("stopped before the end");
+      ++blockCounter_;
+      if (files_.Take(*block)) ++pendingSteps_;
+      ShowSteps(false);
+    }
+    if (!pipeline_.Fault().empty()) return Fault(pipeline_.Fault());
     return true;
   }
 
@@ -96,28 +190,6 @@ class Extraction {
     result.checksumOk = false;
     Trace("ExtractPackage: %s", why.c_str());
     return false;
-  }
-
-  void Write(const FileBlock& block) {
-    const std::string name = block.FileName();
-    // A name from the package is untrusted: it must not reach outside the
-    // target folder, neither as a file written nor as the program started.
-    if (!IsPlainFileName(name)) {
-      if (refused_.insert(name).second) Trace("ExtractPackage: refused file name \"%s\"", name.c_str());
-      return;
-    }
-    if (block.IsSetupEntry()) result.setupEntry = block.name;
-    const std::string path = target_ + "\\" + name;
-    // Blocks of one file follow each other; the first one replaces whatever
-    // lies under that name, so a stale file is never appended to.
-    const bool first = written_.insert(UpperCase(name)).second;
-    if (first) Progress(kProgressStep, 0);
-    const std::string_view data = block.data();
-    const auto pump = [](int, int, int64_t, bool&, int, int64_t) { PumpMessages(); };
-    if (WriteFileText(path, data, block.stamp, !first, pump)) return;
-    const std::string systemText = LastErrorText();
-    if (++saveFailures == 1)
-      MsgBoxError(0, SaveFailureText(path, systemText, data.size()), "", prompt_.charset, prompt_.captions);
   }
 
   bool WantsAgentCopy(const std::string& path) const {
@@ -142,10 +214,13 @@ class Extraction {
   ProgressSink progress_;
   const std::function<bool()>& stopped_;
   uint32_t blockCounter_ = 0;
-  uint32_t headerCount_ = 0;
   uint64_t headerEnd_ = 0;
-  std::set<std::string> written_;
-  std::set<std::string> refused_;
+  int pendingSteps_ = 0;
+  DWORD lastSteps_ = 0;
+  FolderOutput output_;
+  FileAssembler files_;
+  // Declared last: its workers end before anything they could reach.
+  BlockPipeline pipeline_;
 };
 
 // Asks until the disk is there or the user gives up; true when it is there.
@@ -177,12 +252,14 @@ ExtractResult ExtractPackage(const std::string& packagePath, const std::string& 
       if (FileExists(path) && !extraction.Disk(path, number, trailer)) break;
       if (!(trailer.Options & kMoreDisks) || extraction.Stopped()) break;
       SetAutoPlayCancel(true);
+      extraction.ShowSteps(true);
       path = DiskFileName(packagePath, number + 1);
       answer = AskForDisk(path, number + 1, forcePrompt, prompt);
       extraction.Progress(kProgressStep, 0);
       if (!answer) break;
     }
     SetAutoPlayCancel(false);
+    extraction.Finish();
     if (!answer || !extraction.result.fault.empty()) extraction.result.setupEntry.clear();
   } catch (const std::exception& e) {
     ReportException(e, "ExtractPackage", packagePath);

@@ -58,7 +58,15 @@ bool BlockWalker::Next(RawBlock& block) {
   return true;
 }
 
-std::string FileBlock::FileName() const { return Trim(TextBefore(name, "*", name, false)); }
+std::string BlockHeaderFields::FileName() const { return Trim(TextBefore(name, "*", name, false)); }
+
+void BlockHeaderFields::SetHeader(std::string text) {
+  header = std::move(text);
+  if (header.empty()) return;
+  name = SUB::Item(header, 0);
+  const int64_t value = SUB::ItemAsInt64(header, 1, 0);
+  stamp = value >= 0 && value <= 0xFFFFFFFF ? static_cast<uint32_t>(value) : 0;
+}
 
 bool DecodeFileBlock(const RawBlock& raw, FileBlock& out, std::string& error, const PumpFn& pump) {
   out = FileBlock{};
@@ -74,12 +82,43 @@ bool DecodeFileBlock(const RawBlock& raw, FileBlock& out, std::string& error, co
   }
   FileBlockHeader split = SplitFileBlock(out.contents);
   if (split.header.empty()) return true;
-  out.header = std::string(split.header);
+  out.SetHeader(std::string(split.header));
   out.dataOffset = split.header.size() + 1;
-  out.name = SUB::Item(out.header, 0);
-  int64_t stamp = SUB::ItemAsInt64(out.header, 1, 0);
-  out.stamp = stamp >= 0 && stamp <= 0xFFFFFFFF ? static_cast<uint32_t>(stamp) : 0;
   return true;
+}
+
+uint64_t StreamedBlock::DataSize() const {
+  uint64_t size = 0;
+  for (std::string_view piece : data) size += piece.size();
+  return size;
+}
+
+void DecodeStreamedBlock(const RawBlock& raw, StreamedBlock& out) {
+  out.offset = raw.offset;
+  std::vector<std::string_view> contents;
+  if (raw.Compressed()) {
+    InflateInto(raw.bytes, out.inflated);
+    for (const PieceBuffer::Piece& piece : out.inflated.Pieces()) contents.push_back(piece.View());
+  } else {
+    contents.push_back(raw.bytes);
+  }
+  // The header ends at the first 0x00, which may lie in any piece; without
+  // one the block carries nothing to write.
+  std::string header;
+  for (size_t i = 0; i < contents.size(); ++i) {
+    const size_t zero = contents[i].find('\0');
+    if (zero == std::string_view::npos) {
+      header.append(contents[i]);
+      continue;
+    }
+    header.append(contents[i].substr(0, zero));
+    out.SetHeader(std::move(header));
+    if (out.header.empty()) return;
+    if (zero + 1 < contents[i].size()) out.data.push_back(contents[i].substr(zero + 1));
+    for (size_t j = i + 1; j < contents.size(); ++j)
+      if (!contents[j].empty()) out.data.push_back(contents[j]);
+    return;
+  }
 }
 
 bool IsPlainFileName(std::string_view name) {

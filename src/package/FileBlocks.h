@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Utils/InFile.h"
 #include "package/Inflate.h"
@@ -45,22 +46,44 @@ class BlockWalker {
   std::string fault_;
 };
 
-// A decoded file block: the header list "|name|stamp|", then the data.
-struct FileBlock {
-  std::string header;    // empty when the block carries no 0x00 separator
-  std::string name;      // item 0 of the header, "*" and arguments included
-  uint32_t stamp = 0;    // item 1 as a decimal number, 0 when not one
-  std::string contents;  // the decoded block; data() views into it
-  size_t dataOffset = 0;
-  std::string_view data() const { return std::string_view(contents).substr(dataOffset); }
+// What a decoded block's header says: the list "|name|stamp|" before its
+// first 0x00.
+struct BlockHeaderFields {
+  std::string header;  // empty when the block carries no 0x00 separator
+  std::string name;    // item 0 of the header, "*" and arguments included
+  uint32_t stamp = 0;  // item 1 as a decimal number, 0 when not one
   bool IsSetupEntry() const { return name.find('*') != std::string::npos; }
   // The file name without the "*" marker and arguments.
   std::string FileName() const;
+  // Takes the header's fields; an empty header leaves them empty.
+  void SetHeader(std::string text);
+};
+
+// A decoded file block in one string: the header, then the data.
+struct FileBlock : BlockHeaderFields {
+  std::string contents;  // the decoded block; data() views into it
+  size_t dataOffset = 0;
+  std::string_view data() const { return std::string_view(contents).substr(dataOffset); }
 };
 
 // Inflates (or takes as stored) and splits one block. False with `error` set
 // for a damaged zlib stream or an output beyond the block limit.
 bool DecodeFileBlock(const RawBlock& raw, FileBlock& out, std::string& error, const PumpFn& pump = {});
+
+// A decoded file block for writing: its data stays where it was inflated
+// (or, stored, where it was read), in a few large pieces.
+struct StreamedBlock : BlockHeaderFields {
+  uint64_t offset = 0;                 // of the block's length field
+  std::vector<std::string_view> data;  // views into `inflated` or the raw bytes
+  PieceBuffer inflated;
+  uint64_t DataSize() const;
+};
+
+// DecodeFileBlock for writing. For a stored block `out` views into
+// `raw.bytes`, which must stay as it is while `out` is used; the bytes of a
+// compressed block are no longer needed once this returns. Throws
+// EZLibError for a damaged stream.
+void DecodeStreamedBlock(const RawBlock& raw, StreamedBlock& out);
 
 // A plain file name that may be written into a target folder: no path
 // separators, drive, "..", reserved device names or characters that Windows

@@ -3,11 +3,20 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <memory>
+#include <cstring>
 
 namespace tarnix {
 
 namespace {
+
+constexpr size_t kMiB = 1048576;
+// The first piece: room for the builder's usual block and its header.
+constexpr size_t kFirstPieceMax = kDefaultBlockDataSize + 64 * 1024;
+constexpr size_t kFirstPieceMin = 64 * 1024;
+// Data compresses at most about 1:1000 in zlib; blocks of files compress far
+// less, so eight times the input is a fair first guess.
+constexpr size_t kFirstPieceRatio = 8;
+constexpr size_t kLaterPieceMax = 32 * kMiB;
 
 struct InflateStream {
   z_stream z{};
@@ -31,7 +40,27 @@ std::string ZlibMessage(const z_stream& z, int code) {
 
 }  // namespace
 
-std::string Inflate(std::string_view input, const PumpFn& pump, size_t maxOutput) {
+PieceBuffer::Piece& PieceBuffer::Room(size_t inputSize, size_t limit) {
+  if (!pieces_.empty() && pieces_.back().size < pieces_.back().capacity) return pieces_.back();
+  size_t want = pieces_.empty()
+                    ? std::clamp(inputSize > kFirstPieceMax ? kFirstPieceMax : inputSize * kFirstPieceRatio,
+                                 kFirstPieceMin, kFirstPieceMax)
+                    : std::clamp(size_, kMiB, kLaterPieceMax);
+  want = std::min(want, limit - std::min(limit, size_));
+  Piece piece;
+  // Not value-initialised: untouched pages of a large piece cost nothing.
+  piece.bytes.reset(new char[want]);
+  piece.capacity = want;
+  pieces_.push_back(std::move(piece));
+  return pieces_.back();
+}
+
+void PieceBuffer::Commit(Piece& piece, size_t count) {
+  piece.size += count;
+  size_ += count;
+}
+
+void InflateInto(std::string_view input, PieceBuffer& out, const PumpFn& pump, size_t maxOutput) {
   InflateStream s;
   int rc = inflateInit(&s.z);
   if (rc != Z_OK) throw EZLibError(ZlibMessage(s.z, rc));
@@ -40,26 +69,28 @@ std::string Inflate(std::string_view input, const PumpFn& pump, size_t maxOutput
   // zlib counts in uInt; block inputs are far below 4 GiB (checked by callers).
   s.z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
   s.z.avail_in = static_cast<uInt>(input.size());
-
-  std::string out;
-  size_t capacity = std::min(maxOutput, std::max<size_t>(256, (input.size() + 255) / 256 * 256));
-  out.resize(capacity);
-  size_t produced = 0;
   for (;;) {
-    s.z.next_out = reinterpret_cast<Bytef*>(out.data() + produced);
-    s.z.avail_out = static_cast<uInt>(out.size() - produced);
+    if (out.Size() >= maxOutput) throw EZLibError("block larger than " + std::to_string(maxOutput) + " bytes");
+    const size_t pieces = out.Pieces().size();
+    PieceBuffer::Piece& piece = out.Room(input.size(), maxOutput);
+    if (pump && out.Pieces().size() != pieces && pieces > 0) pump();
+    const size_t room = piece.capacity - piece.size;
+    s.z.next_out = reinterpret_cast<Bytef*>(piece.bytes.get() + piece.size);
+    s.z.avail_out = static_cast<uInt>(std::min<size_t>(room, 0xFFFFFFFFu));
     rc = inflate(&s.z, Z_NO_FLUSH);
-    produced = out.size() - s.z.avail_out;
-    if (rc == Z_STREAM_END) break;
+    out.Commit(piece, std::min<size_t>(room, 0xFFFFFFFFu) - s.z.avail_out);
+    if (rc == Z_STREAM_END) return;
     if (rc == Z_BUF_ERROR && s.z.avail_in == 0) throw EZLibError("unexpected end of stream");
     if (rc != Z_OK && rc != Z_BUF_ERROR) throw EZLibError(ZlibMessage(s.z, rc));
-    if (s.z.avail_out == 0) {
-      if (out.size() >= maxOutput) throw EZLibError("block larger than " + std::to_string(maxOutput) + " bytes");
-      out.resize(std::min(maxOutput, out.size() * 2));
-      if (pump) pump();
-    }
   }
-  out.resize(produced);
+}
+
+std::string Inflate(std::string_view input, const PumpFn& pump, size_t maxOutput) {
+  PieceBuffer pieces;
+  InflateInto(input, pieces, pump, maxOutput);
+  std::string out;
+  out.reserve(pieces.Size());
+  for (const PieceBuffer::Piece& piece : pieces.Pieces()) out.append(piece.View());
   return out;
 }
 

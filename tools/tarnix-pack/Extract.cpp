@@ -7,7 +7,9 @@
 
 #include "PackageDisks.h"
 #include "Utils/StrUtils.h"
-#include "package/FileBlocks.h"
+#include "Utils/WorkerPool.h"
+#include "package/BlockPipeline.h"
+#include "package/FileAssembler.h"
 #include "package/FileStamp.h"
 
 namespace tarnix::pack {
@@ -25,9 +27,76 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
   return folder + static_cast<char>(fs::path::preferred_separator) + name;
 }
 
+// Files in the folder, written through the C library: one stream per file,
+// kept open over its blocks, the stamp set once it is closed.
+class FolderOutput final : public FileOutput {
+ public:
+  FolderOutput(const std::string& folder, ExtractResult& result) : folder_(folder), result_(result) {}
+  ~FolderOutput() override { CloseStream(); }
+
+  bool Open(const std::string& name, bool append) override {
+    path_ = JoinPath(folder_, name);
+    std::error_code ec;
+    // A link placed in the folder beforehand would carry the data elsewhere.
+    if (fs::is_symlink(fs::symlink_status(path_, ec))) {
+      if (links_.insert(name).second) Fault("refused \"" + name + "\": " + path_ + " is a link");
+      return false;
+    }
+    if (!append) result_.files.push_back(name);
+    file_ = std::fopen(path_.c_str(), append ? "ab" : "wb");
+    return file_ != nullptr;
+  }
+
+  bool Write(std::string_view bytes) override {
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) return false;
+    result_.bytes += bytes.size();
+    return true;
+  }
+
+  void Close(uint32_t stamp) override {
+    if (!CloseStream()) {
+      Fault(path_ + ": cannot be written");
+      return;
+    }
+    if (stamp == 0) return;
+    const std::time_t t = TimeFromDosStamp(stamp);
+    if (t == -1) return;
+    auto when = std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t));
+    std::error_code ec;
+    fs::last_write_time(path_, std::chrono::time_point_cast<fs::file_time_type::duration>(when), ec);
+    if (ec) Fault(path_ + ": its stamp cannot be set: " + ec.message());
+  }
+
+  void Failed(const std::string& name, uint64_t) override {
+    // A refused link has been reported already.
+    if (!links_.count(name)) Fault(JoinPath(folder_, name) + ": cannot be written");
+  }
+
+  void Refused(const std::string& name) override {
+    Fault("refused \"" + name + "\": it would be written outside " + folder_);
+  }
+
+  void Fault(std::string text) { result_.faults.push_back(std::move(text)); }
+
+ private:
+  bool CloseStream() {
+    if (!file_) return true;
+    const bool ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+    return ok;
+  }
+
+  std::string folder_;
+  ExtractResult& result_;
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  std::set<std::string> links_;
+};
+
 class Extractor {
  public:
-  Extractor(const std::string& folder, ExtractResult& result) : folder_(folder), result_(result) {}
+  Extractor(const std::string& folder, ExtractResult& result)
+      : output_(folder, result), files_(output_), pipeline_(StartWorkerPool(ProcessorCount()), 0) {}
 
   // False when the extraction must end.
   bool Disk(PackageDisk& disk) {
@@ -38,68 +107,26 @@ class Extractor {
       return false;
     }
     BlockWalker walker(*disk.file, disk.blocksStart, disk.end, disk.trailer.TrailerSize);
-    RawBlock raw;
-    FileBlock block;
-    std::string error;
-    while (walker.More() && walker.Next(raw)) {
-      if (!DecodeFileBlock(raw, block, error)) {
-        Fault(disk.path + ": block at offset " + std::to_string(raw.offset) + " does not inflate: " + error);
-        return false;
-      }
-      // A block without a header carries nothing to write.
-      if (!block.header.empty()) Write(block);
-    }
-    if (!walker.Fault().empty()) {
-      Fault(disk.path + ": " + walker.Fault());
+    while (const StreamedBlock* block = pipeline_.Next(walker)) files_.Take(*block);
+    if (!pipeline_.Fault().empty()) {
+      Fault(disk.path + ": " + pipeline_.Fault());
       return false;
     }
     return true;
   }
 
-  void Fault(std::string text) { result_.faults.push_back(std::move(text)); }
-
- private:
-  void Write(const FileBlock& block) {
-    if (block.IsSetupEntry()) result_.setupEntry = block.name;
-    const std::string name = block.FileName();
-    if (!IsPlainFileName(name)) {
-      if (refused_.insert(name).second) Fault("refused \"" + name + "\": it would be written outside " + folder_);
-      return;
-    }
-    const std::string target = JoinPath(folder_, name);
-    std::error_code ec;
-    // A link placed in the folder beforehand would carry the data elsewhere.
-    if (fs::is_symlink(fs::symlink_status(target, ec))) {
-      if (refused_.insert(name).second) Fault("refused \"" + name + "\": " + target + " is a link");
-      return;
-    }
-    // Windows names ignore case: blocks of "A.TXT" and "a.txt" make one file.
-    const bool first = written_.insert(UpperCase(name)).second;
-    if (first) result_.files.push_back(name);
-    const std::string_view data = block.data();
-    std::FILE* out = std::fopen(target.c_str(), first ? "wb" : "ab");
-    bool ok = out != nullptr;
-    if (out) {
-      ok = data.empty() || std::fwrite(data.data(), 1, data.size(), out) == data.size();
-      ok = std::fclose(out) == 0 && ok;
-    }
-    if (!ok) {
-      Fault(target + ": cannot be written");
-      return;
-    }
-    result_.bytes += data.size();
-    if (block.stamp == 0) return;
-    const std::time_t t = TimeFromDosStamp(block.stamp);
-    if (t == -1) return;
-    auto when = std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t));
-    fs::last_write_time(target, std::chrono::time_point_cast<fs::file_time_type::duration>(when), ec);
-    if (ec) Fault(target + ": its stamp cannot be set: " + ec.message());
+  // Closes the last file; returns the setup entry.
+  std::string Finish() {
+    files_.Finish();
+    return files_.SetupEntry();
   }
 
-  std::string folder_;
-  ExtractResult& result_;
-  std::set<std::string> written_;
-  std::set<std::string> refused_;
+  void Fault(std::string text) { output_.Fault(std::move(text)); }
+
+ private:
+  FolderOutput output_;
+  FileAssembler files_;
+  BlockPipeline pipeline_;
 };
 
 }  // namespace
@@ -116,9 +143,10 @@ ExtractResult ExtractPackage(const std::string& package, const std::string& fold
     }
     DiskChain chain(package);
     PackageDisk disk;
-    while (chain.Next(disk))
-      if (!extractor.Disk(disk)) return result;
-    if (!chain.Fault().empty()) extractor.Fault(chain.Fault());
+    bool whole = true;
+    while (whole && chain.Next(disk)) whole = extractor.Disk(disk);
+    result.setupEntry = extractor.Finish();
+    if (whole && !chain.Fault().empty()) extractor.Fault(chain.Fault());
   } catch (const std::exception& e) {
     result.faults.push_back(package + ": " + e.what());
   }
