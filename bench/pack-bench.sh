@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Builder benchmark: tarnix-pack build and extract on a folder of mixed data
-# (text, executables, random; 200 MB unless BENCH_MB says otherwise), beside
-# makensis with its zlib compressor packing the same folder, and zlib's own
-# inflate speed on the same blocks. Prints seconds, MB/s, peak memory and
-# output sizes. Needs a native build (scripts/build.sh).
+# (text, executables, random, small files; 200 MB unless BENCH_MB says
+# otherwise), beside makensis with its zlib compressor packing the same
+# folder, and zlib's own inflate speed on the same blocks. Prints seconds,
+# MB/s, peak memory and output sizes. Needs a native build (scripts/build.sh).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 pack="${TARNIX_PACK:-$root/build/native/tools/tarnix-pack/tarnix-pack}"
 work="${BENCH_DIR:-/tmp/tarnix-bench}"
 megabytes="${BENCH_MB:-200}"
-data="$work/data-$megabytes"
+data="$work/mixed-$megabytes"
 stub="$root/build/win/src/stub.exe"
 
 mkdir -p "$work"

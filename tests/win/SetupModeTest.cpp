@@ -47,8 +47,9 @@ void FlipBytes(const std::string& path, uint64_t offset, size_t count) {
   ASSERT_TRUE(WriteBytes(path, bytes)) << path;
 }
 
-// The offset of the first byte of the named file's first block.
-uint64_t BlockOf(const std::string& package, const std::string& name, size_t& length) {
+// The offset of the first byte of the named file's block number `index`
+// (counted from 0).
+uint64_t BlockOf(const std::string& package, const std::string& name, size_t& length, int index = 0) {
   auto file = OpenInFile(package);
   TGFileInfo info(*file);
   BlockWalker walker(*file, info.FileBlocksStart(), info.PackageEndOffset(), info.Trailer().TrailerSize);
@@ -56,7 +57,7 @@ uint64_t BlockOf(const std::string& package, const std::string& name, size_t& le
   while (walker.More() && walker.Next(raw)) {
     FileBlock block;
     std::string error;
-    if (DecodeFileBlock(raw, block, error) && block.FileName() == name) {
+    if (DecodeFileBlock(raw, block, error) && block.FileName() == name && index-- == 0) {
       length = raw.bytes.size();
       return raw.offset + 4;
     }
@@ -331,12 +332,14 @@ INSTANTIATE_TEST_SUITE_P(
 struct FaultCase {
   const char* name;
   bool spanned;
+  uint32_t blockSize;
   // Damages the built package; returns extra parameters for the stub.
   std::function<std::string(const std::string& package, const std::vector<std::string>& disks,
                             const std::string& scratch)>
       damage;
   const char* fragment;       // in the box text; empty: any error box
   const char* writtenBefore;  // a file extracted before the fault; nullptr: none
+  const char* neverWritten;   // a file behind the fault; nullptr: none
 };
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
@@ -349,14 +352,23 @@ TEST_P(DamagedSetupTest, ShowsAnErrorAndStartsNothing) {
     // The last 20 000 bytes go on a second disk, small enough to be summed.
     plan.diskSize = std::filesystem::file_size(Build(plan, "Whole.exe")) - 20000;
   }
+  plan.blockSize = c.blockSize;
   const std::string package = Build(plan);
   const std::string params = c.damage(package, report_.diskFiles, dir_ / "");
   if (HasFatalFailure()) return;
 
   SetupProcess run(package, params);
+  const std::string folder = test::ExtractionFolder(package) + "\\";
   const std::string written = c.writtenBefore ? c.writtenBefore : "setup.exe";
-  EXPECT_EQ(FinishSeeing(run, package, written), c.writtenBefore != nullptr);
-  ASSERT_TRUE(run.Ended());
+  bool writtenSeen = false, neverWrittenSeen = false;
+  run.WaitUntil([&] {
+    writtenSeen = writtenSeen || PathExists(folder + written);
+    neverWrittenSeen = neverWrittenSeen || (c.neverWritten && PathExists(folder + c.neverWritten));
+    return run.Ended();
+  });
+  ASSERT_TRUE(run.Finish());
+  EXPECT_EQ(writtenSeen, c.writtenBefore != nullptr);
+  EXPECT_FALSE(neverWrittenSeen) << c.neverWritten;
   ASSERT_GE(run.Boxes().size(), 1u) << "no error box";
   for (const SeenBox& box : run.Boxes()) EXPECT_EQ(box.title, "Error") << box.text;
   EXPECT_NE(run.Boxes()[0].text.find(c.fragment), std::string::npos) << run.Boxes()[0].text;
@@ -368,7 +380,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // The stub alone makes a package too large to be summed, so only
         // the inflation of the damaged block can notice.
-        FaultCase{"DamagedCompressedBlock", false,
+        FaultCase{"DamagedCompressedBlock", false, kDefaultBlockDataSize,
                   [](const std::string& package, const std::vector<std::string>&, const std::string&) {
                     size_t length = 0;
                     const uint64_t at = BlockOf(package, "readme.txt", length);
@@ -376,19 +388,30 @@ INSTANTIATE_TEST_SUITE_P(
                     FlipBytes(package, at + length / 2, 16);
                     return std::string();
                   },
-                  "", "setup.exe"},
-        FaultCase{"ChecksumMismatchOnASmallDisk", true,
+                  "", "setup.exe", nullptr},
+        // Blocks behind the damaged one are inflating when it is reached;
+        // none of them is written.
+        FaultCase{"DamagedBlockAmongBlocksInFlight", false, 4096,
+                  [](const std::string& package, const std::vector<std::string>&, const std::string&) {
+                    size_t length = 0;
+                    const uint64_t at = BlockOf(package, "data.bin", length, 3);
+                    EXPECT_GT(length, 64u);
+                    FlipBytes(package, at + length / 2, 16);
+                    return std::string();
+                  },
+                  "", "data.bin", "readme.txt"},
+        FaultCase{"ChecksumMismatchOnASmallDisk", true, kDefaultBlockDataSize,
                   [](const std::string&, const std::vector<std::string>& disks, const std::string&) {
                     EXPECT_LE(test::ReadWholeFile(disks[1]).size(), kChecksumMaxFileSize);
                     FlipBytes(disks[1], 100, 1);
                     return std::string();
                   },
-                  "Bad CRC!", "setup.exe"},
-        FaultCase{"FirstDiskMissing", false,
+                  "Bad CRC!", "setup.exe", nullptr},
+        FaultCase{"FirstDiskMissing", false, kDefaultBlockDataSize,
                   [](const std::string&, const std::vector<std::string>&, const std::string& scratch) {
                     return "/SpanDiskFName1=" + scratch + "gone.exe.001";
                   },
-                  "Bad CRC!", nullptr}),
+                  "Bad CRC!", nullptr, nullptr}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SetupModeTest, APackageWithoutASetupProgramStartsNothing) {
@@ -425,20 +448,37 @@ TEST_F(SetupModeTest, ASecondStartWhileTheFirstRunsEndsAtOnce) {
   ExpectCompletedRun(first, package, "", 0, kShown, {}, " /DelayMs=8000");
 }
 
-TEST_F(SetupModeTest, ClosingTheWindowDuringExtractionEndsTheRun) {
-  // Many small files make an extraction that lasts a while under Wine.
+// Closing the window ends the run, whether the close comes before the first
+// block or while blocks are inflating ahead of the one being written.
+struct CloseCase {
+  const char* name;
+  bool afterFirstFile;
+};
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
+
+class ClosingTest : public SetupModeTest, public ::testing::WithParamInterface<CloseCase> {};
+
+TEST_P(ClosingTest, ClosingTheWindowDuringExtractionEndsTheRun) {
+  // Many small files make an extraction that lasts a while under Wine; large
+  // ones keep blocks in flight.
   pack::PackageSpec plan = Plan();
   for (int i = 0; i < 2000; ++i) {
     const std::string name = "small" + std::to_string(i) + ".txt";
     ASSERT_TRUE(test::WriteBytes(dir_ / ("in\\" + name), "piece " + std::to_string(i)));
     plan.files.push_back({name, dir_ / ("in\\" + name), 0, false, ""});
+    if (i % 500 == 0) {
+      const std::string large = "large" + std::to_string(i) + ".bin";
+      ASSERT_TRUE(test::WriteBytes(dir_ / ("in\\" + large), test::RandomBytes(3 << 20, i)));
+      plan.files.push_back({large, dir_ / ("in\\" + large), 0, false, ""});
+    }
   }
   const std::string package = Build(plan);
+  const std::string first = test::ExtractionFolder(package) + "\\setup.exe";
   SetupProcess run(package, "");
   HWND window = nullptr;
   ASSERT_TRUE(run.WaitUntil([&] {
     window = ::FindWindowA(package.c_str(), nullptr);
-    return window && ::IsWindowVisible(window);
+    return window && ::IsWindowVisible(window) && (!GetParam().afterFirstFile || PathExists(first));
   }));
   // The first close only stops a download; the second one closes.
   ::PostMessageA(window, WM_CLOSE, 0, 0);
@@ -448,6 +488,11 @@ TEST_F(SetupModeTest, ClosingTheWindowDuringExtractionEndsTheRun) {
   EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
   ExpectNothingStarted(run, package);
 }
+
+INSTANTIATE_TEST_SUITE_P(Moments, ClosingTest,
+                         ::testing::Values(CloseCase{"BeforeTheFirstBlock", false},
+                                           CloseCase{"WithBlocksInFlight", true}),
+                         [](const ::testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
 
 TEST_F(SetupModeTest, RightToLeftLanguagesMirrorTheStatusLineAndTheActivityBar) {
   struct Case {
