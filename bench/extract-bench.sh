@@ -44,9 +44,10 @@ Setup.exe=$stage/Setup.exe
 INI
 cmp -s "$work/extract.ini.new" "$work/extract.ini" || mv "$work/extract.ini.new" "$work/extract.ini"
 rm -f "$work/extract.ini.new"
-setup="$work/extract-setup.exe"
-# Built again when the manifest or the stub changed.
-if [ ! -f "$setup" ] || [ "$work/extract.ini" -nt "$setup" ] || [ "$win/src/stub.exe" -nt "$setup" ]; then
+# One package per stub, so that stubs of two builds can be compared on the
+# same data; built again when the manifest changed.
+setup="$work/extract-setup-$(cksum <"$win/src/stub.exe" | cut -d' ' -f1).exe"
+if [ ! -f "$setup" ] || [ "$work/extract.ini" -nt "$setup" ]; then
   "$pack" build "$work/extract.ini" -o "$setup" --stub "$win/src/stub.exe" >/dev/null
 fi
 
