@@ -2,7 +2,13 @@
 
 #include <zlib.h>
 
+#ifdef TARNIX_WITH_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+
 #include <algorithm>
+#include <memory>
+#include <string_view>
 
 #include "Utils/InFile.h"
 #include "package/PackageFormat.h"
@@ -19,6 +25,44 @@ constexpr uint64_t kZlibFrame = 4 + 2 + 4;
 constexpr uint64_t kSlackShare = 256;
 constexpr uint64_t kMinSlack = 64;
 constexpr int kMaxFitTries = 6;
+
+#ifdef TARNIX_WITH_LIBDEFLATE
+// At the highest level libdeflate writes smaller zlib streams than zlib, in
+// less time; any zlib inflates them.
+constexpr int kLibdeflateLevel = 10;
+
+struct CompressorFree {
+  void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+
+bool DeflateStrongest(std::string_view plain, std::string& out) {
+  // One compressor per worker thread: it holds a few MB of tables.
+  thread_local std::unique_ptr<libdeflate_compressor, CompressorFree> compressor(
+      libdeflate_alloc_compressor(kLibdeflateLevel));
+  if (!compressor) return false;
+  const size_t start = out.size();
+  const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), plain.size());
+  out.resize(start + bound);
+  const size_t packed = libdeflate_zlib_compress(compressor.get(), plain.data(), plain.size(), out.data() + start, bound);
+  out.resize(start + packed);
+  return packed > 0;
+}
+#endif
+
+// Appends the zlib stream of `plain` at `level` (1 to 9) to `out`.
+bool Deflate(std::string_view plain, int level, std::string& out) {
+#ifdef TARNIX_WITH_LIBDEFLATE
+  if (level == 9) return DeflateStrongest(plain, out);
+#endif
+  const size_t start = out.size();
+  uLongf packed = compressBound(static_cast<uLong>(plain.size()));
+  out.resize(start + packed);
+  if (compress2(reinterpret_cast<Bytef*>(out.data() + start), &packed, reinterpret_cast<const Bytef*>(plain.data()),
+                static_cast<uLong>(plain.size()), level) != Z_OK)
+    return false;
+  out.resize(start + packed);
+  return true;
+}
 
 }  // namespace
 
@@ -59,16 +103,11 @@ bool BlockEncoder::EncodeAs(const BlockJob& job, bool store, std::string& out, s
     length = -static_cast<int32_t>(plain.size());
     out += plain;
   } else {
-    uLongf packed = compressBound(static_cast<uLong>(plain.size()));
-    out.resize(4 + packed);
-    int rc = compress2(reinterpret_cast<Bytef*>(out.data() + 4), &packed, reinterpret_cast<const Bytef*>(plain.data()),
-                       static_cast<uLong>(plain.size()), plan_.level);
-    if (rc != Z_OK) {
-      error = in.sourcePath + ": compression failed (zlib " + std::to_string(rc) + ")";
+    if (!Deflate(plain, plan_.level, out)) {
+      error = in.sourcePath + ": compression failed";
       return false;
     }
-    out.resize(4 + packed);
-    length = static_cast<int32_t>(packed);
+    length = static_cast<int32_t>(out.size() - 4);
   }
   StoreU32(reinterpret_cast<unsigned char*>(out.data()), static_cast<uint32_t>(length));
   return true;
