@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <exception>
-#include <algorithm>
 
 #include "Utils/DateUtils.h"
 #include "Utils/FileUtils.h"
@@ -63,8 +63,9 @@ class FolderOutput final : public FileOutput {
 
   bool Open(const std::string& name, bool append) override {
     const std::string path = folder_ + "\\" + name;
-    file_.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ,
-                              nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD share = append ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
+    file_.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file_ && append && SeekFile64(file_.get(), 2, 0) < 0) file_.reset();
     if (!file_) systemText_ = LastErrorText();
     return static_cast<bool>(file_);

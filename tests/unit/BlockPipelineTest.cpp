@@ -181,7 +181,8 @@ TEST_P(PipelineTest, WalksDiskAfterDisk) {
 // that is gone and no block left unfreed.
 TEST_P(PipelineTest, GoingAwayMidWalkWithBlocksInFlight) {
   std::vector<std::string> blocks;
-  for (uint32_t i = 0; i < 8; ++i) blocks.push_back(Compressed(BlockPlain("f" + std::to_string(i), i, Text(1 << 20, i))));
+  for (uint32_t i = 0; i < 8; ++i)
+    blocks.push_back(Compressed(BlockPlain("f" + std::to_string(i), i, Text(1 << 20, i))));
   BlockDisk disk(blocks);
   auto pipeline = std::make_unique<BlockPipeline>(GetParam().make(), 0);
   BlockWalker walker = disk.Walker();

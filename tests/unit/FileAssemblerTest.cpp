@@ -98,8 +98,8 @@ TEST(FileAssemblerTest, AnEmptyFileIsCreatedAndStamped) {
   MemoryOutput out;
   FileAssembler files(out);
   Extract({&disk}, files);
-  EXPECT_EQ(out.calls,
-            (std::vector<std::string>{"open empty.txt", "close empty.txt 77", "open empty2.txt", "close empty2.txt 78"}));
+  EXPECT_EQ(out.calls, (std::vector<std::string>{"open empty.txt", "close empty.txt 77", "open empty2.txt",
+                                                 "close empty2.txt 78"}));
   EXPECT_EQ(out.writes, 0);
   EXPECT_EQ(out.files.count("empty.txt"), 1u);
 }
