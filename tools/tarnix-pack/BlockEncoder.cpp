@@ -43,7 +43,8 @@ bool DeflateStrongest(std::string_view plain, std::string& out) {
   const size_t start = out.size();
   const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), plain.size());
   out.resize(start + bound);
-  const size_t packed = libdeflate_zlib_compress(compressor.get(), plain.data(), plain.size(), out.data() + start, bound);
+  const size_t packed =
+      libdeflate_zlib_compress(compressor.get(), plain.data(), plain.size(), out.data() + start, bound);
   out.resize(start + packed);
   return packed > 0;
 }
