@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "Utils/FileUtils.h"
@@ -83,7 +84,9 @@ bool RunNewSetup(const std::string& setupFile) {
   PostNotify(kNotifySetupRun, 1);
   // An earlier run of this agent may have removed the folder already.
   ForceDirectories(SetupFolder());
+  WriteLog("RunPackage() - START  (" + setupFile + ")");
   const bool finished = RunPackage(SetupFolder(), setupFile, StubPackage().AgentExeName(), !BackgroundUpdate(), extra);
+  WriteLog(std::string("RunPackage() - END    Finished=") + BoolText(finished));
   RemoveDirTree(SetupFolder(), false);
   PostNotify(kNotifySetupRun, 2);
   return finished;
@@ -96,6 +99,18 @@ bool ReportFinish(bool restart) {
   if (restart) return MsgBoxConfirm(1, done + AgentText("s17"), MsgBoxConfirmTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
   MsgBoxAttention(1, done, MsgBoxAttentionTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
   return true;
+}
+
+void RecordNewVersion() {
+  const int32_t version = VersionNew();
+  const bool written = SetVersionOriginal(version);
+  WriteLog("VersionOriginal=" + std::to_string(version) + (written ? "" : "  (not written)"));
+}
+
+void RestartProduct(const std::string& product) {
+  const std::string command = Quote(product);
+  WriteLog("Restart Process - WinExec " + command);
+  LaunchProgram(command, SW_SHOW);
 }
 
 bool UpdateCycle() {
@@ -116,7 +131,7 @@ bool UpdateCycle() {
   Marker(10);
   const bool finished = RunNewSetup(setupFile);
   Marker(11);
-  if (finished) SetVersionOriginal(VersionNew());
+  if (finished) RecordNewVersion();
   ::DeleteFileA(setupFile.c_str());
   Marker(13);
   bool answer = true;
@@ -124,7 +139,7 @@ bool UpdateCycle() {
   // A product stopped for the update is never left stopped against the
   // announcement's wish; the user may only decline a restart after a
   // successful update.
-  if (restart && answer) LaunchProgram(Quote(product), SW_SHOW);
+  if (restart && answer) RestartProduct(product);
   return finished;
 }
 

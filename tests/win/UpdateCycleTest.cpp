@@ -48,8 +48,12 @@ TEST_F(UpdateCycleTest, TheWholeUpdateAsksInstallsRestartsTheProductAndReplacesT
   EXPECT_EQ(boxes_[2].text, "Sample App has been updated.\r\nStart it again?");
   EXPECT_EQ(UpdateRequests(), 1);
 
-  // Version 2 installed by its setup, with the agent's switches.
+  // Version 2 installed by its setup, with the agent's switches; the log
+  // names every step, so that a vendor can follow an update afterwards.
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
+  EXPECT_TRUE(Logged("RunPackage() - END    Finished=TRUE")) << Log();
+  EXPECT_TRUE(Logged("VersionOriginal=2\r\n")) << Log();
+  EXPECT_TRUE(Logged("Restart Process - WinExec \"" + ProductPath() + "\"")) << Log();
   EXPECT_TRUE(InstalledVersion2());
   auto record = SetupRecord();
   EXPECT_EQ(record["Completed"], "1");
@@ -204,6 +208,8 @@ TEST_F(UpdateCycleTest, AFailingSetupKeepsTheVersionAndRestartsTheStoppedProduct
   answer_ = AnswerYes;
   RunUpdate(Announcement(setup));
   EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=FALSE")) << Log();
+  EXPECT_TRUE(Logged("RunPackage() - END    Finished=FALSE")) << Log();
+  EXPECT_FALSE(Logged("VersionOriginal=")) << Log();
   ASSERT_EQ(boxes_.size(), 2u) << "no finish message: " << test::Describe(boxes_);
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
   EXPECT_FALSE(test::PathExists(installDir_ + "\\" + test::kUpdateName));
@@ -240,6 +246,7 @@ TEST_F(UpdateCycleTest, ACheckTheUserAskedForSkipsTheQuestionsButAlwaysReports) 
   EXPECT_EQ(boxes_[1].text, "Sample App has been updated.") << "not restarted: no question to restart";
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
   EXPECT_EQ(ProductPid(), 0u) << "a product not to be restarted stays stopped";
+  EXPECT_FALSE(Logged("Restart Process")) << Log();
 }
 
 TEST_F(UpdateCycleTest, TestModeTakesTheUpdateFromTheTestFolderOnly) {
