@@ -2,8 +2,9 @@
 # Builds everything and runs every test:
 #   1. the native tests (build/native),
 #   2. the Windows tests under Wine (build/win),
-#   3. the native tests again under AddressSanitizer and UBSan (build/native-asan),
-#   4. the libFuzzer targets for a bounded time (build/fuzz, scripts/fuzz.sh).
+#   3. the main job's update, scripts/run-sample.sh --update, in the same prefix,
+#   4. the native tests again under AddressSanitizer and UBSan (build/native-asan),
+#   5. the libFuzzer targets for a bounded time (build/fuzz, scripts/fuzz.sh).
 # Every step runs even when an earlier one failed; the summary at the end lists
 # them all and the exit status is non-zero when any failed.
 #
@@ -83,13 +84,16 @@ if step "build" "$root/scripts/build.sh"; then
   step "native tests" ctest --test-dir "$TARNIX_NATIVE_BUILD" "${ctest_args[@]}"
   if step "wine setup" prepare_wine; then
     step "windows tests" ctest --test-dir "$TARNIX_WIN_BUILD" "${ctest_args[@]}"
+    step "sample update" "$root/scripts/run-sample.sh" --update
   else
     skip "windows tests"
+    skip "sample update"
   fi
 else
   skip "native tests"
   skip "wine setup"
   skip "windows tests"
+  skip "sample update"
 fi
 
 export UBSAN_OPTIONS="print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
