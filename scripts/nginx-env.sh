@@ -44,20 +44,25 @@ CONF
 }
 
 # nginx_start ROOT DIR: serves the folder ROOT on 127.0.0.1 at a free port,
-# set in nginx_port; DIR gets the configuration and access.log and
-# error.log. Stop it with nginx_stop.
+# set in nginx_port; DIR gets the configuration, access.log, error.log and
+# output.log (what nginx writes before it has read its configuration).
+# Stop it with nginx_stop.
 nginx_start() {
-  local root="$1" dir="$2" attempt port
+  local root="$1" dir="$2" port
   mkdir -p "$dir/temp"
-  for attempt in 1 2 3 4 5; do
+  for _ in 1 2 3 4 5; do
     port="$(free_loopback_port)" || return 1
     nginx_write_config "$root" "$dir" "$port"
     : >"$dir/error.log"
-    nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/error.log" </dev/null >>"$dir/error.log" 2>&1 &
+    rm -f "$dir/nginx.pid"
+    nginx -p "$dir" -c "$dir/nginx.conf" -e "$dir/error.log" </dev/null >"$dir/output.log" 2>&1 &
     nginx_pid=$!
+    # nginx writes its pid file once it listens; a port that another program
+    # took first ends it before. (A test connection could reach that other
+    # program instead.)
     local tries=0
     while [ "$tries" -lt 100 ] && kill -0 "$nginx_pid" 2>/dev/null; do
-      if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+      if [ -s "$dir/nginx.pid" ]; then
         nginx_port="$port"
         return 0
       fi
@@ -69,7 +74,7 @@ nginx_start() {
       break
     fi
   done
-  cat "$dir/error.log" >&2
+  cat "$dir/output.log" "$dir/error.log" >&2
   echo "nginx did not start" >&2
   return 1
 }

@@ -101,6 +101,8 @@ bool ReportFinish(bool restart) {
   return true;
 }
 
+// The log names every step of an update with its time, so that a vendor
+// can follow one afterwards.
 void RecordNewVersion() {
   const int32_t version = VersionNew();
   const bool written = SetVersionOriginal(version);
