@@ -124,7 +124,11 @@ class UpdateFixture : public AgentFixture {
   }
 
   void EndProduct() {
-    while (HWND window = ::FindWindowA(kProductClass, nullptr)) {
+    // Bounded: a window that outlives its terminated process must not hang
+    // the test.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      HWND window = ::FindWindowA(kProductClass, nullptr);
+      if (!window) return;
       DWORD pid = 0;
       ::GetWindowThreadProcessId(window, &pid);
       UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));

@@ -1,0 +1,78 @@
+// The Windows tests' main: GoogleTest with a watchdog. A test that waits on
+// another process can hang in ways no bounded wait of its own catches (a
+// stuck Wine service, a child that never ends); the group would then run
+// into ctest's limit and report nothing about which test hung. The watchdog
+// names the test and ends the program instead.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+
+// Well above the slowest end-to-end test, well below a group's limit.
+constexpr auto kTestLimit = std::chrono::minutes(4);
+
+class Watchdog : public ::testing::EmptyTestEventListener {
+ public:
+  Watchdog() : thread_([this] { Watch(); }) {}
+  ~Watchdog() override {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  void OnTestStart(const ::testing::TestInfo& test) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    running_ = std::string(test.test_suite_name()) + "." + test.name();
+    ++generation_;
+    changed_.notify_all();
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    running_.clear();
+    ++generation_;
+    changed_.notify_all();
+  }
+
+ private:
+  void Watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!quit_) {
+      if (running_.empty()) {
+        changed_.wait(lock);
+        continue;
+      }
+      const unsigned generation = generation_;
+      if (changed_.wait_for(lock, kTestLimit, [&] { return quit_ || generation_ != generation; })) continue;
+      std::fprintf(stdout, "\n[ WATCHDOG ] %s still runs after %d minutes; the test program ends\n",
+                   running_.c_str(), int(kTestLimit.count()));
+      std::fflush(stdout);
+      ::TerminateProcess(::GetCurrentProcess(), 3);
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::string running_;
+  unsigned generation_ = 0;
+  bool quit_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog);
+  return RUN_ALL_TESTS();
+}
