@@ -75,7 +75,7 @@ wine_env_start() {
   # as the persistent server. Started by a test instead, they would keep its
   # output pipe open and ctest would wait for them until the timeout.
   local start=$SECONDS init=()
-  if [ ! -f "$WINEPREFIX/.tarnix-initialised" ]; then
+  if [ ! -f "$WINEPREFIX/.tarnix-initialised-2" ]; then
     init=(-i)
   fi
   if ! wineboot "${init[@]}" </dev/null >"$TARNIX_WIN_BUILD/wineboot.log" 2>&1; then
@@ -98,7 +98,11 @@ wine_env_start() {
     # Without a window manager, Wine waits two seconds for one whenever a
     # captioned window is destroyed; unmanaged windows are not waited for.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || return 1
-    touch "$WINEPREFIX/.tarnix-initialised"
+    # A program that crashes ends with its backtrace on the error output,
+    # instead of waiting in a crash dialog that nobody closes.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 ||
+      return 1
+    touch "$WINEPREFIX/.tarnix-initialised-2"
     echo "Wine prefix $WINEPREFIX initialised in $((SECONDS - start)) s"
   fi
 }
