@@ -188,6 +188,11 @@ TEST_F(UpdateCycleTest, AMissingFileAtAFolderLocationIsNotFound) {
     if (c.location == cases[0].location) {
       RunUpdate(info);
     } else {
+      // The first agent ends after its probe; its deletion script must be
+      // done before the next copy is written under the same name.
+      ASSERT_TRUE(WaitUntil([&] {
+        return !XAgentWindow() && !test::PathExists(XAgentPath()) && test::SelfDeleteScriptsLeft().empty();
+      }, 30000));
       SetOriginal("OriginalSetup", "Stamp", "0");
       ServeInfo(info);
       ASSERT_EQ(StartPlainAgent(), 0u);
