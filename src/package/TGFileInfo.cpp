@@ -9,8 +9,15 @@ namespace tarnix {
 
 namespace {
 
-enum SettingsItem { kUpdateLocation, kInfoFileName, kAgentExeName, kSettingsToken, kSilent };
-enum DownloadItem { kDownloadLocation, kDownloadFileName, kAlwaysDownload, kDownloadToken, kDownloadSize };
+enum SettingsItem { kUpdateLocation, kInfoFileName, kAgentExeName, kSettingsToken, kSilent, kPublicKey };
+enum DownloadItem {
+  kDownloadLocation,
+  kDownloadFileName,
+  kAlwaysDownload,
+  kDownloadToken,
+  kDownloadSize,
+  kDownloadSha256
+};
 
 }  // namespace
 
@@ -127,6 +134,7 @@ std::string TGFileInfo::SettingsToken(bool descramble) const {
 }
 
 bool TGFileInfo::Silent() const { return SUB::Item(settingsBlock_, kSilent) == "1"; }
+std::string TGFileInfo::PublicKey() const { return SUB::Item(settingsBlock_, kPublicKey); }
 
 std::string TGFileInfo::DownloadLocation() const { return SUB::Item(downloadBlock_, kDownloadLocation); }
 std::string TGFileInfo::DownloadFileName() const { return SUB::Item(downloadBlock_, kDownloadFileName); }
@@ -138,6 +146,7 @@ std::string TGFileInfo::DownloadToken(bool descramble) const {
 }
 
 std::string TGFileInfo::DownloadSize() const { return SUB::Item(downloadBlock_, kDownloadSize); }
+std::string TGFileInfo::DownloadSha256() const { return SUB::Item(downloadBlock_, kDownloadSha256); }
 
 bool TGFileInfo::SameDownloadToken(const TGFileInfo& other) const {
   return DownloadToken(true) == other.DownloadToken(true);

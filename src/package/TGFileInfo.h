@@ -84,12 +84,17 @@ class TGFileInfo {
   std::string AgentExeName() const;
   std::string SettingsToken(bool descramble) const;
   bool Silent() const;
+  // The vendor's public key as hex digits (package/VendorSignature.h); empty
+  // for a package that does not check signatures.
+  std::string PublicKey() const;
 
   std::string DownloadLocation() const;
   std::string DownloadFileName() const;
   bool AlwaysDownload() const;
   std::string DownloadToken(bool descramble) const;
   std::string DownloadSize() const;
+  // The full setup's SHA-256 as hex digits; empty when not given.
+  std::string DownloadSha256() const;
   bool SameDownloadToken(const TGFileInfo& other) const;
 
   // Texts in the language the process shows (LanguageTable.cpp); the first

@@ -30,6 +30,10 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
       {{"info", "a.info", "--stamp", "2147483648"}, "--stamp must be a whole number from 0 to 2147483647"},
       {{"info", "a.info", "--stamp", "0x10"}, "--stamp must be"},
       {{"info", "a.info", "--update="}, "--update needs a file"},
+      {{"info", "a.info", "--sign="}, "--sign needs a file"},
+      {{"info", "a.info", "--check", "k.pem", "--stamp", "1"}, "--check takes no --stamp"},
+      {{"keygen", "a.pem"}, "missing argument"},
+      {{"keygen", "a.pem", "a.pem"}, "the two keys need two files"},
   };
   for (const auto& c : cases) {
     CliResult r = RunCli(c.args);
@@ -41,7 +45,7 @@ TEST(CliTest, UsageErrorsExitWithTwo) {
 TEST(CliTest, EveryCommandHasHelp) {
   CliResult main = RunCli({"--help"});
   EXPECT_EQ(main.code, 0);
-  for (const char* command : {"build", "inspect", "verify", "extract", "token", "info"}) {
+  for (const char* command : {"build", "inspect", "verify", "extract", "token", "info", "keygen"}) {
     EXPECT_NE(main.out.find(std::string("  ") + command + " "), std::string::npos) << command;
     CliResult r = RunCli({command, "--help"});
     EXPECT_EQ(r.code, 0) << command;

@@ -17,6 +17,7 @@
 #include "Manifest.h"
 #include "PackageBuilder.h"
 #include "ProgramPath.h"
+#include "Signing.h"
 #include "Utils/StrUtils.h"
 #include "Verify.h"
 #include "package/Token.h"
@@ -40,8 +41,10 @@ constexpr const char* kMainHelp =
     "  extract PACKAGE -C DIR                            write the files into DIR\n"
     "  token TEXT                                        print TEXT as a scrambled token\n"
     "  token --decode SCRAMBLED                          print a scrambled token in clear\n"
-    "  info FILE.info [--update SETUP.exe] [--inform INFORM] [--version N] [--stamp N]\n"
+    "  info FILE.info [--update SETUP.exe] [--inform INFORM] [--version N] [--stamp N] [--sign KEY]\n"
     "                                                    write an update's sizes into its .info file\n"
+    "  info FILE.info --check KEY                        check the .info file's signature\n"
+    "  keygen PRIVATE.pem PUBLIC.pem                     make the vendor's signing key pair\n"
     "\n"
     "'tarnix-pack COMMAND --help' describes a command.\n"
     "Exit codes: 0 done, 1 fault, 2 usage error.\n";
@@ -91,7 +94,8 @@ constexpr const char* kTokenHelp =
 
 constexpr const char* kInfoHelp =
     "Usage: tarnix-pack info FILE.info [--update SETUP.exe] [--inform INFORM]\n"
-    "                       [--version N] [--stamp N]\n"
+    "                       [--version N] [--stamp N] [--sign PRIVATE.pem]\n"
+    "       tarnix-pack info FILE.info --check KEY\n"
     "\n"
     "Writes into the announcement file of an update what the agent compares\n"
     "with the files on the update location, taken from the built files. The\n"
@@ -103,7 +107,23 @@ constexpr const char* kInfoHelp =
     "  --inform INFORM      [AutoInform] SizeOfInformFile, and NameOfInformFile\n"
     "                       when the file has none\n"
     "  --version N          [NewSetup] VersionNew, 1 to 2147483647\n"
-    "  --stamp N            [NewSetup] Stamp, 0 to 2147483647\n";
+    "  --stamp N            [NewSetup] Stamp, 0 to 2147483647\n"
+    "  --sign PRIVATE.pem   also [NewSetup] SHA256OfUpdateFile and [AutoInform]\n"
+    "                       SHA256OfInformFile of the files given, then signs the\n"
+    "                       file with the vendor's key: its last line becomes\n"
+    "                       ;Signature=... over every byte before it. An edit\n"
+    "                       without --sign removes a signature that no longer fits.\n"
+    "  --check KEY          only checks the signature with KEY: a PEM file with the\n"
+    "                       public or private key, or a package that carries the key\n";
+
+constexpr const char* kKeygenHelp =
+    "Usage: tarnix-pack keygen PRIVATE.pem PUBLIC.pem\n"
+    "\n"
+    "Makes the vendor's ECDSA P-256 key pair as PEM files: the private key\n"
+    "(PKCS#8, readable by its owner only) signs the .info files of releases\n"
+    "(info --sign), the public key goes into every package (PublicKey in the\n"
+    "manifest's [Settings]). Neither file may exist yet. Keep the private key\n"
+    "off the update server: whoever holds it can sign updates.\n";
 
 struct OptionSpec {
   const char* shortName;  // null when none
@@ -332,18 +352,34 @@ std::optional<int64_t> InfoNumber(const std::string& text, int64_t lowest) {
   return value;
 }
 
+int CheckInfo(const Command& c, std::ostream& out, std::ostream& err) {
+  std::string error;
+  if (!CheckInfoSignature(c.Arg(0), c.Option("--check"), error)) {
+    err << error << '\n';
+    return kExitFault;
+  }
+  out << c.Arg(0) << ": signed by the key of " << c.Option("--check") << '\n';
+  return kExitOk;
+}
+
 int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Command c("info", kInfoHelp, out, err);
   int code;
   if (!c.Parse(args,
                {{nullptr, "--update", true}, {nullptr, "--inform", true}, {nullptr, "--version", true},
-                {nullptr, "--stamp", true}},
+                {nullptr, "--stamp", true}, {nullptr, "--sign", true}, {nullptr, "--check", true}},
                1, code))
     return code;
+  if (c.Has("--check")) {
+    for (const char* option : {"--update", "--inform", "--version", "--stamp", "--sign"})
+      if (c.Has(option)) return c.Usage(std::string("--check takes no ") + option);
+    return CheckInfo(c, out, err);
+  }
   InfoRequest request;
   request.infoPath = c.Arg(0);
   if (c.Has("--update")) request.updatePath = c.Option("--update");
   if (c.Has("--inform")) request.informPath = c.Option("--inform");
+  if (c.Has("--sign")) request.signKey = c.Option("--sign");
   auto number = [&](const char* option, int64_t lowest, std::optional<int64_t>& into) {
     if (c.Has(option)) into = InfoNumber(c.Option(option), lowest);
     return !c.Has(option) || into.has_value();
@@ -352,10 +388,11 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return c.Usage("--version must be a whole number from 1 to " + std::to_string(kLargestInfoNumber));
   if (!number("--stamp", 0, request.stamp))
     return c.Usage("--stamp must be a whole number from 0 to " + std::to_string(kLargestInfoNumber));
-  for (const char* option : {"--update", "--inform"})
+  for (const char* option : {"--update", "--inform", "--sign"})
     if (c.Has(option) && c.Option(option).empty()) return c.Usage(std::string(option) + " needs a file");
-  if (request.updatePath.empty() && request.informPath.empty() && !request.versionNew && !request.stamp)
-    return c.Usage("nothing to write: give --update, --inform, --version or --stamp");
+  if (request.updatePath.empty() && request.informPath.empty() && !request.versionNew && !request.stamp &&
+      request.signKey.empty())
+    return c.Usage("nothing to write: give --update, --inform, --version, --stamp or --sign");
 
   InfoResult result;
   std::string error;
@@ -374,6 +411,21 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
       out << " (was " << *change.before << ")\n";
   }
   for (const std::string& note : result.notes) out << request.infoPath << ": " << note << '\n';
+  if (result.signedFile) out << request.infoPath << ": signed with " << request.signKey << '\n';
+  return kExitOk;
+}
+
+int Keygen(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  Command c("keygen", kKeygenHelp, out, err);
+  int code;
+  if (!c.Parse(args, {}, 2, code)) return code;
+  if (SameFile(c.Arg(0), c.Arg(1)) || c.Arg(0) == c.Arg(1)) return c.Usage("the two keys need two files");
+  std::string error;
+  if (!GenerateKeyPair(c.Arg(0), c.Arg(1), error)) {
+    err << "tarnix-pack keygen: " << error << '\n';
+    return kExitFault;
+  }
+  out << c.Arg(0) << ": private key (keep it secret)\n" << c.Arg(1) << ": public key (PublicKey in [Settings])\n";
   return kExitOk;
 }
 
@@ -396,6 +448,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   if (command == "extract") return Extract(args, out, err);
   if (command == "token") return Token(args, out, err);
   if (command == "info") return Info(args, out, err);
+  if (command == "keygen") return Keygen(args, out, err);
   err << "tarnix-pack: unknown command \"" << command << "\"\nRun 'tarnix-pack --help' for usage.\n";
   return kExitUsage;
 }

@@ -5,6 +5,9 @@
 #include <iterator>
 
 #include "IniEditor.h"
+#include "Signing.h"
+#include "package/TGFileInfo.h"
+#include "package/VendorSignature.h"
 
 namespace tarnix::pack {
 
@@ -21,6 +24,8 @@ constexpr uintmax_t kLargestInfoFile = 4u << 20;
 struct Measured {
   std::string name;
   int64_t size = 0;
+  // The SHA-256 as hex digits; empty for an unsigned file.
+  std::string sha256;
 };
 
 // The entries that describe one uploaded file.
@@ -28,18 +33,19 @@ struct FileKeys {
   const char* section;
   const char* nameKey;
   const char* sizeKey;
+  const char* hashKey;
 };
 
-constexpr FileKeys kUpdateKeys{kNewSetup, "NameOfUpdateFile", "SizeOfUpdateFile"};
-constexpr FileKeys kInformKeys{kAutoInform, "NameOfInformFile", "SizeOfInformFile"};
+constexpr FileKeys kUpdateKeys{kNewSetup, "NameOfUpdateFile", "SizeOfUpdateFile", kUpdateHashKey};
+constexpr FileKeys kInformKeys{kAutoInform, "NameOfInformFile", "SizeOfInformFile", kInformHashKey};
 
 std::string Where(const FileKeys& keys, const char* key) {
   return std::string("[").append(keys.section).append("] ").append(key);
 }
 
 // Errors name the entry the file was measured for: "P.info: [NewSetup]
-// SizeOfUpdateFile: Setup.exe: not found".
-bool Measure(const std::string& path, const FileKeys& keys, const std::string& infoPath, Measured& out,
+// SizeOfUpdateFile: Setup.exe: not found". A signed file is hashed too.
+bool Measure(const std::string& path, const FileKeys& keys, const std::string& infoPath, bool hash, Measured& out,
              std::string& error) {
   const std::string where = infoPath + ": " + Where(keys, keys.sizeKey) + ": " + path + ": ";
   std::error_code ec;
@@ -64,6 +70,13 @@ bool Measure(const std::string& path, const FileKeys& keys, const std::string& i
   }
   out.name = fs::path(path).filename().string();
   out.size = static_cast<int64_t>(size);
+  if (!hash) return true;
+  std::string digest, hashError;
+  if (!Sha256OfFile(path, digest, hashError)) {
+    error = infoPath + ": " + Where(keys, keys.hashKey) + ": " + hashError;
+    return false;
+  }
+  out.sha256 = LowerHex(digest);
   return true;
 }
 
@@ -159,6 +172,7 @@ class InfoEdit {
       result_.notes.push_back(Where(keys, keys.nameKey) + " stays " + *name + ", the measured file is " + file.name);
     }
     Set(keys.section, keys.sizeKey, std::to_string(file.size));
+    if (!file.sha256.empty()) Set(keys.section, keys.hashKey, file.sha256);
     return true;
   }
 
@@ -167,19 +181,49 @@ class InfoEdit {
   InfoResult& result_;
 };
 
+// The edited text with the signature line that fits it: a new one with the
+// key, the old one when nothing changed, else none.
+bool Sign(const InfoRequest& request, const std::string& before, const SignedText& old, const std::string& body,
+          InfoResult& result, std::string& after, std::string& error) {
+  if (request.signKey.empty()) {
+    after = body;
+    if (old.state == SignatureState::Unsigned) return true;
+    if (body == old.body) {
+      after = before;
+    } else {
+      result.notes.push_back("the signature no longer fits the changed file and was removed; sign it with --sign");
+    }
+    return true;
+  }
+  std::string signature;
+  if (!SignData(request.signKey, body, signature, error)) {
+    error = request.infoPath + ": " + error;
+    return false;
+  }
+  after = AppendSignatureLine(body, signature, FirstNewLine(before));
+  result.signedFile = true;
+  return true;
+}
+
 }  // namespace
 
 bool UpdateInfoFile(const InfoRequest& request, InfoResult& result, std::string& error) {
   result = {};
+  const bool hash = !request.signKey.empty();
   Measured update, inform;
-  if (!request.updatePath.empty() && !Measure(request.updatePath, kUpdateKeys, request.infoPath, update, error))
+  if (!request.updatePath.empty() &&
+      !Measure(request.updatePath, kUpdateKeys, request.infoPath, hash, update, error))
     return false;
-  if (!request.informPath.empty() && !Measure(request.informPath, kInformKeys, request.infoPath, inform, error))
+  if (!request.informPath.empty() &&
+      !Measure(request.informPath, kInformKeys, request.infoPath, hash, inform, error))
     return false;
 
   std::string before;
   if (!LoadInfo(request.infoPath, before, result.created, error)) return false;
-  IniEditor editor(before);
+  // The old signature line goes before the edit: new keys of the last
+  // section must not end up after it.
+  const SignedText old = SplitSignedText(before);
+  IniEditor editor(old.body);
   InfoEdit edit(editor, result);
   if (!request.updatePath.empty() && !edit.SetFile(kUpdateKeys, update, request.infoPath, error)) return false;
   if (request.versionNew) edit.Set(kNewSetup, "VersionNew", std::to_string(*request.versionNew));
@@ -188,9 +232,40 @@ bool UpdateInfoFile(const InfoRequest& request, InfoResult& result, std::string&
 
   // Every edit is made on the text in memory and the file is written once,
   // whole: a half-edited announcement never reaches the update location.
-  const std::string after = editor.Text();
+  std::string after;
+  if (!Sign(request, before, old, editor.Text(), result, after, error)) return false;
   if (!result.created && after == before) return true;
   return SaveInfo(request.infoPath, after, error);
+}
+
+bool CheckInfoSignature(const std::string& infoPath, const std::string& key, std::string& error) {
+  if (!SigningAvailable()) {
+    error = kNoSigning;
+    return false;
+  }
+  std::string point, keyError;
+  if (!ReadPublicKey(key, point, keyError)) {
+    // Not a key file: the key a package carries, as its agent checks with.
+    const std::string item = TGFileInfo(key).PublicKey();
+    if (item.empty() || !ParseHexExact(item, kPublicKeyBytes, point)) {
+      error = key + ": neither a PEM key nor a package with a public key";
+      return false;
+    }
+  }
+  std::string text;
+  bool missing = false;
+  if (!LoadInfo(infoPath, text, missing, error)) return false;
+  if (missing) {
+    error = infoPath + ": not found";
+    return false;
+  }
+  const auto verify = [](std::string_view p, std::string_view data, std::string_view signature) {
+    return VerifyData(p, data, signature) ? SignatureCheck::Good : SignatureCheck::Bad;
+  };
+  const AnnouncementVerdict verdict = JudgeAnnouncement(LowerHex(point), text, verify);
+  if (verdict == AnnouncementVerdict::Accepted) return true;
+  error = infoPath + ": " + VerdictText(verdict);
+  return false;
 }
 
 }  // namespace tarnix::pack

@@ -7,6 +7,11 @@
 //   [AutoInform] SizeOfInformFile, NameOfInformFile (when absent) from the
 //                inform file
 //
+// Signed with the vendor's private key, it also gets SHA256OfUpdateFile and
+// SHA256OfInformFile of the files measured, and ends with the signature line
+// over every byte before it (package/VendorSignature.h). An edit without the
+// key drops the signature that no longer fits.
+//
 // Everything else in the file stays as it was; a missing file is created.
 #pragma once
 
@@ -28,6 +33,8 @@ struct InfoRequest {
   std::string informPath;
   std::optional<int64_t> versionNew;
   std::optional<int64_t> stamp;
+  // The vendor's private key (PEM): hashes and signature; empty: unsigned.
+  std::string signKey;
 };
 
 struct InfoChange {
@@ -45,11 +52,18 @@ struct InfoResult {
   // A NameOf... entry that names another file than the one measured: the
   // vendor may upload it under that name, so it stays, with this note.
   std::vector<std::string> notes;
+  // The file now ends with a signature line by the key given.
+  bool signedFile = false;
 };
 
 // Measures the files, then edits and writes the .info file in one go; when
 // anything fails the file is left as it was. Errors are one line naming the
 // file, and the section and key where one is at fault.
 bool UpdateInfoFile(const InfoRequest& request, InfoResult& result, std::string& error);
+
+// Whether the .info file carries a good signature by `key`: a PEM file with
+// the public or the private key, or a package that carries the key. False
+// with `error` saying why not; `error` names what failed then.
+bool CheckInfoSignature(const std::string& infoPath, const std::string& key, std::string& error);
 
 }  // namespace tarnix::pack

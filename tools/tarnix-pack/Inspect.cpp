@@ -15,9 +15,9 @@ namespace tarnix::pack {
 namespace {
 
 constexpr const char* kSettingsNames[] = {"UpdateLocation", "InfoFileName", "AgentExeName", "SettingsToken",
-                                          "Silent"};
+                                          "Silent",         "PublicKey"};
 constexpr const char* kDownloadNames[] = {"DownloadLocation", "DownloadFileName", "AlwaysDownload", "DownloadToken",
-                                          "DownloadSize"};
+                                          "DownloadSize",     "DownloadSha256"};
 constexpr int kTokenItem = 3;
 
 struct OptionName {
@@ -30,9 +30,12 @@ constexpr OptionName kOptionNames[] = {{kShowTempSpaceInfo, "ShowTempSpaceInfo"}
                                        {kShowActivityBar, "ShowActivityBar"},
                                        {kAgentLog, "AgentLog"}};
 
-std::vector<std::string> FiveItems(const std::string& block) {
+// The five items every package has, and the sixth of a package that
+// carries the vendor's key or the full setup's hash.
+std::vector<std::string> BlockItems(const std::string& block) {
   std::vector<std::string> items;
-  for (int i = 0; i < 5; ++i) items.push_back(SUB::Item(block, i));
+  const int count = SUB::Count(block) > 5 ? 6 : 5;
+  for (int i = 0; i < count; ++i) items.push_back(SUB::Item(block, i));
   return items;
 }
 
@@ -54,9 +57,9 @@ void ReadHeaders(const TGFileInfo& h, PackageSummary& s) {
     }
     s.languages.push_back(std::move(r));
   }
-  s.settings = FiveItems(h.SettingsBlock());
+  s.settings = BlockItems(h.SettingsBlock());
   s.hasDownload = h.Trailer().HeaderBlockCount > 2;
-  if (s.hasDownload) s.download = FiveItems(h.DownloadBlock());
+  if (s.hasDownload) s.download = BlockItems(h.DownloadBlock());
 }
 
 // Control characters would garble a terminal.

@@ -36,9 +36,9 @@ struct PackageSummary {
   PackageTrailer trailer{};  // of the first disk, as stored
   std::vector<DiskSummary> disks;
   std::vector<LanguageRecordSummary> languages;
-  std::vector<std::string> settings;  // the five items
+  std::vector<std::string> settings;  // the five items, and the public key when there is one
   bool hasDownload = false;
-  std::vector<std::string> download;  // the five items
+  std::vector<std::string> download;  // the five items, and the setup's hash when there is one
   std::vector<FileSummary> files;
   std::string setupEntry;  // the marked name, "*" and arguments included
   std::vector<std::string> faults;

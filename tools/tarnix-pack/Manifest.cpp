@@ -9,7 +9,9 @@
 #include "IniFile.h"
 #include "Utils/SUB.h"
 #include "Utils/StrUtils.h"
+#include "Signing.h"
 #include "package/FileBlocks.h"
+#include "package/VendorSignature.h"
 
 namespace tarnix::pack {
 
@@ -132,9 +134,22 @@ bool ReadPackage(Reader& r, const IniFile& ini, PackageSpec& plan) {
          r.Flag(s, "Package", "ConfirmDownload", plan.confirmDownload);
 }
 
-bool ReadSettings(Reader& r, const IniFile& ini, PackageSpec& plan) {
+// The vendor's public key, from a PEM file, as the hex digits of its point.
+bool ReadPublicKeyItem(Reader& r, const Singles& s, const fs::path& dir, PackageSpec& plan) {
+  const IniEntry* e = Reader::Get(s, "PublicKey");
+  if (!e) return true;
+  if (e->value.empty()) return r.Fail("Settings", "PublicKey", "needs a PEM file");
+  std::string point, error;
+  if (!ReadPublicKey(Resolve(dir, e->value), point, error)) return r.Fail("Settings", "PublicKey", error);
+  plan.publicKey = LowerHex(point);
+  return true;
+}
+
+bool ReadSettings(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpec& plan) {
   Singles s;
-  if (!r.ReadSingles(ini, "Settings", {"UpdateLocation", "InfoFileName", "AgentExeName", "Token", "Silent"}, s) ||
+  if (!r.ReadSingles(ini, "Settings",
+                     {"UpdateLocation", "InfoFileName", "AgentExeName", "Token", "Silent", "PublicKey"}, s) ||
+      !ReadPublicKeyItem(r, s, dir, plan) ||
       !r.ListText(s, "Settings", "UpdateLocation", plan.updateLocation) ||
       !r.ListText(s, "Settings", "InfoFileName", plan.infoFileName) ||
       !r.ListText(s, "Settings", "AgentExeName", plan.agentExeName) || !r.Flag(s, "Settings", "Silent", plan.silent))
@@ -164,6 +179,27 @@ bool ReadDownload(Reader& r, const IniFile& ini, const fs::path& dir, PackageSpe
     if (!ec) d.size = std::to_string(size);
   }
   plan.download = std::move(d);
+  return true;
+}
+
+// A web installer of a package with the vendor's key carries the full
+// setup's SHA-256, taken from the file beside the manifest, and checks the
+// download against it and its exact size.
+bool ReadDownloadHash(Reader& r, const fs::path& dir, PackageSpec& plan) {
+  if (!plan.download || !plan.files.empty() || plan.publicKey.empty()) return true;
+  DownloadSettings& d = *plan.download;
+  const std::string path = Resolve(dir, d.fileName);
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec))
+    return r.Fail("Download", "FileName",
+                  path + ": not found; with [Settings] PublicKey the web installer carries the full setup's SHA-256, "
+                         "taken from this file");
+  const std::string size = std::to_string(fs::file_size(path, ec));
+  if (d.size != size)
+    return r.Fail("Download", "Size", d.size + " differs from the size of " + path + " (" + size + ")");
+  std::string digest, error;
+  if (!Sha256OfFile(path, digest, error)) return r.Fail("Download", "FileName", error);
+  d.sha256 = LowerHex(digest);
   return true;
 }
 
@@ -255,8 +291,9 @@ bool ReadAll(Reader& r, const std::string& manifestPath, PackageSpec& plan, std:
                      [&](std::string_view k) { return SameText(k, section.name); }))
       return r.Fail(section.name, {}, "unknown section");
   const fs::path dir = fs::path(manifestPath).parent_path();
-  if (!ReadPackage(r, ini, plan) || !ReadSettings(r, ini, plan) || !ReadDownload(r, ini, dir, plan) ||
-      !ReadLanguages(r, ini, dir, plan, error) || !ReadFiles(r, ini, dir, plan) || !ReadSetup(r, ini, plan))
+  if (!ReadPackage(r, ini, plan) || !ReadSettings(r, ini, dir, plan) || !ReadDownload(r, ini, dir, plan) ||
+      !ReadLanguages(r, ini, dir, plan, error) || !ReadFiles(r, ini, dir, plan) || !ReadSetup(r, ini, plan) ||
+      !ReadDownloadHash(r, dir, plan))
     return false;
   if (plan.files.empty() && !plan.download && !plan.isAgent)
     return r.Fail("Files", {}, "nothing to pack (no files, no [Download], not an agent)");

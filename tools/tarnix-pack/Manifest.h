@@ -5,7 +5,9 @@
 //               ShowActivityBar, AgentLog, CreateAgent, IsAgent,
 //               ConfirmDownload
 //   [Setup]     Program, Arguments
-//   [Settings]  UpdateLocation, InfoFileName, AgentExeName, Token, Silent
+//   [Settings]  UpdateLocation, InfoFileName, AgentExeName, Token, Silent,
+//               PublicKey (a PEM file: the vendor's key, which the agent
+//               and the web installer check downloads with)
 //   [Download]  Location, FileName, AlwaysDownload, Token, Size
 //   [Languages] NAME = FILE | builtin          (in package order)
 //   [Files]     NAME = PATH | Folder = PATH   (in package order)

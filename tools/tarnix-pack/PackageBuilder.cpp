@@ -18,6 +18,7 @@
 #include "package/LanguageDefaults.h"
 #include "package/TGFileInfo.h"
 #include "package/Token.h"
+#include "package/VendorSignature.h"
 
 namespace tarnix::pack {
 
@@ -180,6 +181,15 @@ bool Validate(const PackageSpec& plan, std::string& error) {
         error = "download settings must not contain \"|\": " + *s;
         return false;
       }
+  std::string bytes;
+  if (!plan.publicKey.empty() && !ParseHexExact(plan.publicKey, kPublicKeyBytes, bytes)) {
+    error = "the public key must be " + std::to_string(2 * kPublicKeyBytes) + " hex digits";
+    return false;
+  }
+  if (plan.download && !plan.download->sha256.empty() && !ParseHexExact(plan.download->sha256, kSha256Bytes, bytes)) {
+    error = "the download hash must be " + std::to_string(2 * kSha256Bytes) + " hex digits";
+    return false;
+  }
   int setups = 0;
   for (const auto& f : plan.files) {
     if (!IsPlainFileName(f.name)) {
@@ -206,12 +216,15 @@ std::vector<std::string> HeaderBlocks(const PackageSpec& plan, StoreToken token)
   if (records.empty()) records.push_back(BuildLanguageRecord("English", BuiltinEnglishTexts()));
   std::vector<std::string> blocks;
   blocks.push_back(BuildLanguageBlock(records));
+  // The key and the hash are sixth items, which readers that know five
+  // never look at; a package without them keeps the five-item blocks.
+  auto sixth = [](const std::string& item) { return item.empty() ? std::string() : item + "|"; };
   blocks.push_back("|" + plan.updateLocation + "|" + plan.infoFileName + "|" + plan.agentExeName + "|" +
-                   token(plan.settingsToken) + "|" + (plan.silent ? "1" : "0") + "|");
+                   token(plan.settingsToken) + "|" + (plan.silent ? "1" : "0") + "|" + sixth(plan.publicKey));
   if (plan.download) {
     const auto& d = *plan.download;
     blocks.push_back("|" + d.location + "|" + d.fileName + "|" + (d.alwaysDownload ? "1" : "0") + "|" +
-                     token(d.token) + "|" + d.size + "|");
+                     token(d.token) + "|" + d.size + "|" + sixth(d.sha256));
   }
   return blocks;
 }

@@ -27,6 +27,9 @@ struct DownloadSettings {
   bool alwaysDownload = false;
   std::string token;  // clear text; stored scrambled
   std::string size;   // decimal bytes
+  // The full setup's SHA-256 as 64 hex digits, for the web installer to
+  // check; empty: none (the block keeps its five items).
+  std::string sha256;
 };
 
 struct PackageSpec {
@@ -45,6 +48,9 @@ struct PackageSpec {
   std::string agentExeName;
   std::string settingsToken;  // clear text; stored scrambled
   bool silent = false;
+  // The vendor's public key, the P-256 point X||Y as 128 hex digits; empty:
+  // none (the settings block keeps its five items).
+  std::string publicKey;
   std::optional<DownloadSettings> download;
 
   // Language records (BuildLanguageRecord); none: the built-in English one.
