@@ -14,6 +14,7 @@
 #include "autoupdate/AgentState.h"
 #include "autoupdate/AutoInform.h"
 #include "autoupdate/SettingsFiles.h"
+#include "autoupdate/SignedUpdate.h"
 #include "autoupdate/TestMode.h"
 #include "autoupdate/UpdateCycle.h"
 #include "autoupdate/UpdateDecision.h"
@@ -88,7 +89,8 @@ void PerformShot() {
   if (IsOnDemandCheck()) {
     DelayPump(0, 1000);
     if (HWND window = MainWindow()) ::ShowWindow(window, SW_HIDE);
-    if (!done) ReportCheckResult(infoError, code, text);
+    // A refused announcement has had its error box already.
+    if (!done && !AnnouncementRefused()) ReportCheckResult(infoError, code, text);
   }
 }
 

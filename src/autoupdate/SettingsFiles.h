@@ -54,6 +54,8 @@ std::string AgentText(std::string_view key, std::string_view def = {});
 std::string DownloadURL_UPDATE();
 std::string NameOfUpdateFile();
 int32_t SizeOfUpdateFile();
+// The SHA-256 of the update file as hex digits, in a signed announcement.
+std::string UpdateFileSha256();
 std::string ShutDownMethod();
 std::string RunningProcess();
 std::string NewProgramName();
@@ -69,6 +71,7 @@ bool AutoInform();
 std::string DownloadURL_INFORM();
 std::string NameOfInformFile();
 int32_t SizeOfInformFile();
+std::string InformFileSha256();
 int32_t AutoInformW();
 int32_t AutoInformH();
 

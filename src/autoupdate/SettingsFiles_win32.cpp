@@ -5,6 +5,7 @@
 #include "Utils/IniFile.h"
 #include "autoupdate/SettingsValues.h"
 #include "autoupdate/TransientOverrides.h"
+#include "package/VendorSignature.h"
 #include "startup/StubState.h"
 
 namespace tarnix {
@@ -82,6 +83,7 @@ std::string AgentText(std::string_view key, std::string_view def) {
 std::string DownloadURL_UPDATE() { return InfoText(kNewSetup, "DownloadURL_UPDATE"); }
 std::string NameOfUpdateFile() { return InfoText(kNewSetup, "NameOfUpdateFile"); }
 int32_t SizeOfUpdateFile() { return LowInt32(InfoInt(kNewSetup, "SizeOfUpdateFile")); }
+std::string UpdateFileSha256() { return InfoText(kNewSetup, kUpdateHashKey); }
 std::string ShutDownMethod() { return InfoText(kNewSetup, "ShutDownMethod"); }
 std::string RunningProcess() { return InfoText(kNewSetup, "RunningProcess"); }
 std::string NewProgramName() { return InfoText(kNewSetup, "ProgramName"); }
@@ -95,6 +97,7 @@ bool AutoInform() { return InfoInt(kGeneral, "AutoInform") == 1; }
 std::string DownloadURL_INFORM() { return InfoText(kAutoInform, "DownloadURL_INFORM"); }
 std::string NameOfInformFile() { return InfoText(kAutoInform, "NameOfInformFile"); }
 int32_t SizeOfInformFile() { return LowInt32(InfoInt(kAutoInform, "SizeOfInformFile")); }
+std::string InformFileSha256() { return InfoText(kAutoInform, kInformHashKey); }
 int32_t AutoInformW() { return LowInt32(InfoInt(kAutoInform, "AutoInformW", kInformBoxSide)); }
 int32_t AutoInformH() { return LowInt32(InfoInt(kAutoInform, "AutoInformH", kInformBoxSide)); }
 

@@ -13,6 +13,7 @@
 #include "Utils/Trace.h"
 #include "autoupdate/AgentState.h"
 #include "autoupdate/SettingsFiles.h"
+#include "autoupdate/SignedUpdate.h"
 #include "net/DownloadAbort.h"
 #include "net/DownloadRules.h"
 #include "net/HttpDownload.h"
@@ -97,6 +98,8 @@ void FetchOverHttp(int mode, const std::string& location, const std::string& nam
 
 bool FinishInfo(const std::string& name, Fetch& fetch) {
   if (fetch.error.empty() && !fetch.data.empty()) fetch.error = HtmlErrorMessage("", fetch.data, fetch.source, "", false);
+  // A refused announcement is not kept: nothing may act on it.
+  if (!AcceptAnnouncement(fetch.error.empty() ? fetch.data : std::string(), fetch.error)) fetch.data.clear();
   const bool ok = fetch.error.empty() && !fetch.data.empty();
   // The copy is rewritten after every probe, also empty when nothing came:
   // the decision must never act on an announcement of an earlier probe.
@@ -188,7 +191,7 @@ bool DownloadFileAU(std::string_view location, std::string_view fileName, int mo
     // download, not a file with a wrong token.
     if (!fetch.attempted) fetch.error = fetch.source + " --- File not Found!";
     if (fetch.error.empty()) {
-      ok = CheckToken(mode, fetch);
+      ok = AcceptDownloadedFile(mode, fetch.target) && CheckToken(mode, fetch);
     } else {
       ReportFailure(fetch.source);
     }

@@ -14,6 +14,7 @@
 #include "net/DownloadAbort.h"
 #include "net/DownloadLoop.h"
 #include "net/DownloadRules.h"
+#include "net/SecureConnection.h"
 #include "net/WinInetBinding_win32.h"
 
 namespace tarnix {
@@ -200,7 +201,10 @@ std::string Download(HWND window, std::string_view url, std::string_view targetF
   SetTimeouts(session.get(), kDownloadTimeoutMs);
   UniqueInternetHandle connection;
   UniqueInternetHandle request = OpenHttpRequest(session.get(), url, user, password, connection);
-  if (!request) return "Unable to open Internet Connection: " + std::string(url);
+  if (!request) {
+    const DWORD openError = ::GetLastError();
+    return "Unable to open Internet Connection: " + std::string(url) + SecureConnectionDetail(openError);
+  }
   const uint32_t size = QueryContentLength(request.get());
   const uint32_t date = QueryLastModified(request.get());
   if (size == 0) return std::string(url) + " --- File Not Found !";

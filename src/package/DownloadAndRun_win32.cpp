@@ -18,6 +18,7 @@
 #include "package/FileBlocks.h"
 #include "package/TGFileInfo.h"
 #include "package/SetupDriver.h"
+#include "package/SignedSetup.h"
 #include "package/TempSpace.h"
 #include "startup/MainWindow.h"
 #include "startup/StubState.h"
@@ -92,6 +93,12 @@ void DownloadAndRun(const std::string& target, const std::string& location, cons
     package = GetTempDir(true) + name;
     error = Download(url, package);
     downloaded = error.empty();
+  }
+  // Checked before anything opens the file; a server's error page in its
+  // place is told as such.
+  if (error.empty()) {
+    const std::string refusal = CheckSetupFile(package);
+    if (!refusal.empty()) error = HtmlErrorMessage(package, "", url, refusal, false);
   }
   if (error.empty() && !TGFileInfo(package).SameDownloadToken(StubPackage()))
     error = HtmlErrorMessage(package, "", url, "Bad Secret Token!", false);

@@ -30,12 +30,30 @@ const std::array<LanguageKey, 19> kLanguageKeys = {{
     {"Error", "Error"},
 }};
 
-std::string_view DefaultLanguageText(std::string_view key) {
-  auto it = std::find_if(kLanguageKeys.begin(), kLanguageKeys.end(), [&](const LanguageKey& k) {
+const std::array<LanguageKey, 2> kExtraLanguageKeys = {{
+    {"s13", "The setup file is not the one the vendor signed.<P>Nothing has been installed."},
+    {"s14",
+     "The setup file is signed by the vendor, but this system cannot check it (bcrypt.dll is missing).<P>Nothing "
+     "has been installed."},
+}};
+
+namespace {
+
+template <size_t N>
+const LanguageKey* FindKey(const std::array<LanguageKey, N>& keys, std::string_view key) {
+  auto it = std::find_if(keys.begin(), keys.end(), [&](const LanguageKey& k) {
     return k.key.size() == key.size() &&
            std::equal(k.key.begin(), k.key.end(), key.begin(), [](char a, char b) { return (a | 32) == (b | 32); });
   });
-  return it == kLanguageKeys.end() ? std::string_view{} : it->englishDefault;
+  return it == keys.end() ? nullptr : &*it;
+}
+
+}  // namespace
+
+std::string_view DefaultLanguageText(std::string_view key) {
+  const LanguageKey* found = FindKey(kLanguageKeys, key);
+  if (!found) found = FindKey(kExtraLanguageKeys, key);
+  return found ? found->englishDefault : std::string_view{};
 }
 
 std::string BuildLanguageRecord(std::string_view name, const LanguageTexts& texts) {

@@ -18,7 +18,13 @@ struct LanguageKey {
 // Every key of a language record, in the order the builder writes them.
 extern const std::array<LanguageKey, 19> kLanguageKeys;
 
-// The built-in English text of `key`; empty for an unknown key.
+// Texts a record carries only when a language file gives them; every
+// other record takes the English text: the refusals of a web installer that
+// checks the vendor's hash of the full setup.
+extern const std::array<LanguageKey, 2> kExtraLanguageKeys;
+
+// The built-in English text of `key` (of either list); empty for an
+// unknown key.
 std::string_view DefaultLanguageText(std::string_view key);
 
 using LanguageTexts = std::vector<std::pair<std::string, std::string>>;

@@ -326,6 +326,7 @@ bool ReadLanguageFile(const std::string& path, LanguageTexts& texts, std::string
     if (!ini.Find("Texts")) return r.Fail("Texts", {}, "section missing");
     std::vector<std::string_view> keys;
     for (const auto& k : kLanguageKeys) keys.push_back(k.key);
+    for (const auto& k : kExtraLanguageKeys) keys.push_back(k.key);
     Singles s;
     for (const auto& e : ini.Find("Texts")->entries) {
       auto known = std::find_if(keys.begin(), keys.end(), [&](std::string_view k) { return SameText(k, e.key); });
@@ -345,6 +346,8 @@ bool ReadLanguageFile(const std::string& path, LanguageTexts& texts, std::string
       const IniEntry* e = Reader::Get(s, k.key);
       texts.emplace_back(k.key, e ? e->value : std::string(k.englishDefault));
     }
+    for (const auto& k : kExtraLanguageKeys)
+      if (const IniEntry* e = Reader::Get(s, k.key)) texts.emplace_back(k.key, e->value);
     return true;
   } catch (const std::exception& e) {
     error = path + ": " + e.what();

@@ -95,8 +95,9 @@ class AgentFixture : public ::testing::Test {
   }
 
   // The announcement location the agent package names; the loopback
-  // server unless a test installs with another one.
-  std::string ServerLocation() const { return server_.Url("/updates"); }
+  // server unless a test installs with another one, or serves it over
+  // https (httpsBase_).
+  std::string ServerLocation() const { return (httpsBase_.empty() ? server_.Url("") : httpsBase_) + "/updates"; }
 
   // The agent package, installed as the product's setup would.
   pack::PackageSpec AgentPlan(const std::string& updateLocation) const {
@@ -108,6 +109,7 @@ class AgentFixture : public ::testing::Test {
     plan.infoFileName = kInfoName;
     plan.agentExeName = kAgentName;
     plan.settingsToken = kProductToken;
+    plan.publicKey = publicKey_;
     return plan;
   }
 
@@ -274,6 +276,11 @@ class AgentFixture : public ::testing::Test {
   ScratchDir dir_;
   std::string installDir_;
   LoopbackHttpServer server_;
+  // "https://localhost:<port>" of a TLS front for the server; empty: plain
+  // http.
+  std::string httpsBase_;
+  // The vendor's key that the packages carry, as hex digits; empty: none.
+  std::string publicKey_;
   // The debug channel, for the tests that listen to it (ListenToDebugChannel).
   std::optional<PieceCollector> debug_;
 
