@@ -29,7 +29,7 @@ struct DownloadSettings {
   std::string size;   // decimal bytes
   // The full setup's SHA-256 as 64 hex digits, for the web installer to
   // check; empty: none (the block keeps its five items).
-  std::string sha256;
+  std::string sha256 = {};
 };
 
 struct PackageSpec {
