@@ -59,7 +59,8 @@ TEST_F(HttpsUpdateTest, TheSignedUpdateRunsOverHttpsWithACertificateOfATrustedAu
                                                 {"InformFinish", "0"}})));
   const DWORD firstProduct = StartProduct();
   ASSERT_EQ(StartPlainAgent(), 0u);
-  ASSERT_TRUE(WaitForXAgent());
+  HWND agent = WaitForXAgent();
+  ASSERT_TRUE(agent);
   ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END"); }, 120000)) << Log();
   EXPECT_TRUE(Logged("Announcement: signed by the vendor")) << Log();
   EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=TRUE")) << Log();
@@ -69,6 +70,7 @@ TEST_F(HttpsUpdateTest, TheSignedUpdateRunsOverHttpsWithACertificateOfATrustedAu
   EXPECT_TRUE(InstalledVersion2());
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
   ASSERT_TRUE(WaitUntil([&] { return ProductPid() != 0 && ProductPid() != firstProduct; }, 20000));
+  StopFreshAgent(agent);
 }
 
 // A check the user asks for answers with the reason; nothing reaches the

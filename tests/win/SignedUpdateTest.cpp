@@ -47,7 +47,8 @@ class SignedUpdateTest : public UpdateFixture {
     ServeInfo(info);
     firstProductPid_ = StartProduct();
     ASSERT_EQ(StartPlainAgent(), 0u);
-    ASSERT_TRUE(WaitForXAgent());
+    xAgent_ = WaitForXAgent();
+    ASSERT_TRUE(xAgent_);
   }
 
   // A copy of `path` with `edit` applied, served at the update location
@@ -77,6 +78,7 @@ class SignedUpdateTest : public UpdateFixture {
 
   test::TestSigner signer_;
   DWORD firstProductPid_ = 0;
+  HWND xAgent_ = nullptr;
 };
 
 TEST_F(SignedUpdateTest, ASignedUpdateInstallsAndTheNewAgentKeepsTheKey) {
@@ -93,6 +95,7 @@ TEST_F(SignedUpdateTest, ASignedUpdateInstallsAndTheNewAgentKeepsTheKey) {
   // The agent the update installed checks the next one with the same key.
   EXPECT_EQ(TGFileInfo(AgentPath()).PublicKey(), signer_.PublicKeyHex());
   ASSERT_TRUE(WaitUntil([&] { return ProductPid() != 0 && ProductPid() != firstProductPid_; }, 20000));
+  StopFreshAgent(xAgent_);
 }
 
 enum class Fault {
@@ -232,6 +235,7 @@ TEST_F(SignedUpdateTest, AnAgentWithoutAKeyUpdatesAsItAlwaysDid) {
   EXPECT_FALSE(Logged("signed")) << Log();
   EXPECT_TRUE(boxes_.empty()) << test::Describe(boxes_);
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
+  StopFreshAgent(xAgent_);
 }
 
 // The inform file of a signed announcement is checked the same way: one

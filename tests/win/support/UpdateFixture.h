@@ -149,6 +149,22 @@ class UpdateFixture : public AgentFixture {
 
   bool InstalledVersion2() const { return ReadWholeFile(ProductPath()) == ReadWholeFile(appV2_); }
 
+  // After an update, the agent that ran it starts a fresh one from the
+  // installed file, which takes over once the old one has gone (up to ten
+  // seconds later). Waits for it and stops it: an agent that outlived its
+  // test would meet the next test's agent.
+  void StopFreshAgent(HWND oldAgent) {
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          HWND now = XAgentWindow();
+          return now != nullptr && now != oldAgent;
+        },
+        40000))
+        << "no fresh agent after the update\n"
+        << Log();
+    StopXAgent();
+  }
+
   // Answers Yes to every question, OK to every notice.
   static std::string AnswerYes(const SeenBox& box) {
     for (const std::string& caption : box.captions)
