@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -31,8 +32,31 @@ class UpdateFixture : public AgentFixture {
   }
 
   void TearDown() override {
+    EndRestartedAgents();
     AgentFixture::TearDown();
     EndProduct();
+  }
+
+  // An update restarts the agent: the plain copy it starts waits up to ten
+  // seconds for the old one to go and then starts a fresh X_ agent, which
+  // would meet the next test's agent. Ends such copies still waiting.
+  void EndRestartedAgents() const {
+    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
+      if (::lstrcmpiA(entry.szExeFile, kAgentName) != 0) continue;
+      UniqueHandle process(
+          ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+      if (!process) continue;
+      char image[MAX_PATH * 2] = {};
+      DWORD length = sizeof image;
+      if (!::QueryFullProcessImageNameA(process.get(), 0, image, &length) || ::lstrcmpiA(image, AgentPath().c_str()) != 0)
+        continue;
+      ::TerminateProcess(process.get(), 1);
+      ::WaitForSingleObject(process.get(), 5000);
+    }
   }
 
   std::string ProductPath() const { return installDir_ + "\\SampleApp.exe"; }
