@@ -1,5 +1,7 @@
 #include "Utils/StubLog.h"
 
+#include <algorithm>
+
 namespace tarnix {
 
 namespace {
@@ -24,6 +26,19 @@ std::string StubLogName(std::string_view exeName) {
   const size_t dot = name.rfind('.');
   if (dot != std::string::npos) name.erase(dot);
   return name + ".log";
+}
+
+bool LogNeedsRotation(uint64_t logSize, size_t lineSize) {
+  return logSize > 0 && logSize + lineSize > kStubLogCap;
+}
+
+std::string PreviousLogName(std::string_view logName) {
+  constexpr std::string_view kExtension = ".log";
+  const size_t stem = logName.size() - std::min(logName.size(), kExtension.size());
+  if (logName.size() > kExtension.size() && logName.substr(stem) == kExtension) {
+    return std::string(logName.substr(0, stem)) + ".old.log";
+  }
+  return std::string(logName) + ".old";
 }
 
 std::string FormatLogLine(std::string_view timestamp, uint32_t threadId, std::string_view tag,

@@ -23,6 +23,20 @@ void SetLogTag(std::string_view tag);
 // its X_ copy thus share one log.
 std::string StubLogName(std::string_view exeName);
 
+// The log stays below about this many bytes: the line that would take it
+// past the cap first moves it to its previous-log name, replacing the one
+// there. An agent that probes every few seconds for years thus keeps at
+// most twice the cap on the disk.
+inline constexpr uint64_t kStubLogCap = 1048576;
+
+// Whether a log of `logSize` bytes moves aside before a line of `lineSize`
+// bytes: only one that holds something and would pass the cap.
+bool LogNeedsRotation(uint64_t logSize, size_t lineSize);
+
+// The previous log's name: ".log" at the end becomes ".old.log"
+// (X_Agent.log, X_Agent.old.log); any other name gets ".old".
+std::string PreviousLogName(std::string_view logName);
+
 // Timestamp, a blank, the thread id right-aligned in 5 (longer ids whole),
 // the tag, the message, CR LF.
 std::string FormatLogLine(std::string_view timestamp, uint32_t threadId, std::string_view tag,
@@ -32,7 +46,11 @@ std::string FormatLogLine(std::string_view timestamp, uint32_t threadId, std::st
 // on the first call.
 const std::string& LogFileName();
 
-// Windows only. Appends one line when the log is enabled.
+// Windows only. The previous log's full path (PreviousLogName).
+const std::string& PreviousLogFileName();
+
+// Windows only. Appends one line when the log is enabled, first moving a
+// full log aside (kStubLogCap).
 void WriteLog(std::string_view message);
 
 }  // namespace tarnix

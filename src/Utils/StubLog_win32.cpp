@@ -11,10 +11,23 @@ const std::string& LogFileName() {
   return name;
 }
 
+const std::string& PreviousLogFileName() {
+  static const std::string name = PreviousLogName(LogFileName());
+  return name;
+}
+
 void WriteLog(std::string_view message) {
   if (!LogEnabled()) return;
   try {
-    AppendFileText(LogFileName(), FormatLogLine(LogTimestamp(kDateNow), ::GetCurrentThreadId(), LogTag(), message));
+    const std::string line = FormatLogLine(LogTimestamp(kDateNow), ::GetCurrentThreadId(), LogTag(), message);
+    const int64_t size = GetFileSizeByName(LogFileName());
+    if (size > 0 && LogNeedsRotation(static_cast<uint64_t>(size), line.size())) {
+      // The agent and its X_ copy may both move it; the one that comes
+      // second finds nothing to move and appends to the new log.
+      ::DeleteFileA(PreviousLogFileName().c_str());
+      ::MoveFileA(LogFileName().c_str(), PreviousLogFileName().c_str());
+    }
+    AppendFileText(LogFileName(), line);
   } catch (...) {
   }
 }

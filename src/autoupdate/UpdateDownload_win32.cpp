@@ -89,10 +89,17 @@ void FetchOverHttp(int mode, const std::string& location, const std::string& nam
   DelayPump(0, kSettleMs);
   fetch.source = Join(location, '/', name);
   SetDownloadAbort(false);
-  if (mode != kDownloadInfo) fetch.target = GetExeDir(true) + name;
   // Only a check the user asked for shows the window with its bars.
   HWND window = IsOnDemandCheck() ? MainWindow() : nullptr;
-  HTTP_DownloadFile(window, fetch.source, fetch.target, fetch.data, &EnsureStubProgress(), fetch.error);
+  if (mode == kDownloadInfo) {
+    HTTP_DownloadFile(window, fetch.source, "", fetch.data, &EnsureStubProgress(), fetch.error);
+  } else {
+    // A setup that broke off continues on the next probe; what earlier
+    // announcements' files left half done goes.
+    fetch.target = GetExeDir(true) + name;
+    DeleteResumeFilesExcept(GetExeDir(false), name);
+    HTTP_DownloadFileResuming(window, fetch.source, fetch.target, &EnsureStubProgress(), fetch.error);
+  }
   DelayPump(0, kSettleMs);
 }
 
@@ -128,7 +135,7 @@ bool MayWrite(const std::string& name) {
   const TGFileInfo& package = StubPackage();
   const std::string agent = package.AgentExeName();
   for (const std::string& own : {agent, "X_" + agent, package.OriginalFileName(), package.InfoFileName(),
-                                 FileNamePart(LogFileName())})
+                                 FileNamePart(LogFileName()), FileNamePart(PreviousLogFileName())})
     if (SameTextTrim(name, own)) return false;
   return true;
 }

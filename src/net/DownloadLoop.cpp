@@ -1,5 +1,6 @@
 #include "net/DownloadLoop.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "net/DownloadAbort.h"
@@ -14,20 +15,23 @@ constexpr uint32_t kMegaModeAbove = 10485760;
 
 }  // namespace
 
-DownloadLoopResult RunDownloadLoop(uint32_t size, uint64_t limit, std::string_view displayName, TProgBar* progress,
-                                   const DownloadLoopIo& io, TickClock clock) {
+DownloadLoopResult RunDownloadLoop(uint32_t size, uint64_t start, uint64_t limit, std::string_view displayName,
+                                   TProgBar* progress, const DownloadLoopIo& io, TickClock clock) {
   if (!clock) clock = SystemTickCount;
   const uint32_t firstRead = DownloadChunkSize(size);
   const uint32_t largestRead = DownloadReadSize(size);
   uint32_t readSize = firstRead;
   const uint32_t stepSize = DownloadStepSize(size);
   if (progress) {
-    progress->ReportPosition(1, DownloadProgressSteps(size, stepSize));
+    // A download that continues shows the part it has from the start.
+    const int done = DownloadPieceSteps(start, static_cast<uint32_t>(std::min<uint64_t>(start, UINT32_MAX)), stepSize);
+    progress->ReportPosition(1 + done, DownloadProgressSteps(size, stepSize));
     progress->ReportStatus(std::string(displayName));
   }
   TBytesRate rate(size > kKiloModeAbove, size > kMegaModeAbove, clock);
   std::vector<char> buffer(largestRead);
   DownloadLoopResult result;
+  result.received = start;
   for (;;) {
     io.pump();
     if (DownloadAborted()) {

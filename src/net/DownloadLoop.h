@@ -36,10 +36,12 @@ struct DownloadLoopResult {
 
 // `size` is the announced length (kUnknownSize when none): it sets the read
 // size (DownloadReadSize), the bar's steps (DownloadStepSize) and the units of
-// the rate text. The loop stops once
-// more than `limit` bytes arrived, after keeping the piece that crossed it.
-// `progress` (may be null) is set up with `displayName` and stepped per piece.
-DownloadLoopResult RunDownloadLoop(uint32_t size, uint64_t limit, std::string_view displayName, TProgBar* progress,
-                                   const DownloadLoopIo& io, TickClock clock = SystemTickCount);
+// the rate text. `start` bytes of it are there already (a download that
+// continues): the bar and the amounts begin there, and `received` counts
+// them. The loop stops once more than `limit` bytes are received, after
+// keeping the piece that crossed it. `progress` (may be null) is set up with
+// `displayName` and stepped per piece.
+DownloadLoopResult RunDownloadLoop(uint32_t size, uint64_t start, uint64_t limit, std::string_view displayName,
+                                   TProgBar* progress, const DownloadLoopIo& io, TickClock clock = SystemTickCount);
 
 }  // namespace tarnix

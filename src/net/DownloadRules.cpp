@@ -34,6 +34,8 @@ size_t SchemeLength(std::string_view url) {
 
 }  // namespace
 
+bool IsServerFailureStatus(uint32_t status) { return status >= 500 && status <= 599; }
+
 std::string DownloadDisplayName(std::string_view url) {
   const std::string path = ReplaceChar(url, '/', '\\');
   const size_t last = path.rfind('\\');

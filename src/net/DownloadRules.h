@@ -16,6 +16,15 @@ inline constexpr uint32_t kUnknownSize = 0xFFFFFFFF;
 // more than this; a larger body is refused with an error.
 inline constexpr uint64_t kMaxMemoryDownload = 64 * 1048576;
 
+// Every wait on the network ends with an error when the server has sent
+// nothing for this long: a server that accepts a request and then stalls
+// must not hold a download, and with it the agent, for good.
+inline constexpr uint32_t kNetworkStallMs = 30000;
+
+// Whether a response with this status holds the server's excuse rather than
+// the file: the server failed (5xx) and may do better on a later request.
+bool IsServerFailureStatus(uint32_t status);
+
 // Names the file in progress texts and error lines: the url's last part
 // after "/" or "\" (empty for a url ending in "/").
 std::string DownloadDisplayName(std::string_view url);

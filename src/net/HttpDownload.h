@@ -1,9 +1,12 @@
 // Windows only. Fetching one file over HTTP with the platform's WinINet
 // library, into a file or into memory, with a progress bar and the transfer
 // rate; plus the Internet connection test and the size of a remote file.
-// Every operation runs on the user-interface thread and pumps its messages
-// between reads, so the stub window stays responsive and can stop a download
-// through the abort flag (DownloadAbort.h).
+// Every operation is called on the user-interface thread and pumps its
+// messages while it waits for the server (the network calls themselves run
+// on a thread of their own, InternetThread_win32.h), so the stub window
+// stays responsive whatever the server does, and can stop a download
+// through the abort flag (DownloadAbort.h). A server that sends nothing for
+// kNetworkStallMs ends the operation with an error.
 #pragma once
 
 #include <windows.h>
@@ -34,6 +37,23 @@ void HTTP_DownloadFile(HWND window, std::string_view url, std::string_view targe
 void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::string_view targetFile,
                                    std::string_view user, std::string_view password, std::string& data,
                                    TProgBar* progress, std::string& error);
+
+// As HTTP_DownloadFile into `targetFile`, but a download that breaks off
+// may continue on the next call for the same url and target: the partial
+// file stays with a record beside it (ResumeRules.h) when the server names
+// the file's version (a strong ETag or Last-Modified), and the next call asks
+// for the rest with a range request guarded by If-Range. A server that
+// ignores ranges or has another file by then sends the whole file, which
+// replaces the partial one. A download that cannot continue leaves nothing
+// behind. Any other temporary file of the target is removed, as a fresh
+// download does.
+void HTTP_DownloadFileResuming(HWND window, std::string_view url, std::string_view targetFile, TProgBar* progress,
+                               std::string& error);
+
+// Removes the partial files that resuming downloads left in `folder`, and
+// their records, except those of the target named `keepTarget`: what was
+// kept for a file nobody asks for any more.
+void DeleteResumeFilesExcept(std::string_view folder, std::string_view keepTarget);
 
 // Frees the library; the next operation loads it again.
 void UnloadWinINet();

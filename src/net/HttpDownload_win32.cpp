@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <optional>
 
 #include "Utils/FileUtils.h"
 #include "Utils/MessagePump.h"
@@ -14,6 +15,8 @@
 #include "net/DownloadAbort.h"
 #include "net/DownloadLoop.h"
 #include "net/DownloadRules.h"
+#include "net/InternetThread_win32.h"
+#include "net/ResumeRules.h"
 #include "net/SecureConnection.h"
 #include "net/WinInetBinding_win32.h"
 
@@ -21,114 +24,10 @@ namespace tarnix {
 
 namespace {
 
-// The agent names travel as the User-Agent header, so a server's log tells
-// the probes from the downloads.
-constexpr char kProbeAgent[] = "HTTP_Connect_2";
-constexpr char kDownloadAgent[] = "HTTP_Connect_3";
-
-constexpr DWORD kDownloadTimeoutMs = 180000;
-// Nothing the stub fetches is wanted again from the browser's cache, and a
-// setup file kept there would take its size a second time on the disk.
-constexpr DWORD kNoCache = INTERNET_FLAG_NO_CACHE_WRITE;
-constexpr DWORD kContentLengthNumber = HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER;
-constexpr DWORD kLastModifiedTime = HTTP_QUERY_LAST_MODIFIED | HTTP_QUERY_FLAG_SYSTEMTIME;
-
 bool IsLead(unsigned char c) { return IsLeadByte(c); }
 
-UniqueInternetHandle OpenSession(const char* agent) {
-  return UniqueInternetHandle(WinInetOpen(agent, INTERNET_OPEN_TYPE_PRECONFIG, "", nullptr, 0));
-}
-
-// A request through a connection of its own, which carries the credentials
-// when there are any; `connection` keeps it until the request is done.
-UniqueInternetHandle SendRequest(HINTERNET session, std::string_view url, const char* verb, std::string_view user,
-                                 std::string_view password, UniqueInternetHandle& connection) {
-  const HttpUrlParts parts = SplitHttpUrl(url);
-  const std::string userText(user), passwordText(password);
-  connection.reset(WinInetConnect(session, parts.host.c_str(), parts.port,
-                                  userText.empty() ? nullptr : userText.c_str(),
-                                  userText.empty() ? nullptr : passwordText.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
-  if (!connection) return {};
-  const DWORD flags = INTERNET_FLAG_RELOAD | kNoCache | (parts.secure ? INTERNET_FLAG_SECURE : 0);
-  UniqueInternetHandle request(
-      WinInetOpenRequest(connection.get(), verb, parts.object.c_str(), nullptr, nullptr, nullptr, flags, 0));
-  if (!request || !WinInetSendRequest(request.get(), nullptr, 0, nullptr, 0)) return {};
-  return request;
-}
-
-// Touches the url once before the real request and reads nothing. Only the
-// headers are asked for: the library may read an unread body to its end when
-// the request is closed, which on a fast link costs a whole transfer.
-void HTTP_WarmUp(const std::string& url) {
-  UniqueInternetHandle session = OpenSession(kProbeAgent);
-  if (!session) return;
-  UniqueInternetHandle connection;
-  UniqueInternetHandle request;
-  if (IsHttpUrl(url)) {
-    request = SendRequest(session.get(), url, "HEAD", "", "", connection);
-  } else {
-    request.reset(WinInetOpenUrl(session.get(), url.c_str(), nullptr, 0, kNoCache, 0));
-  }
-}
-
-UniqueInternetHandle OpenHttpRequest(HINTERNET session, std::string_view url, std::string_view user,
-                                     std::string_view password, UniqueInternetHandle& connection) {
-  if (!user.empty()) return SendRequest(session, url, "GET", user, password, connection);
-  const std::string full = UrlWithScheme(url);
-  return UniqueInternetHandle(WinInetOpenUrl(session, full.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | kNoCache, 0));
-}
-
-void SetTimeouts(HINTERNET session, DWORD ms) {
-  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                       INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                       INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT}) {
-    DWORD value = ms;
-    WinInetSetOption(session, option, &value, sizeof value);
-  }
-}
-
-// 0 when the response carries none.
-DWORD QueryStatusCode(HINTERNET request) {
-  DWORD code = 0;
-  DWORD length = sizeof code;
-  DWORD index = 0;
-  WinInetQueryInfo(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &length, &index);
-  return code;
-}
-
-// Servers that do not answer HEAD say so with one of these.
-bool RefusesHead(DWORD statusCode) {
-  return statusCode == HTTP_STATUS_BAD_METHOD || statusCode == HTTP_STATUS_NOT_SUPPORTED;
-}
-
-// kUnknownSize when the response has no length.
-uint32_t QueryContentLength(HINTERNET request) {
-  DWORD size = kUnknownSize;
-  DWORD length = sizeof size;
-  DWORD index = 0;
-  WinInetQueryInfo(request, kContentLengthNumber, &size, &length, &index);
-  return size;
-}
-
-// The Last-Modified time packed as a DOS date and time, taken as the server
-// gave it; 0 when it is missing or cannot be packed.
-uint32_t QueryLastModified(HINTERNET request) {
-  SYSTEMTIME time = {};
-  DWORD length = sizeof time;
-  DWORD index = 0;
-  WinInetQueryInfo(request, kLastModifiedTime, &time, &length, &index);
-  FILETIME fileTime;
-  WORD dosDate = 0, dosTime = 0;
-  if (!::SystemTimeToFileTime(&time, &fileTime) || !::FileTimeToDosDateTime(&fileTime, &dosDate, &dosTime)) return 0;
-  return uint32_t{dosDate} << 16 | dosTime;
-}
-
-std::string LastResponseInfo() {
-  char text[1024] = {};
-  DWORD code = 0;
-  DWORD length = sizeof text;
-  if (!WinInetGetLastResponseInfo(&code, text, &length)) return {};
-  return std::string(text, std::min<size_t>(length, sizeof text));
+std::string StallText() {
+  return "no data from the server for " + std::to_string(kNetworkStallMs / 1000) + " seconds";
 }
 
 std::string DownloadFailure(const std::string& displayName, const std::string& detail) {
@@ -137,19 +36,38 @@ std::string DownloadFailure(const std::string& displayName, const std::string& d
   return error;
 }
 
-// Removes what earlier downloads of `target` left behind; every other file
-// beside it stays, whatever its name.
-void DeleteDownloadTempFiles(const std::string& target) {
-  const std::string name = FileNamePart(target, IsLead);
-  const std::string folder = target.substr(0, target.size() - name.size());
+// The error of a wait for the server that did not end with an answer.
+std::string WaitFailure(NetWait end, const std::string& failure) {
+  return end == NetWait::Aborted ? std::string("Download Aborted") : failure + " (" + StallText() + ")";
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.size() - FileNamePart(path, IsLead).size()); }
+
+// Calls `each` with the name of every file (not folder) in `folder` that
+// matches `mask`.
+template <typename Each>
+void ForEachFile(const std::string& folder, const std::string& mask, Each each) {
   WIN32_FIND_DATAA entry;
-  UniqueFindHandle find(::FindFirstFileA((target + ".*").c_str(), &entry));
+  UniqueFindHandle find(::FindFirstFileA((folder + mask).c_str(), &entry));
   if (!find) return;
   do {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && IsDownloadTempName(name, entry.cFileName)) {
-      ::DeleteFileA((folder + entry.cFileName).c_str());
-    }
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) each(std::string(entry.cFileName));
   } while (::FindNextFileA(find.get(), &entry));
+}
+
+// Removes what earlier downloads of `target` left behind, partial files and
+// their resume records, except the partial file `keep` and its record;
+// every other file beside it stays, whatever its name.
+void DeleteDownloadTempFiles(const std::string& target, const std::string& keep = "") {
+  const std::string name = FileNamePart(target, IsLead);
+  const std::string folder = FolderOf(target);
+  const std::string kept = FileNamePart(keep, IsLead);
+  ForEachFile(folder, name + ".*", [&](const std::string& file) {
+    const bool own = IsDownloadTempName(name, file) || SameText(ResumeRecordTarget(file), name);
+    if (own && (kept.empty() || (!SameText(file, kept) && !SameText(file, ResumeRecordName(kept))))) {
+      ::DeleteFileA((folder + file).c_str());
+    }
+  });
 }
 
 // The temporary file of a download, opened on the first piece and kept open
@@ -159,12 +77,19 @@ class TempFile {
  public:
   explicit TempFile(std::string name) : name_(std::move(name)) {}
 
-  bool Append(std::string_view piece) {
-    if (!file_) {
-      file_.reset(::CreateFileA(name_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (!file_ || SeekFile64(file_.get(), 2, 0) < 0) return Failed();
+  const std::string& Name() const { return name_; }
+
+  // Opens the file with its first `length` bytes kept and the rest cut off,
+  // for a download that continues.
+  bool KeepFirst(uint64_t length) {
+    if (!Open() || SeekFile64(file_.get(), 0, static_cast<int64_t>(length)) < 0 || !::SetEndOfFile(file_.get())) {
+      return Failed();
     }
+    return true;
+  }
+
+  bool Append(std::string_view piece) {
+    if (!file_ && (!Open() || SeekFile64(file_.get(), 2, 0) < 0)) return Failed();
     while (!piece.empty()) {
       DWORD written = 0;
       if (!::WriteFile(file_.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) ||
@@ -176,10 +101,20 @@ class TempFile {
     return true;
   }
 
+  // Puts what was written on the disk itself, so that it survives the
+  // machine being switched off.
+  bool Flush() { return file_ && ::FlushFileBuffers(file_.get()); }
+
   void Close() { file_.reset(); }
   const std::string& Error() const { return error_; }
 
  private:
+  bool Open() {
+    file_.reset(::CreateFileA(name_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file_);
+  }
+
   bool Failed() {
     error_ = LastErrorText();
     file_.reset();
@@ -191,96 +126,212 @@ class TempFile {
   std::string error_;
 };
 
-// The download itself; the error text, empty on success.
-std::string Download(HWND window, std::string_view url, std::string_view targetFile, std::string_view user,
-                     std::string_view password, std::string& data, TProgBar* progress,
-                     const std::string& displayName) {
-  HTTP_WarmUp(UrlWithScheme(url));
-  UniqueInternetHandle session = OpenSession(kDownloadAgent);
-  if (!session) return "Unable to initialize \"WinINet.dll\"";
-  SetTimeouts(session.get(), kDownloadTimeoutMs);
-  UniqueInternetHandle connection;
-  UniqueInternetHandle request = OpenHttpRequest(session.get(), url, user, password, connection);
-  if (!request) {
-    const DWORD openError = ::GetLastError();
-    return "Unable to open Internet Connection: " + std::string(url) + SecureConnectionDetail(openError);
-  }
-  const uint32_t size = QueryContentLength(request.get());
-  const uint32_t date = QueryLastModified(request.get());
-  if (size == 0) return std::string(url) + " --- File Not Found !";
+// A download that may continue later: its partial file, and the record
+// beside it of what the file holds.
+struct Partial {
+  std::string tempName;
+  ResumeRecord record;
+};
 
-  if (reinterpret_cast<uintptr_t>(window) > 10) ::ShowWindow(window, SW_SHOW);
-  const std::string target(targetFile);
+std::string RecordPath(const std::string& tempName) { return ResumeRecordName(tempName); }
+
+// Writes the record through to the disk; the partial file's bytes it counts
+// must be there first.
+void WriteRecord(const Partial& partial) {
+  const std::string text = FormatResumeRecord(partial.record);
+  UniqueFileHandle file(::CreateFileA(RecordPath(partial.tempName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (file && ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
+    ::FlushFileBuffers(file.get());
+  }
+}
+
+void DeletePartial(const std::string& tempName) {
+  ::DeleteFileA(tempName.c_str());
+  ::DeleteFileA(RecordPath(tempName).c_str());
+}
+
+// The partial download of `url` into `target` that an earlier call kept,
+// with the plan to continue it; nullopt when there is none to continue.
+std::optional<std::pair<Partial, ResumePlan>> FindPartial(const std::string& target, const std::string& url) {
+  const std::string name = FileNamePart(target, IsLead);
+  const std::string folder = FolderOf(target);
+  std::optional<std::pair<Partial, ResumePlan>> found;
+  ForEachFile(folder, name + ".*", [&](const std::string& file) {
+    if (found || !SameText(ResumeRecordTarget(file), name)) return;
+    std::string text;
+    ReadFilePart(folder + file, kMaxResumeRecord + 1, text);
+    const std::optional<ResumeRecord> record = ParseResumeRecord(text);
+    if (!record) return;
+    Partial partial{folder + file.substr(0, file.size() - (ResumeRecordName("").size())), *record};
+    const std::optional<ResumePlan> plan = PlanResume(*record, url, GetFileSizeByName(partial.tempName));
+    if (plan) found.emplace(std::move(partial), *plan);
+  });
+  return found;
+}
+
+struct DownloadJob {
+  HWND window;
+  std::string url;
+  std::string target;
+  std::string user;
+  std::string password;
+  TProgBar* progress;
+  std::string displayName;
+  // What arrived is kept for a later call when the download breaks off.
+  bool resumable;
+};
+
+// The response to the download's request, sent with a range when an earlier
+// download can continue; `partial` then holds it, and is empty when the
+// download starts over.
+std::string OpenDownload(InternetThread& net, const DownloadJob& job,
+                         std::optional<std::pair<Partial, ResumePlan>>& partial, NetResponseHead& head) {
+  NetRequest request{job.url, job.user, job.password, partial ? ResumeRequestHeaders(partial->second) : ""};
+  const std::string openFailure = "Unable to open Internet Connection: " + job.url;
+  bool opened = false;
+  unsigned long openError = 0;
+  NetWait end = net.Open(request, opened, head, openError);
+  if (end == NetWait::Done && opened && partial) {
+    const ResumeVerdict verdict = JudgeResumeResponse(partial->second, head.status, head.contentRange);
+    if (verdict != ResumeVerdict::Continue) partial.reset();
+    if (verdict == ResumeVerdict::AskAgain) {
+      request.headers.clear();
+      end = net.Open(request, opened, head, openError);
+    }
+  }
+  if (end != NetWait::Done) return WaitFailure(end, openFailure);
+  if (!opened) return openFailure + SecureConnectionDetail(openError);
+  if (IsServerFailureStatus(head.status)) {
+    return DownloadFailure(job.displayName, std::to_string(head.status) + " " + head.statusText);
+  }
+  return {};
+}
+
+// The download itself; the error text, empty on success.
+std::string Download(const DownloadJob& job, std::string& data) {
+  InternetThread net;
+  if (!net.Start()) return "Unable to initialize \"WinINet.dll\"";
+  const NetWait warmedUp = net.WarmUp(job.url);
+  if (warmedUp != NetWait::Done) return WaitFailure(warmedUp, "Unable to open Internet Connection: " + job.url);
+
+  const std::string& target = job.target;
   const bool toFile = !target.empty();
-  const std::string tempName = toFile ? DownloadTempName(target, size, date) : std::string();
+  std::optional<std::pair<Partial, ResumePlan>> partial;
+  if (toFile && job.resumable) partial = FindPartial(target, job.url);
+  NetResponseHead head;
+  if (std::string error = OpenDownload(net, job, partial, head); !error.empty()) return error;
+  const uint32_t size = partial ? partial->second.size : head.length;
+  const uint32_t date = head.lastModifiedStamp;
+  if (size == 0) return job.url + " --- File Not Found !";
+
+  if (reinterpret_cast<uintptr_t>(job.window) > 10) ::ShowWindow(job.window, SW_SHOW);
+  const uint64_t start = partial ? partial->second.offset : 0;
+  if (!partial && toFile) {
+    // A fresh download can continue later only when the server gives the
+    // means to ask for the rest of the same file.
+    Partial fresh{DownloadTempName(target, size, date), {job.url, size, "", 0}};
+    if (job.resumable && size != kUnknownSize)
+      fresh.record.validator = ChooseResumeValidator(head.etag, head.lastModified, head.lastModifiedStrong);
+    partial.emplace(std::move(fresh), ResumePlan());
+  }
+  const std::string tempName = toFile ? partial->first.tempName : std::string();
+  // A download that may continue keeps a record beside its partial file
+  // from the start, so that whatever ends it, even the end of the process,
+  // the partial file is known for what it is and cleaned up later.
+  const bool recordKept = toFile && job.resumable;
+  const bool canContinue = recordKept && !partial->first.record.validator.empty();
   TempFile temp(tempName);
-  if (toFile) DeleteDownloadTempFiles(target);
+  if (toFile) DeleteDownloadTempFiles(target, start > 0 ? tempName : "");
+  if (start > 0 && !temp.KeepFirst(start)) return DownloadFailure(job.displayName, temp.Error());
+  if (recordKept && start == 0) WriteRecord(partial->first);
   if (!toFile && size != kUnknownSize && size <= kMaxMemoryDownload) data.reserve(size);
 
   std::string readError;
+  uint64_t received = start;
+  uint64_t recorded = start;
+  // The record counts only bytes flushed to the disk before it.
+  const auto checkpoint = [&] {
+    if (!canContinue || recorded == received || !temp.Flush()) return;
+    partial->first.record.received = received;
+    WriteRecord(partial->first);
+    recorded = received;
+  };
   DownloadLoopIo io;
   io.read = [&](char* buffer, uint32_t want, uint32_t& got) {
-    DWORD n = 0;
-    if (WinInetReadFile(request.get(), buffer, want, &n)) {
-      got = n;
-      return true;
-    }
-    readError = LastErrorText();
-    if (readError.empty()) readError = LastResponseInfo();
-    return false;
+    bool ok = false;
+    const NetWait end = net.Read(buffer, want, got, ok, readError);
+    if (end == NetWait::Stalled) readError = StallText();
+    return end == NetWait::Done && ok;
   };
   io.keep = [&](std::string_view piece) {
-    if (toFile) return temp.Append(piece);
-    data.append(piece);
+    if (!toFile) {
+      data.append(piece);
+      return true;
+    }
+    if (!temp.Append(piece)) return false;
+    received += piece.size();
+    if (received - recorded >= kResumeCheckpointBytes) checkpoint();
     return true;
   };
   io.pump = [] { YieldX(0); };
   const uint64_t limit = toFile ? uint64_t{size} : std::min<uint64_t>(size, kMaxMemoryDownload);
-  const DownloadLoopResult result = RunDownloadLoop(size, limit, displayName, progress, io);
+  const DownloadLoopResult result = RunDownloadLoop(size, start, limit, job.displayName, job.progress, io);
+  checkpoint();
   temp.Close();
 
   std::string error;
   if (result.stop == DownloadStop::ReadFailed) {
-    error = DownloadFailure(displayName, readError);
+    error = DownloadFailure(job.displayName, readError);
   } else if (result.stop == DownloadStop::KeepFailed) {
-    error = DownloadFailure(displayName, temp.Error());
+    error = DownloadFailure(job.displayName, temp.Error());
   } else if (result.stop == DownloadStop::OverLimit && !toFile && result.received > kMaxMemoryDownload) {
     data.clear();
-    error = DownloadFailure(displayName, "more than " + std::to_string(kMaxMemoryDownload) + " bytes for memory");
+    error = DownloadFailure(job.displayName, "more than " + std::to_string(kMaxMemoryDownload) + " bytes for memory");
   }
   if (DownloadAborted()) error = "Download Aborted";
-  if (toFile) {
-    const int64_t received = GetFileSizeByName(tempName);
-    if (received == int64_t{size}) {
-      ::DeleteFileA(target.c_str());
-      if (!::MoveFileA(tempName.c_str(), target.c_str())) error = DownloadFailure(displayName, LastErrorText());
-    } else if (error.empty()) {
-      // The target stays as it was; the caller must not take it for the file.
-      error = DownloadFailure(displayName, size == kUnknownSize ? "the server announced no size"
-                                                                : "received " + std::to_string(received) + " of " +
-                                                                      std::to_string(size) + " bytes");
-    }
+  if (!toFile) return error;
+  const int64_t onDisk = GetFileSizeByName(tempName);
+  if (onDisk == int64_t{size}) {
+    ::DeleteFileA(target.c_str());
+    if (!::MoveFileA(tempName.c_str(), target.c_str())) error = DownloadFailure(job.displayName, LastErrorText());
+    ::DeleteFileA(RecordPath(tempName).c_str());
+    return error;
   }
+  if (error.empty()) {
+    // The target stays as it was; the caller must not take it for the file.
+    error = DownloadFailure(job.displayName, size == kUnknownSize ? "the server announced no size"
+                                                                  : "received " + std::to_string(onDisk) + " of " +
+                                                                        std::to_string(size) + " bytes");
+  }
+  // What cannot continue later is of no use on the disk.
+  if (recordKept && (!canContinue || recorded == 0 || onDisk > int64_t{size})) DeletePartial(tempName);
   return error;
 }
 
-// The request whose headers tell the size. Over http it is a HEAD request:
-// the library reads an unread body to its end when a GET is closed, which
-// for a big setup file costs a whole download. Only a server that refuses
-// HEAD is asked with GET.
-UniqueInternetHandle OpenSizeRequest(HINTERNET session, const std::string& url, UniqueInternetHandle& connection) {
-  if (IsHttpUrl(url)) {
-    UniqueInternetHandle head = SendRequest(session, url, "HEAD", "", "", connection);
-    if (!head || !RefusesHead(QueryStatusCode(head.get()))) return head;
+void RunDownload(DownloadJob job, std::string_view url, std::string& data, std::string& error) {
+  error.clear();
+  data.clear();
+  try {
+    job.displayName = DownloadDisplayName(url);
+    job.url = UrlWithScheme(url);
+    error = Download(job, data);
+  } catch (const std::exception& e) {
+    ReportException(e, "HTTP_DownloadFile_Incremental", url);
+    error = DownloadFailure(job.displayName, e.what());
+  } catch (...) {
+    ReportException(std::bad_exception(), "HTTP_DownloadFile_Incremental", url);
+    error = DownloadFailure(job.displayName, "");
   }
-  return UniqueInternetHandle(WinInetOpenUrl(session, url.c_str(), nullptr, 0, kNoCache, 0));
+  if (!error.empty()) Trace("%lu HTTP_DownloadFile_Incremental: %s", ::GetCurrentProcessId(), error.c_str());
 }
 
 }  // namespace
 
 bool InternetConnected(std::string& error) {
   DWORD flags = 0;
-  const bool connected = WinInetGetConnectedState(&flags, 0) != 0;
+  const bool connected = ProcessWinInet().GetConnectedState(&flags, 0) != 0;
   error = connected ? std::string() : LastErrorText();
   return connected;
 }
@@ -293,15 +344,13 @@ bool InternetConnected() {
 int32_t HTTP_GetFileSize(std::string_view url) {
   try {
     const std::string full = UrlWithScheme(url);
-    HTTP_WarmUp(full);
-    UniqueInternetHandle session = OpenSession(kProbeAgent);
-    if (!session) return -1;
-    UniqueInternetHandle connection;
-    UniqueInternetHandle request = OpenSizeRequest(session.get(), full, connection);
-    if (!request) return -1;
-    const int32_t size = static_cast<int32_t>(QueryContentLength(request.get()));
-    Trace("HTTP_GetFileSize=%d  %s", size, full.c_str());
-    return size;
+    InternetThread net;
+    if (!net.Start() || net.WarmUp(full) != NetWait::Done) return -1;
+    bool opened = false;
+    uint32_t size = kUnknownSize;
+    if (net.QuerySize(full, opened, size) != NetWait::Done || !opened) return -1;
+    Trace("HTTP_GetFileSize=%d  %s", static_cast<int32_t>(size), full.c_str());
+    return static_cast<int32_t>(size);
   } catch (const std::exception& e) {
     ReportException(e, "HTTP_GetFileSize", url);
   } catch (...) {
@@ -318,20 +367,25 @@ void HTTP_DownloadFile(HWND window, std::string_view url, std::string_view targe
 void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::string_view targetFile,
                                    std::string_view user, std::string_view password, std::string& data,
                                    TProgBar* progress, std::string& error) {
-  error.clear();
-  data.clear();
-  std::string displayName;
-  try {
-    displayName = DownloadDisplayName(url);
-    error = Download(window, url, targetFile, user, password, data, progress, displayName);
-  } catch (const std::exception& e) {
-    ReportException(e, "HTTP_DownloadFile_Incremental", url);
-    error = DownloadFailure(displayName, e.what());
-  } catch (...) {
-    ReportException(std::bad_exception(), "HTTP_DownloadFile_Incremental", url);
-    error = DownloadFailure(displayName, "");
-  }
-  if (!error.empty()) Trace("%lu HTTP_DownloadFile_Incremental: %s", ::GetCurrentProcessId(), error.c_str());
+  const DownloadJob job{window, "", std::string(targetFile), std::string(user), std::string(password), progress, "",
+                        false};
+  RunDownload(job, url, data, error);
+}
+
+void HTTP_DownloadFileResuming(HWND window, std::string_view url, std::string_view targetFile, TProgBar* progress,
+                               std::string& error) {
+  std::string data;
+  const DownloadJob job{window, "", std::string(targetFile), "", "", progress, "", !targetFile.empty()};
+  RunDownload(job, url, data, error);
+}
+
+void DeleteResumeFilesExcept(std::string_view folder, std::string_view keepTarget) {
+  const std::string dir = NormalizeDir(folder, true, IsLead);
+  ForEachFile(dir, "*.resume", [&](const std::string& file) {
+    const std::string target = ResumeRecordTarget(file);
+    if (target.empty() || SameText(target, keepTarget)) return;
+    DeletePartial(dir + file.substr(0, file.size() - ResumeRecordName("").size()));
+  });
 }
 
 bool IsHtmlErrorPage(std::string_view fileName, std::string_view content) {

@@ -107,11 +107,12 @@ class DownloadLoopTest : public ::testing::Test {
   }
   void TearDown() override { SetDownloadAbort(false); }
 
-  DownloadLoopResult Run(ScriptedBody& body, uint32_t size, uint64_t limit, bool withBar = true) {
+  DownloadLoopResult Run(ScriptedBody& body, uint32_t size, uint64_t limit, bool withBar = true,
+                         uint64_t start = 0) {
     std::optional<TProgBar> bar;
     if (withBar) bar.emplace(RecordingSink, NoPump);
     g_cancelBar = bar ? &*bar : nullptr;
-    return RunDownloadLoop(size, limit, "setup.exe", bar ? &*bar : nullptr, body.Io(), TestClock);
+    return RunDownloadLoop(size, start, limit, "setup.exe", bar ? &*bar : nullptr, body.Io(), TestClock);
   }
 };
 
@@ -181,6 +182,26 @@ TEST_F(DownloadLoopTest, EveryStepCarriesTheAmountText) {
     if (e.action == kProgressStep) texts.push_back(e.text);
   }
   EXPECT_EQ(texts, (std::vector<std::string>{"3/30 BytesArr"}));
+}
+
+TEST_F(DownloadLoopTest, AContinuedDownloadStartsWhereTheKeptBytesEnd) {
+  ScriptedBody body;
+  body.body = Pattern(8000);
+  // 12000 of 20000 bytes are on the disk already; reads of 2000 bytes.
+  const DownloadLoopResult result = Run(body, 20000, 20000, true, 12000);
+  EXPECT_EQ(result.stop, DownloadStop::EndOfBody);
+  EXPECT_EQ(result.received, 20000u);
+  EXPECT_EQ(body.kept, body.body);
+  ASSERT_FALSE(g_bar.empty());
+  EXPECT_EQ(g_bar[0].range, 11);
+  EXPECT_EQ(g_bar[0].position, 7) << "six steps of 2000 bytes are done";
+  EXPECT_EQ(Steps(), 4) << "the bar ends full";
+  std::vector<std::string> texts;
+  for (const BarEvent& e : g_bar) {
+    if (e.action == kProgressStep) texts.push_back(e.text.substr(0, e.text.find(' ')));
+  }
+  EXPECT_EQ(texts.front(), "14000/20000");
+  EXPECT_EQ(texts.back(), "20000/20000");
 }
 
 TEST_F(DownloadLoopTest, WorksWithoutABar) {

@@ -111,6 +111,18 @@ TEST(DownloadRulesTest, OnlyTheDownloadersTempFilesAreItsOwn) {
   EXPECT_FALSE(IsDownloadTempName("", ".123"));
 }
 
+TEST(DownloadRulesTest, OnlyAServerFailureIsNoFile) {
+  struct Case {
+    uint32_t status;
+    bool failure;
+  };
+  // Other answers keep their body: a page in place of the file is told by
+  // its content (IsHtmlErrorPage), with the message the callers show.
+  const Case cases[] = {{0, false},   {200, false}, {206, false}, {301, false}, {404, false},
+                        {499, false}, {500, true},  {503, true},  {599, true},  {600, false}};
+  for (const Case& c : cases) EXPECT_EQ(IsServerFailureStatus(c.status), c.failure) << c.status;
+}
+
 TEST(DownloadRulesTest, OnlyAUrlWithoutSchemeGetsHttp) {
   const TextCase cases[] = {
       {"example.com/file.exe", "http://example.com/file.exe"},

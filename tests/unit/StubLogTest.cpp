@@ -25,6 +25,37 @@ TEST(StubLogTest, FileNameGetsTheCaseSensitiveXPrefixAndTheLogExtension) {
   for (const auto& c : cases) EXPECT_EQ(StubLogName(c.exe), c.log) << c.exe;
 }
 
+TEST(StubLogTest, AFullLogMovesAsideBeforeTheLineThatWouldPassTheCap) {
+  struct Case {
+    const char* name;
+    uint64_t size;
+    size_t line;
+    bool rotates;
+  } cases[] = {
+      {"empty log, any line", 0, 100, false},
+      {"empty log, a line longer than the cap", 0, kStubLogCap + 1, false},
+      {"room left", 1000, 100, false},
+      {"line ends exactly at the cap", kStubLogCap - 100, 100, false},
+      {"line passes the cap", kStubLogCap - 99, 100, true},
+      {"log over the cap already", kStubLogCap + 5000, 1, true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LogNeedsRotation(c.size, c.line), c.rotates) << c.name;
+}
+
+TEST(StubLogTest, PreviousLogName) {
+  struct Case {
+    const char* log;
+    const char* previous;
+  } cases[] = {
+      {"C:\\Program Files\\Product\\X_Agent.log", "C:\\Program Files\\Product\\X_Agent.old.log"},
+      {"X_.log", "X_.old.log"},
+      {"X_Agent.LOG", "X_Agent.LOG.old"},
+      {".log", ".log.old"},
+      {"X_Agent", "X_Agent.old"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PreviousLogName(c.log), c.previous) << c.log;
+}
+
 TEST(StubLogTest, LineHoldsTimestampPaddedThreadIdTagMessageAndCrLf) {
   struct Case {
     uint32_t threadId;

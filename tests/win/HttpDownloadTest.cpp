@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "net/DownloadRules.h"
 #include "net/HttpDownload.h"
 #include "support/LoopbackHttpServer.h"
+#include "support/SetupProcess.h"
 #include "ui/ProgBar.h"
 
 namespace tarnix {
@@ -348,6 +351,306 @@ TEST_F(HttpDownloadTest, AbortFlagStopsTheDownload) {
     EXPECT_FALSE(Exists(target_));
     EXPECT_LT(ReadWholeFile(TempOf(50000, 0)).size(), 50000u);
   }
+}
+
+// A close request while the server sends nothing: the download ends at
+// once, in whichever wait it was. The window is the one of the abort test.
+TEST_F(HttpDownloadTest, ClosingTheWindowDuringAStallEndsTheDownloadAtOnce) {
+  struct Case {
+    const char* name;
+    bool beforeHead;
+    std::optional<uint64_t> stallAfter;
+  };
+  const Case cases[] = {
+      {"no answer at all", true, std::nullopt},
+      {"head, then nothing", false, 0},
+      {"half the body, then nothing", false, 25000},
+  };
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = AbortOnClose;
+  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.lpszClassName = "TarnixDownloadAbortTest";
+  ::RegisterClassA(&wc);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetDownloadAbort(false);
+    HttpResponse stalled;
+    stalled.body = Pattern(50000);
+    stalled.stallBeforeHead = c.beforeHead;
+    stalled.stallAfter = c.stallAfter;
+    server_.Serve("/setup.exe", stalled);
+    UniqueWindow window(::CreateWindowExA(0, wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                          ::GetModuleHandleA(nullptr), nullptr));
+    ASSERT_TRUE(window);
+    const HWND target = window.get();
+    DWORD closedAt = 0;
+    std::thread closer([&] {
+      // Until the server has the download's request (or the warm-up's,
+      // which it never answers), and a little longer.
+      test::PollUntil([&] { return server_.Requests().size() >= (c.beforeHead ? 1u : 2u); }, 20000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      closedAt = ::GetTickCount();
+      ::PostMessageA(target, WM_CLOSE, 0, 0);
+    });
+    const Fetched f = Fetch(server_.Url("/setup.exe"), target_);
+    const DWORD endedAt = ::GetTickCount();
+    closer.join();
+    EXPECT_EQ(f.error, "Download Aborted");
+    EXPECT_FALSE(Exists(target_));
+    const DWORD tookMs = endedAt - closedAt;
+    std::printf("[ figure ] %s: close request to the end of the download: %lu ms\n", c.name,
+                static_cast<unsigned long>(tookMs));
+    EXPECT_LT(tookMs, 10000u) << "the download waited for the server";
+  }
+}
+
+// A server that stalls ends the download on its own after kNetworkStallMs,
+// with an error that says so; the thread's windows keep running meanwhile.
+constexpr UINT_PTR kTickTimer = 0x7A12;
+int g_ticks = 0;
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) { ++g_ticks; }
+
+TEST_F(HttpDownloadTest, AStalledServerEndsTheDownloadWithAnError) {
+  struct Case {
+    const char* name;
+    bool beforeHead;
+    std::optional<uint64_t> stallAfter;
+    std::string error;
+  };
+  const std::string url = server_.Url("/setup.exe");
+  const Case cases[] = {
+      {"no answer at all", true, std::nullopt,
+       "Unable to open Internet Connection: " + url + " (no data from the server for 30 seconds)"},
+      {"half the body, then nothing", false, 25000,
+       "setup.exe --- Error downloading file (no data from the server for 30 seconds)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteText(target_, "old version");
+    HttpResponse stalled;
+    stalled.body = Pattern(50000);
+    stalled.stallBeforeHead = c.beforeHead;
+    stalled.stallAfter = c.stallAfter;
+    server_.Serve("/setup.exe", stalled);
+    g_ticks = 0;
+    const UINT_PTR timer = ::SetTimer(nullptr, kTickTimer, 100, CountTick);
+    const DWORD started = ::GetTickCount();
+    const Fetched f = Fetch(url, target_);
+    const DWORD tookMs = ::GetTickCount() - started;
+    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(f.error, c.error);
+    EXPECT_EQ(ReadWholeFile(target_), "old version");
+    EXPECT_GE(tookMs, kNetworkStallMs - 1000);
+    EXPECT_LT(tookMs, kNetworkStallMs + 20000);
+    EXPECT_GT(g_ticks, 100) << "the thread's messages were not served during the wait";
+  }
+}
+
+TEST_F(HttpDownloadTest, AServerFailureIsNoFile) {
+  for (const char* status : {"500 Internal Server Error", "503 Service Unavailable"}) {
+    SCOPED_TRACE(status);
+    WriteText(target_, "old version");
+    HttpResponse failing;
+    failing.status = status;
+    failing.contentType = "text/html";
+    failing.body = "<html><head><title>Sorry</title></head><body>Try later</body></html>";
+    failing.lastModified = kLastModified;
+    server_.Serve("/setup.exe", failing);
+    const Fetched toFile = Fetch(server_.Url("/setup.exe"), target_);
+    EXPECT_EQ(toFile.error, std::string("setup.exe --- Error downloading file (") + status + ")");
+    EXPECT_EQ(FileNames(folder_), std::vector<std::string>{"setup.exe"}) << "no temporary file";
+    EXPECT_EQ(ReadWholeFile(target_), "old version");
+    const Fetched toMemory = Fetch(server_.Url("/setup.exe"), "");
+    EXPECT_EQ(toMemory.error, toFile.error);
+    EXPECT_EQ(toMemory.data, "");
+  }
+}
+
+// Downloads that may continue: a body broken off, then the same call again.
+class ResumingDownloadTest : public HttpDownloadTest {
+ protected:
+  static constexpr size_t kSize = 3 * 1048576 + 12345;
+  static constexpr uint64_t kCut = kSize * 6 / 10;
+
+  std::string Resume(const std::string& url) {
+    std::string error;
+    HTTP_DownloadFileResuming(nullptr, url, target_, nullptr, error);
+    return error;
+  }
+
+  // The GETs of /setup.exe the server answered.
+  std::vector<test::HttpRequestSeen> Gets() const {
+    std::vector<test::HttpRequestSeen> gets;
+    for (const test::HttpRequestSeen& r : server_.Requests())
+      if (r.method == "GET" && r.path == "/setup.exe") gets.push_back(r);
+    return gets;
+  }
+};
+
+struct ValidatorCase {
+  const char* name;
+  const char* etag;
+  const char* lastModified;
+  const char* date;
+  const char* ifRange;
+};
+
+TEST_F(ResumingDownloadTest, ABrokenDownloadContinuesWithTheRestOfTheSameFile) {
+  const ValidatorCase cases[] = {
+      {"entity tag", "\"v2-0001\"", "", "", "\"v2-0001\""},
+      {"weak tag and a date", "W/\"v2\"", kLastModified, "Wed, 16 Jun 2021 08:00:00 GMT", kLastModified},
+  };
+  for (const ValidatorCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    server_.ClearRequests();
+    const std::string body = Pattern(kSize);
+    HttpResponse response;
+    response.body = body;
+    response.etag = c.etag;
+    response.lastModified = c.lastModified;
+    response.date = c.date;
+    response.honourRanges = true;
+    response.dropAfter = kCut;
+    server_.Serve("/setup.exe", response);
+    const std::string url = server_.Url("/setup.exe");
+    EXPECT_EQ(Resume(url).substr(0, 36), "setup.exe --- Error downloading file");
+    EXPECT_FALSE(Exists(target_));
+    ASSERT_EQ(FileNames(folder_).size(), 2u) << "the partial file and its record";
+
+    response.dropAfter.reset();
+    server_.Serve("/setup.exe", response);
+    EXPECT_EQ(Resume(url), "");
+    EXPECT_TRUE(ReadWholeFile(target_) == body) << "the file is whole";
+    EXPECT_EQ(FileNames(folder_), std::vector<std::string>{"setup.exe"});
+    const std::vector<test::HttpRequestSeen> gets = Gets();
+    ASSERT_EQ(gets.size(), 2u);
+    EXPECT_EQ(gets[0].range, "");
+    EXPECT_EQ(gets[1].ifRange, c.ifRange);
+    ASSERT_EQ(gets[1].range.substr(0, 6), "bytes=");
+    const uint64_t from = std::stoull(gets[1].range.substr(6));
+    // Whatever had reached the disk when the connection dropped.
+    EXPECT_LE(from, kCut);
+    EXPECT_GT(from, 0u);
+    EXPECT_EQ(gets[1].status, 206);
+    EXPECT_EQ(gets[1].bodySent, kSize - from) << "only the rest travelled";
+    std::printf("[ figure ] %s: first request %llu bytes, second request %llu of %llu bytes\n", c.name,
+                static_cast<unsigned long long>(gets[0].bodySent), static_cast<unsigned long long>(gets[1].bodySent),
+                static_cast<unsigned long long>(kSize));
+    ::DeleteFileA(target_.c_str());
+  }
+}
+
+TEST_F(ResumingDownloadTest, AChangedFileOrAServerWithoutRangesSendsTheWholeFile) {
+  struct Case {
+    const char* name;
+    bool changed;
+    bool honourRanges;
+  };
+  const Case cases[] = {{"changed file", true, true}, {"ranges ignored", false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    server_.ClearRequests();
+    HttpResponse first;
+    first.body = Pattern(kSize);
+    first.etag = "\"v2-0001\"";
+    first.honourRanges = true;
+    first.dropAfter = kCut;
+    server_.Serve("/setup.exe", first);
+    const std::string url = server_.Url("/setup.exe");
+    EXPECT_NE(Resume(url), "");
+
+    HttpResponse second = first;
+    second.dropAfter.reset();
+    second.honourRanges = c.honourRanges;
+    if (c.changed) {
+      second.body = std::string(kSize, 'N');
+      second.etag = "\"v2-0002\"";
+    }
+    server_.Serve("/setup.exe", second);
+    EXPECT_EQ(Resume(url), "");
+    EXPECT_TRUE(ReadWholeFile(target_) == second.body) << "the file is the server's second one, whole";
+    EXPECT_EQ(FileNames(folder_), std::vector<std::string>{"setup.exe"});
+    const std::vector<test::HttpRequestSeen> gets = Gets();
+    ASSERT_EQ(gets.size(), 2u);
+    EXPECT_EQ(gets[1].ifRange, "\"v2-0001\"");
+    EXPECT_EQ(gets[1].status, 200);
+    EXPECT_EQ(gets[1].bodySent, kSize);
+    ::DeleteFileA(target_.c_str());
+  }
+}
+
+TEST_F(ResumingDownloadTest, WhatCannotContinueIsNotKept) {
+  struct Case {
+    const char* name;
+    const char* etag;
+    const char* lastModified;
+    const char* date;
+  };
+  // A date the server does not vouch for may name two versions written in
+  // the same second.
+  const Case cases[] = {{"no validator", "", "", ""},
+                        {"weak tag", "W/\"v2\"", "", ""},
+                        {"date as fresh as the answer", "", kLastModified, kLastModified}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    server_.ClearRequests();
+    HttpResponse response;
+    response.body = Pattern(kSize);
+    response.etag = c.etag;
+    response.lastModified = c.lastModified;
+    response.date = c.date;
+    response.honourRanges = true;
+    response.dropAfter = kCut;
+    server_.Serve("/setup.exe", response);
+    EXPECT_NE(Resume(server_.Url("/setup.exe")), "");
+    EXPECT_TRUE(FileNames(folder_).empty()) << "nothing kept beside the target";
+    EXPECT_NE(Resume(server_.Url("/setup.exe")), "");
+    for (const test::HttpRequestSeen& r : Gets()) EXPECT_EQ(r.range, "");
+  }
+}
+
+TEST_F(ResumingDownloadTest, AnotherUrlOrAServerFailureNeverJoinsTheBytesKept) {
+  HttpResponse response;
+  response.body = Pattern(kSize);
+  response.etag = "\"v2-0001\"";
+  response.honourRanges = true;
+  response.dropAfter = kCut;
+  server_.Serve("/setup.exe", response);
+  server_.Serve("/other/setup.exe", response);
+  EXPECT_NE(Resume(server_.Url("/setup.exe")), "");
+
+  // The server fails: the bytes kept wait for a better answer.
+  HttpResponse failing;
+  failing.status = "503 Service Unavailable";
+  failing.body = "busy";
+  server_.Serve("/setup.exe", failing);
+  EXPECT_EQ(Resume(server_.Url("/setup.exe")), "setup.exe --- Error downloading file (503 Service Unavailable)");
+  EXPECT_EQ(FileNames(folder_).size(), 2u);
+
+  // Another url with the same file name starts afresh and drops them.
+  response.dropAfter.reset();
+  server_.Serve("/other/setup.exe", response);
+  server_.ClearRequests();
+  EXPECT_EQ(Resume(server_.Url("/other/setup.exe")), "");
+  EXPECT_TRUE(ReadWholeFile(target_) == response.body);
+  EXPECT_EQ(FileNames(folder_), std::vector<std::string>{"setup.exe"});
+  for (const test::HttpRequestSeen& r : server_.Requests()) EXPECT_EQ(r.range, "");
+}
+
+TEST_F(ResumingDownloadTest, LeftoversOfOtherTargetsGoOnRequest) {
+  HttpResponse response;
+  response.body = Pattern(kSize);
+  response.etag = "\"v2-0001\"";
+  response.honourRanges = true;
+  response.dropAfter = kCut;
+  server_.Serve("/setup.exe", response);
+  EXPECT_NE(Resume(server_.Url("/setup.exe")), "");
+  WriteText(dir_ / "setup.exe.log", "log");
+  WriteText(dir_ / "notes.txt.resume", "not a record of the downloader's");
+  DeleteResumeFilesExcept(folder_, "SETUP.EXE");
+  EXPECT_EQ(FileNames(folder_).size(), 4u) << "the target's own stay";
+  DeleteResumeFilesExcept(folder_ + "\\", "Setup3.exe");
+  EXPECT_EQ(FileNames(folder_), (std::vector<std::string>{"notes.txt.resume", "setup.exe.log"}));
 }
 
 TEST_F(HttpDownloadTest, HtmlPagesInPlaceOfTheFileAreRecognised) {

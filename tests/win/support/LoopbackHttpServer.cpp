@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 
 #include "Utils/StrUtils.h"
@@ -59,6 +60,7 @@ class BodySource {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(max, length_ - offset));
     if (response_.bodyFile.empty()) return response_.body.substr(static_cast<size_t>(offset), n);
     std::string block(n, '\0');
+    file_.seekg(static_cast<std::streamoff>(offset));
     file_.read(block.data(), static_cast<std::streamsize>(n));
     block.resize(static_cast<size_t>(std::max<std::streamsize>(file_.gcount(), 0)));
     return block;
@@ -69,6 +71,21 @@ class BodySource {
   std::ifstream file_;
   uint64_t length_ = 0;
 };
+
+// The first byte a "bytes=N-" range asks for; nullopt for any other range.
+std::optional<uint64_t> RangeStart(const std::string& range) {
+  const std::string prefix = "bytes=";
+  if (range.size() <= prefix.size() + 1 || range.compare(0, prefix.size(), prefix) != 0 || range.back() != '-') {
+    return std::nullopt;
+  }
+  const std::string digits = range.substr(prefix.size(), range.size() - prefix.size() - 1);
+  if (digits.empty() || digits.size() > 18 || digits.find_first_not_of("0123456789") != std::string::npos) {
+    return std::nullopt;
+  }
+  return std::stoull(digits);
+}
+
+int StatusCode(const std::string& status) { return std::atoi(status.c_str()); }
 
 }  // namespace
 
@@ -203,10 +220,14 @@ void LoopbackHttpServer::HandleConnection(uintptr_t socket) {
   if (space != std::string::npos) request.path = line.substr(space + 1, line.find(' ', space + 1) - space - 1);
   request.userAgent = HeaderValue(head, "User-Agent");
   request.authorization = HeaderValue(head, "Authorization");
+  request.range = HeaderValue(head, "Range");
+  request.ifRange = HeaderValue(head, "If-Range");
 
   HttpResponse response;
+  size_t index = 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    index = requests_.size();
     requests_.push_back(request);
     const auto route = routes_.find(request.path);
     if (route != routes_.end()) {
@@ -224,42 +245,74 @@ void LoopbackHttpServer::HandleConnection(uintptr_t socket) {
     refusal.sendLength = false;
     response = refusal;
   }
-  if (!SendResponse(socket, request, response)) return;
-  if (response.end == BodyEnd::KeepOpen) {
-    // Until the client closes its side (or the server stops).
-    char buffer[4096];
-    while (WaitReady(socket, false)) {
-      const int got = ::recv(connection.get(), buffer, sizeof buffer, 0);
-      if (got == 0 || (got == SOCKET_ERROR && ::WSAGetLastError() != WSAEWOULDBLOCK)) break;
-    }
-    return;
-  }
+  if (response.stallBeforeHead) return KeepOpen(socket);
+  if (!SendResponse(socket, index, request, response)) return;
+  if (response.end == BodyEnd::KeepOpen || response.stallAfter) return KeepOpen(socket);
   ::shutdown(connection.get(), SD_SEND);
+}
+
+// Until the client closes its side (or the server stops).
+void LoopbackHttpServer::KeepOpen(uintptr_t socket) const {
+  char buffer[4096];
+  while (WaitReady(socket, false)) {
+    const int got = ::recv(static_cast<SOCKET>(socket), buffer, sizeof buffer, 0);
+    if (got == 0 || (got == SOCKET_ERROR && ::WSAGetLastError() != WSAEWOULDBLOCK)) break;
+  }
+}
+
+void LoopbackHttpServer::NoteSent(size_t index, int status, uint64_t bodySent) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (index >= requests_.size()) return;
+  requests_[index].status = status;
+  requests_[index].bodySent = bodySent;
 }
 
 // False when the connection is already done with (dropped, or the client
 // went away).
-bool LoopbackHttpServer::SendResponse(uintptr_t socket, const HttpRequestSeen& request,
+bool LoopbackHttpServer::SendResponse(uintptr_t socket, size_t index, const HttpRequestSeen& request,
                                       const HttpResponse& response) {
   BodySource body(response);
-  std::string head = "HTTP/1.1 " + response.status + "\r\nContent-Type: " + response.contentType + "\r\n";
-  if (response.sendLength) {
+  std::string status = response.status;
+  uint64_t offset = 0;
+  const std::optional<uint64_t> rangeStart = RangeStart(request.range);
+  const bool sameFile = request.ifRange.empty() || (!response.etag.empty() && request.ifRange == response.etag) ||
+                        (!response.lastModified.empty() && request.ifRange == response.lastModified);
+  const bool partial = response.honourRanges && request.method == "GET" && rangeStart && *rangeStart < body.Length() &&
+                       sameFile;
+  if (partial) {
+    status = "206 Partial Content";
+    offset = *rangeStart;
+  }
+  std::string head = "HTTP/1.1 " + status + "\r\nContent-Type: " + response.contentType + "\r\n";
+  if (partial) {
+    head += "Content-Length: " + std::to_string(body.Length() - offset) + "\r\n";
+    head += "Content-Range: bytes " + std::to_string(offset) + "-" + std::to_string(body.Length() - 1) + "/" +
+            std::to_string(body.Length()) + "\r\n";
+  } else if (response.sendLength) {
     head += "Content-Length: " + std::to_string(response.announcedLength.value_or(body.Length())) + "\r\n";
   }
+  if (response.honourRanges) head += "Accept-Ranges: bytes\r\n";
   if (!response.lastModified.empty()) head += "Last-Modified: " + response.lastModified + "\r\n";
+  if (!response.etag.empty()) head += "ETag: " + response.etag + "\r\n";
+  if (!response.date.empty()) head += "Date: " + response.date + "\r\n";
   head += "Connection: close\r\n\r\n";
   if (!SendAll(socket, head.data(), head.size())) return false;
+  NoteSent(index, StatusCode(status), 0);
   if (request.method == "HEAD") return true;
 
-  const uint64_t toSend = std::min(body.Length(), response.dropAfter.value_or(body.Length()));
+  const uint64_t length = body.Length() - offset;
+  const uint64_t cut = std::min(response.dropAfter.value_or(length), response.stallAfter.value_or(length));
+  const uint64_t toSend = std::min(length, cut);
   const size_t piece = response.pieceSize > 0 ? response.pieceSize : kBlock;
   for (uint64_t sent = 0; sent < toSend;) {
     if (sent > 0 && response.pieceDelayMs > 0 && !Pause(response.pieceDelayMs)) return false;
-    const std::string block = body.Read(sent, static_cast<size_t>(std::min<uint64_t>(piece, toSend - sent)));
+    const std::string block = body.Read(offset + sent, static_cast<size_t>(std::min<uint64_t>(piece, toSend - sent)));
     if (block.empty() || !SendAll(socket, block.data(), block.size())) return false;
     sent += block.size();
+    NoteSent(index, StatusCode(status), sent);
   }
-  if (response.dropAfter && *response.dropAfter < body.Length()) {
+  if (response.stallAfter) return true;
+  if (response.dropAfter && *response.dropAfter < length) {
     if (response.resetOnDrop) {
       linger abortive = {1, 0};
       ::setsockopt(static_cast<SOCKET>(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive),

@@ -13,7 +13,8 @@
 // A path nobody registered gets a
 // "404 Not Found" HTML page. The fields of HttpResponse shape the faults a
 // test needs: a missing or wrong Content-Length, a dropped connection, a body
-// that never ends, a body that trickles in.
+// that never ends, a body that trickles in, a server that stalls before or
+// during the body, another status; and range requests, honoured or not.
 #pragma once
 
 #include <condition_variable>
@@ -43,8 +44,21 @@ struct HttpResponse {
   // Content-Length: the body's length, absent, or this value instead.
   bool sendLength = true;
   std::optional<uint64_t> announcedLength;
-  // Last-Modified header value as sent, none when empty.
+  // Last-Modified, ETag and Date header values as sent, none when empty.
   std::string lastModified;
+  std::string etag;
+  std::string date;
+  // Answers "Range: bytes=N-" with 206 and the rest of the body, when an
+  // If-Range that comes with it names this ETag or Last-Modified; otherwise
+  // (and always when false) the whole body with 200, as a server that
+  // ignores ranges does.
+  bool honourRanges = false;
+  // Reads the request and then sends nothing, keeping the connection open
+  // until the client goes away.
+  bool stallBeforeHead = false;
+  // Sends the head and this many body bytes, then nothing, keeping the
+  // connection open until the client goes away.
+  std::optional<uint64_t> stallAfter;
   // Closes the connection after this many body bytes; with `resetOnDrop`
   // abortively, so the client sees a reset instead of an end of data.
   std::optional<uint64_t> dropAfter;
@@ -65,6 +79,11 @@ struct HttpRequestSeen {
   std::string path;
   std::string userAgent;
   std::string authorization;
+  std::string range;
+  std::string ifRange;
+  // The status line's code and the body bytes sent, once answered.
+  int status = 0;
+  uint64_t bodySent = 0;
 };
 
 class LoopbackHttpServer {
@@ -91,7 +110,9 @@ class LoopbackHttpServer {
  private:
   void AcceptLoop();
   void HandleConnection(uintptr_t socket);
-  bool SendResponse(uintptr_t socket, const HttpRequestSeen& request, const HttpResponse& response);
+  bool SendResponse(uintptr_t socket, size_t index, const HttpRequestSeen& request, const HttpResponse& response);
+  void KeepOpen(uintptr_t socket) const;
+  void NoteSent(size_t index, int status, uint64_t bodySent);
   bool WaitReady(uintptr_t socket, bool forWriting) const;
   bool SendAll(uintptr_t socket, const char* data, size_t length) const;
   bool Pause(int ms) const;
