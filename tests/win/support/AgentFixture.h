@@ -30,7 +30,6 @@
 namespace tarnix::test {
 
 inline constexpr char kAgentName[] = "SampleAgent.exe";
-inline constexpr char kXAgentClass[] = ".AutoUpdate.X_SampleAgent";
 inline constexpr char kInfoName[] = "Sample.info";
 inline constexpr char kOriginalName[] = "Sample.original";
 inline constexpr char kProductToken[] = "sample-product-2026";
@@ -107,7 +106,7 @@ class AgentFixture : public ::testing::Test {
     plan.options = kAgentLog;
     plan.updateLocation = updateLocation;
     plan.infoFileName = kInfoName;
-    plan.agentExeName = kAgentName;
+    plan.agentExeName = agentName_;
     plan.settingsToken = kProductToken;
     plan.publicKey = publicKey_;
     return plan;
@@ -120,11 +119,13 @@ class AgentFixture : public ::testing::Test {
   }
   void InstallAgent() { InstallAgent(AgentPlan(ServerLocation())); }
 
-  std::string AgentPath() const { return installDir_ + "\\" + kAgentName; }
-  std::string XAgentPath() const { return installDir_ + "\\X_" + kAgentName; }
+  std::string AgentPath() const { return installDir_ + "\\" + agentName_; }
+  std::string XAgentPath() const { return installDir_ + "\\X_" + agentName_; }
+  // The agent's name without its extension.
+  std::string AgentStem() const { return agentName_.substr(0, agentName_.rfind('.')); }
   std::string OriginalPath() const { return installDir_ + "\\" + kOriginalName; }
   std::string InfoPath() const { return installDir_ + "\\" + kInfoName; }
-  std::string LogPath() const { return installDir_ + "\\X_SampleAgent.log"; }
+  std::string LogPath() const { return installDir_ + "\\X_" + AgentStem() + ".log"; }
   std::string Log() const { return ReadWholeFile(LogPath()); }
   bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
   int LogCount(const std::string& text) const {
@@ -177,7 +178,7 @@ class AgentFixture : public ::testing::Test {
     return run.exitCode;
   }
 
-  HWND XAgentWindow() const { return ::FindWindowA(kXAgentClass, nullptr); }
+  HWND XAgentWindow() const { return ::FindWindowA((".AutoUpdate.X_" + AgentStem()).c_str(), nullptr); }
 
   // Pumps this thread (the collector and the debug receiver live on it) and
   // answers the agent's boxes with `answer` until `done` holds.
@@ -267,6 +268,11 @@ class AgentFixture : public ::testing::Test {
                        DWORD(value.size() + 1));
   }
   static void ClearTestMode() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kTestModeKey); }
+
+  // The installed agent's file name. A suite that runs beside the others
+  // names its agent otherwise: a second agent of one name finds the first
+  // by its window class and leaves it the work.
+  std::string agentName_ = kAgentName;
 
   // Boxes the agent shows are answered by `answer_` (empty: back out).
   BoxAnswer answer_;

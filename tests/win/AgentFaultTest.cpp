@@ -1,0 +1,478 @@
+// The agent where real machines and networks put it: a server that stalls,
+// announcements and answers that are not what they should be, an update
+// location that does not exist, a new setup killed half way, and an update
+// download broken off that the next probe continues. Each fault ends the
+// cycle as documented, keeps the installed version, leaves the product
+// running and nothing behind, and the next probe works.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "PackageBuilder.h"
+#include "win/support/UpdateFixture.h"
+
+namespace tarnix {
+namespace {
+
+using test::HttpRequestSeen;
+using test::HttpResponse;
+using test::UpdateFixture;
+
+constexpr int64_t kDay = 86400;
+
+// The names of the files and folders in `folder`, sorted.
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA entry;
+  UniqueFindHandle find(::FindFirstFileA((folder + "\\*").c_str(), &entry));
+  if (!find) return names;
+  do {
+    const std::string name = entry.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (::FindNextFileA(find.get(), &entry));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string all;
+  for (const std::string& name : names) all += name + " ";
+  return all;
+}
+
+// `size` bytes that no compressor shrinks, the same for the same seed.
+void WriteNoise(const std::string& path, uint64_t size, uint64_t seed) {
+  std::ofstream out(path, std::ios::binary);
+  std::vector<uint64_t> block(131072);
+  uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
+  for (uint64_t written = 0; written < size;) {
+    for (uint64_t& word : block) {
+      x ^= x << 13;
+      x ^= x >> 7;
+      x ^= x << 17;
+      word = x;
+    }
+    const uint64_t n = std::min<uint64_t>(size - written, block.size() * sizeof block[0]);
+    out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
+    written += n;
+  }
+}
+
+std::string EnvironmentValue(const char* name) {
+  char value[MAX_PATH * 2] = {};
+  const DWORD length = ::GetEnvironmentVariableA(name, value, sizeof value);
+  return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
+}
+
+// Ends the setup program that the process `parent` runs; true when there
+// was one.
+bool KillSetupOf(DWORD parent) {
+  UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
+    if (entry.th32ParentProcessID != parent || ::lstrcmpiA(entry.szExeFile, "setup.exe") != 0) continue;
+    UniqueHandle setup(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (!setup || !::TerminateProcess(setup.get(), 1)) return false;
+    ::WaitForSingleObject(setup.get(), 10000);
+    return true;
+  }
+  return false;
+}
+
+class AgentFaultTest : public UpdateFixture {
+ protected:
+  void SetUp() override {
+    agentName_ = "FaultAgent.exe";
+    UpdateFixture::SetUp();
+    // The agent, and the setups it runs, take their temporary folder from
+    // the environment they start with: one of their own shows what they
+    // leave there.
+    agentTemp_ = dir_ / "agent-temp";
+    ASSERT_TRUE(::CreateDirectoryA(agentTemp_.c_str(), nullptr));
+    savedTemp_ = EnvironmentValue("TEMP");
+    savedTmp_ = EnvironmentValue("TMP");
+    ::SetEnvironmentVariableA("TEMP", agentTemp_.c_str());
+    ::SetEnvironmentVariableA("TMP", agentTemp_.c_str());
+  }
+
+  void TearDown() override {
+    UpdateFixture::TearDown();
+    ::SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
+    ::SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
+  }
+
+  DWORD XAgentPid() const {
+    DWORD pid = 0;
+    if (HWND window = XAgentWindow()) ::GetWindowThreadProcessId(window, &pid);
+    return pid;
+  }
+
+  // What lies beside an installed agent that has probed: the agent, its
+  // copy, its settings, its log; with the product, the product's files.
+  std::vector<std::string> OwnFiles(bool withProduct) const {
+    std::vector<std::string> names = {agentName_, "X_" + agentName_, test::kOriginalName, test::kInfoName,
+                                      "X_" + AgentStem() + ".log"};
+    if (withProduct) names.insert(names.end(), {"SampleApp.exe", "SampleApp.ini"});
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // An agent that ended has a moment to delete its copy through a script
+  // in the temporary folder.
+  void ExpectTempFolderEmpty() {
+    WaitUntil([&] { return Entries(agentTemp_).empty(); }, 20000);
+    EXPECT_EQ(Joined(Entries(agentTemp_)), "") << "in the agent's temporary folder";
+  }
+
+  void ExpectNothingLeftOver(bool withProduct) {
+    EXPECT_EQ(Joined(Entries(installDir_)), Joined(OwnFiles(withProduct)));
+    ExpectTempFolderEmpty();
+  }
+
+  // Version 2 with a data file of `dataSize` bytes made from `seed`, stored
+  // rather than compressed (noise does not compress); its path. The data
+  // file's path in `dataPath`.
+  std::string BuildBigVersion2(uint64_t dataSize, uint64_t seed, std::string& dataPath) {
+    const std::string folder = dir_ / ("big-" + std::to_string(seed));
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    dataPath = folder + "\\data.bin";
+    WriteNoise(dataPath, dataSize, seed);
+    pack::PackageSpec plan = AgentPlan(ServerLocation());
+    plan.isAgent = false;
+    plan.createAgent = true;
+    plan.level = 0;
+    plan.files.push_back({"setup.exe", standin_, 0, true, "/InstallDir=" + installDir_ + " /Record=" +
+                                                              SetupRecordPath()});
+    plan.files.push_back({"SampleApp.exe", appV2_, 0, false, ""});
+    plan.files.push_back({"data.bin", dataPath, 0, false, ""});
+    const std::string path = folder + "\\" + test::kUpdateName;
+    std::string error;
+    pack::BuildReport report;
+    EXPECT_TRUE(pack::BuildPackage(plan, path, report, error)) << error;
+    return path;
+  }
+
+  // The GETs of the update file, in order.
+  std::vector<HttpRequestSeen> UpdateGets() const {
+    std::vector<HttpRequestSeen> gets;
+    for (const HttpRequestSeen& r : server_.Requests())
+      if (r.method == "GET" && r.path == "/updates/" + std::string(test::kUpdateName)) gets.push_back(r);
+    return gets;
+  }
+
+  // Waits for the probe after the `seen`th and, when the announcement is
+  // acted on, for the end of its cycle.
+  bool WaitForProbe(int seen, DWORD timeoutMs = 120000) {
+    return WaitUntil([&] { return LogCount("GetOkToPerformAU = ") > seen; }, timeoutMs);
+  }
+
+  DWORD firstProductPid_ = 0;
+  std::string agentTemp_;
+  std::string savedTemp_;
+  std::string savedTmp_;
+};
+
+TEST_F(AgentFaultTest, AStalledServerNeverFreezesTheAgentAndTheWindowStillCloses) {
+  InstallAgent();
+  WriteOriginal(1, kDay, 0);
+  // The head, then nothing: the agent waits inside the download's read.
+  HttpResponse stalled;
+  stalled.body = "[NewSetup]\r\nVersionNew=1\r\n";
+  stalled.stallAfter = 0;
+  server_.Serve("/updates/" + std::string(test::kInfoName), stalled);
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  const HWND agent = WaitForXAgent();
+  ASSERT_TRUE(agent);
+  ASSERT_TRUE(WaitUntil([&] { return InfoRequests() >= 1; }, 30000));
+  WaitUntil([] { return false; }, 1000);
+
+  // The window answers while the download waits.
+  const DWORD asked = ::GetTickCount();
+  EXPECT_EQ(Request(7), 1) << "the announcement's download runs";
+  const DWORD answerMs = ::GetTickCount() - asked;
+  EXPECT_LT(answerMs, 5000u);
+
+  UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, XAgentPid()));
+  ASSERT_TRUE(process);
+  const DWORD closed = ::GetTickCount();
+  ::PostMessageA(agent, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return Logged("Download END:"); }, 60000)) << Log();
+  const DWORD downloadEnded = ::GetTickCount();
+  // The first close stops the download, the second closes the window.
+  ::PostMessageA(agent, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 60000));
+  const DWORD ended = ::GetTickCount();
+  std::printf("[ figure ] stalled server: request answered in %lu ms; close to the download's end %lu ms, to the "
+              "agent's end %lu ms\n",
+              static_cast<unsigned long>(answerMs), static_cast<unsigned long>(downloadEnded - closed),
+              static_cast<unsigned long>(ended - closed));
+  EXPECT_LT(downloadEnded - closed, 10000u);
+  EXPECT_LT(ended - closed, 10000u);
+  EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(XAgentPath()); }, 20000)) << "the copy stays";
+}
+
+TEST_F(AgentFaultTest, AnAnnouncementLocationThatDoesNotResolveIsReportedOnEveryCheck) {
+  InstallAgent(AgentPlan("http://updates.invalid/product"));
+  WriteOriginal(1, -1, 0);
+  SetOriginal("AutoUpdate", "s22", "Check now?");
+  answer_ = AnswerYes;
+  const std::string error = "Unable to open Internet Connection: http://updates.invalid/product/" +
+                            std::string(test::kInfoName);
+  for (int check = 1; check <= 2; ++check) {
+    SCOPED_TRACE(check);
+    ASSERT_EQ(StartPlainAgent("/TEST=2"), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return boxes_.size() >= size_t(2 * check); }, 60000)) << test::Describe(boxes_);
+    EXPECT_EQ(boxes_[2 * check - 2].text, "Check now?");
+    EXPECT_EQ(boxes_[2 * check - 1].title, "Error");
+    EXPECT_NE(boxes_[2 * check - 1].text.find(error), std::string::npos) << boxes_[2 * check - 1].text;
+    ExpectNothingLeftOver(false);
+  }
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
+}
+
+// One agent probing every five seconds meets one fault after the other,
+// then an update that works.
+TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextProbeWorks) {
+  InstallVersion1("close", 5);
+  std::string busyPage = "<html><body>Busy</body></html>";
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>(i * 7);
+  // A setup that copies nothing and stays up long enough to be killed,
+  // moved aside from where the good one is built.
+  const std::string killed = dir_ / "killed";
+  ::CreateDirectoryA(killed.c_str(), nullptr);
+  const std::string killedSetup = killed + "\\" + test::kUpdateName;
+  ASSERT_TRUE(::MoveFileA(BuildVersion2(test::kProductToken, " /NoCopy /DelayMs=120000").c_str(), killedSetup.c_str()));
+  const std::string good = BuildVersion2();
+  answer_ = AnswerYes;
+  ServeInfo("[NewSetup]\r\nVersionNew=1\r\nStamp=1\r\n");
+  firstProductPid_ = StartProduct();
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  ASSERT_TRUE(WaitForProbe(0)) << Log();
+
+  struct Case {
+    const char* name;
+    // Sets the server up for the probe.
+    std::function<void()> serve;
+    // The announcement is acted on: the update cycle runs.
+    bool cycle;
+    // The box the user sees (a part of its text); none when empty.
+    std::string box;
+  };
+  int stamp = 10;
+  // Version 2 offered with `keys`, a new announcement each time.
+  const auto offer = [&](const std::string& setup, std::map<std::string, std::string> keys) {
+    keys["Stamp"] = std::to_string(++stamp);
+    keys["RequestConfirmationBeforeInstall"] = "0";
+    keys["InformFinish"] = "0";
+    ServeInfo(Announcement(setup, keys));
+  };
+  const auto info = [&](HttpResponse response) {
+    server_.Serve("/updates/" + std::string(test::kInfoName), response);
+  };
+  const Case cases[] = {
+      {"binary announcement",
+       [&] {
+         HttpResponse r;
+         r.body = binary;
+         info(r);
+       },
+       false, ""},
+      {"empty announcement", [&] { info(HttpResponse()); }, false, ""},
+      {"announcement of 10 MB",
+       [&] {
+         HttpResponse r;
+         r.body = "[NewSetup]\r\nVersionNew=2\r\n" + std::string(10 * 1048576, 'x');
+         info(r);
+       },
+       false, ""},
+      {"HTML page as announcement",
+       [&] {
+         HttpResponse r;
+         r.contentType = "text/html";
+         r.body = "<HTML><HEAD><TITLE>Welcome</TITLE></HEAD><BODY>[NewSetup] VersionNew=2</BODY></HTML>";
+         info(r);
+       },
+       false, ""},
+      {"server failure for the announcement",
+       [&] {
+         HttpResponse r;
+         r.status = "503 Service Unavailable";
+         r.body = "[NewSetup]\r\nVersionNew=2\r\n";
+         info(r);
+       },
+       false, ""},
+      {"server failure for the update",
+       [&] {
+         HttpResponse r;
+         r.status = "503 Service Unavailable";
+         r.contentType = "text/html";
+         r.body = busyPage;
+         server_.Serve("/updates/" + std::string(test::kUpdateName), r);
+         // The size test learns the busy page's length from the head.
+         offer(good, {{"SizeOfUpdateFile", std::to_string(busyPage.size())}});
+       },
+       true, "/" + std::string(test::kUpdateName) + "\r\n\r\nUnable to Download File!"},
+      {"update location that does not resolve",
+       [&] {
+         // No size can be learnt there; one below 99 bytes passes the test.
+         offer(good, {{"DownloadURL_UPDATE", "http://updates.invalid/product"}, {"SizeOfUpdateFile", "50"}});
+       },
+       true, "http://updates.invalid/product/" + std::string(test::kUpdateName) + "\r\n\r\nUnable to Download File!"},
+      {"new setup killed half way",
+       [&] {
+         ServeUpdate(killedSetup);
+         offer(killedSetup, {{"RequestConfirmationBeforeDownload", "0"}});
+       },
+       true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    boxes_.clear();
+    const int probes = LogCount("GetOkToPerformAU = ");
+    const int cycles = LogCount("PerformAutoUpdate() - END");
+    const DWORD productBefore = ProductPid();
+    c.serve();
+    bool setupKilled = false;
+    const DWORD agentPid = XAgentPid();
+    ASSERT_TRUE(WaitForProbe(probes)) << Log();
+    if (c.cycle) {
+      ASSERT_TRUE(WaitUntil(
+          [&] {
+            if (!setupKilled) setupKilled = KillSetupOf(agentPid);
+            return LogCount("PerformAutoUpdate() - END") > cycles;
+          },
+          120000))
+          << Log();
+      EXPECT_EQ(LogCount("PerformAutoUpdate() - END    Result=FALSE"), cycles + 1);
+    } else {
+      // Acting on it would have begun before the next probe.
+      ASSERT_TRUE(WaitForProbe(probes + 1)) << Log();
+      EXPECT_EQ(LogCount("PerformAutoUpdate() - START"), cycles);
+    }
+    EXPECT_EQ(setupKilled, std::string(c.name) == "new setup killed half way");
+    EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
+    // A product stopped for a setup that failed runs again.
+    EXPECT_TRUE(WaitUntil([&] { return ProductPid() != 0; }, 30000)) << "the product does not run";
+    if (!setupKilled) EXPECT_EQ(ProductPid(), productBefore) << "the product was stopped";
+    if (c.box.empty()) {
+      EXPECT_TRUE(boxes_.empty()) << test::Describe(boxes_);
+    } else {
+      ASSERT_EQ(boxes_.size(), 2u) << test::Describe(boxes_);
+      EXPECT_EQ(boxes_[1].title, "Attention");
+      EXPECT_NE(boxes_[1].text.find(c.box), std::string::npos) << boxes_[1].text;
+    }
+    ExpectNothingLeftOver(true);
+  }
+
+  // The next announcement installs.
+  const int cycles = LogCount("PerformAutoUpdate() - END");
+  ServeUpdate(good);
+  offer(good, {{"RequestConfirmationBeforeDownload", "0"}});
+  ASSERT_TRUE(WaitUntil([&] { return LogCount("PerformAutoUpdate() - END") > cycles; }, 120000)) << Log();
+  EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=TRUE")) << Log();
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
+  EXPECT_TRUE(InstalledVersion2());
+}
+
+// A 50 MB update broken off at 60 %, the agent ended, and started again:
+// its probe asks for the rest only, or, when the file changed meanwhile,
+// gets the whole new file. Either way the installed result is the server's
+// last file.
+struct ResumeCase {
+  const char* name;
+  bool changed;
+};
+
+class UpdateResumeTest : public AgentFaultTest, public ::testing::WithParamInterface<ResumeCase> {};
+
+TEST_P(UpdateResumeTest, AnUpdateBrokenOffContinuesOnTheNextProbe) {
+  constexpr uint64_t kData = 50 * 1048576;
+  InstallVersion1("close", 0);
+  // The same announcement counts again a second after it was acted on.
+  SetOriginal("OriginalSetup", "ReAskSecondsInterval", "1");
+  std::string firstData;
+  const std::string first = BuildBigVersion2(kData, 1, firstData);
+  const uint64_t size = std::filesystem::file_size(first);
+  const uint64_t cut = size * 6 / 10;
+  HttpResponse update;
+  update.bodyFile = first;
+  update.etag = "\"v2-first\"";
+  update.honourRanges = true;
+  update.dropAfter = cut;
+  server_.Serve("/updates/" + std::string(test::kUpdateName), update);
+  ServeInfo(Announcement(first, {{"RequestConfirmationBeforeDownload", "0"},
+                                 {"RequestConfirmationBeforeInstall", "0"},
+                                 {"InformFinish", "0"}}));
+  firstProductPid_ = StartProduct();
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END    Result=FALSE"); }, 120000)) << Log();
+  StopXAgent();
+  const std::vector<std::string> kept = Entries(installDir_);
+  EXPECT_EQ(std::count_if(kept.begin(), kept.end(),
+                          [](const std::string& n) { return n.rfind(test::kUpdateName + std::string("."), 0) == 0; }),
+            2)
+      << "the partial file and its record stay for the next probe: " << Joined(kept);
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
+  EXPECT_EQ(ProductPid(), firstProductPid_);
+
+  std::string lastData = firstData;
+  if (GetParam().changed) {
+    update.bodyFile = BuildBigVersion2(kData, 2, lastData);
+    update.etag = "\"v2-second\"";
+    ASSERT_EQ(std::filesystem::file_size(update.bodyFile), size);
+  }
+  update.dropAfter.reset();
+  server_.Serve("/updates/" + std::string(test::kUpdateName), update);
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END    Result=TRUE"); }, 180000)) << Log();
+
+  const std::vector<HttpRequestSeen> gets = UpdateGets();
+  ASSERT_EQ(gets.size(), 2u);
+  EXPECT_EQ(gets[0].bodySent, cut);
+  EXPECT_EQ(gets[1].range, "bytes=" + std::to_string(cut) + "-");
+  EXPECT_EQ(gets[1].ifRange, "\"v2-first\"");
+  if (GetParam().changed) {
+    EXPECT_EQ(gets[1].status, 200);
+    EXPECT_EQ(gets[1].bodySent, size);
+  } else {
+    EXPECT_EQ(gets[1].status, 206);
+    EXPECT_EQ(gets[1].bodySent, size - cut);
+  }
+  std::printf("[ figure ] %s: update of %llu bytes: first request %llu bytes (cut), second request %llu bytes "
+              "(status %d)\n",
+              GetParam().name, static_cast<unsigned long long>(size),
+              static_cast<unsigned long long>(gets[0].bodySent), static_cast<unsigned long long>(gets[1].bodySent),
+              gets[1].status);
+
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
+  EXPECT_TRUE(InstalledVersion2());
+  EXPECT_TRUE(test::ReadWholeFile(installDir_ + "\\data.bin") == test::ReadWholeFile(lastData))
+      << "the installed data is not the server's last file";
+  for (const std::string& name : Entries(installDir_))
+    EXPECT_NE(name.rfind(test::kUpdateName, 0), 0u) << name << " stays";
+  ExpectTempFolderEmpty();
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, UpdateResumeTest,
+                         ::testing::Values(ResumeCase{"SameFile", false}, ResumeCase{"ChangedFile", true}),
+                         [](const ::testing::TestParamInfo<ResumeCase>& info) { return std::string(info.param.name); });
+
+void PrintTo(const ResumeCase& c, std::ostream* os) { *os << c.name; }
+
+}  // namespace
+}  // namespace tarnix
