@@ -15,40 +15,24 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "PackageBuilder.h"
+#include "win/support/LeftoverFiles.h"
 #include "win/support/UpdateFixture.h"
 
 namespace tarnix {
 namespace {
 
+using test::Entries;
 using test::HttpRequestSeen;
 using test::HttpResponse;
+using test::Joined;
 using test::UpdateFixture;
 
 constexpr int64_t kDay = 86400;
-
-// The names of the files and folders in `folder`, sorted.
-std::vector<std::string> Entries(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA entry;
-  UniqueFindHandle find(::FindFirstFileA((folder + "\\*").c_str(), &entry));
-  if (!find) return names;
-  do {
-    const std::string name = entry.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (::FindNextFileA(find.get(), &entry));
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string Joined(const std::vector<std::string>& names) {
-  std::string all;
-  for (const std::string& name : names) all += name + " ";
-  return all;
-}
 
 // `size` bytes that no compressor shrinks, the same for the same seed.
 void WriteNoise(const std::string& path, uint64_t size, uint64_t seed) {
@@ -66,12 +50,6 @@ void WriteNoise(const std::string& path, uint64_t size, uint64_t seed) {
     out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n));
     written += n;
   }
-}
-
-std::string EnvironmentValue(const char* name) {
-  char value[MAX_PATH * 2] = {};
-  const DWORD length = ::GetEnvironmentVariableA(name, value, sizeof value);
-  return length > 0 && length < sizeof value ? std::string(value, length) : std::string();
 }
 
 // Ends the setup program that the process `parent` runs; true when there
@@ -101,16 +79,12 @@ class AgentFaultTest : public UpdateFixture {
     // leave there.
     agentTemp_ = dir_ / "agent-temp";
     ASSERT_TRUE(::CreateDirectoryA(agentTemp_.c_str(), nullptr));
-    savedTemp_ = EnvironmentValue("TEMP");
-    savedTmp_ = EnvironmentValue("TMP");
-    ::SetEnvironmentVariableA("TEMP", agentTemp_.c_str());
-    ::SetEnvironmentVariableA("TMP", agentTemp_.c_str());
+    tempFolder_.emplace(agentTemp_);
   }
 
   void TearDown() override {
     UpdateFixture::TearDown();
-    ::SetEnvironmentVariableA("TEMP", savedTemp_.empty() ? nullptr : savedTemp_.c_str());
-    ::SetEnvironmentVariableA("TMP", savedTmp_.empty() ? nullptr : savedTmp_.c_str());
+    tempFolder_.reset();
   }
 
   DWORD XAgentPid() const {
@@ -172,6 +146,15 @@ class AgentFaultTest : public UpdateFixture {
     return gets;
   }
 
+  // An update hands over from the agent that ran it (`oldAgent`, its
+  // window) to a fresh one; that one is ended here, so that it outlives
+  // no test.
+  void StopFreshAgent(HWND oldAgent) {
+    EXPECT_TRUE(WaitUntil([&] { return XAgentWindow() != nullptr && XAgentWindow() != oldAgent; }, 60000))
+        << "no fresh agent after the update\n" << Log();
+    StopXAgent();
+  }
+
   // Waits for the probe after the `seen`th and, when the announcement is
   // acted on, for the end of its cycle.
   bool WaitForProbe(int seen, DWORD timeoutMs = 120000) {
@@ -180,8 +163,7 @@ class AgentFaultTest : public UpdateFixture {
 
   DWORD firstProductPid_ = 0;
   std::string agentTemp_;
-  std::string savedTemp_;
-  std::string savedTmp_;
+  std::optional<test::TempFolderOfItsOwn> tempFolder_;
 };
 
 TEST_F(AgentFaultTest, AStalledServerNeverFreezesTheAgentAndTheWindowStillCloses) {
@@ -379,6 +361,7 @@ TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextPro
   }
 
   // The next announcement installs.
+  const HWND oldAgent = XAgentWindow();
   const int cycles = LogCount("PerformAutoUpdate() - END");
   ServeUpdate(good);
   offer(good, {{"RequestConfirmationBeforeDownload", "0"}});
@@ -386,6 +369,7 @@ TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextPro
   EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=TRUE")) << Log();
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
   EXPECT_TRUE(InstalledVersion2());
+  StopFreshAgent(oldAgent);
 }
 
 // A 50 MB update broken off at 60 %, the agent ended, and started again:
@@ -414,9 +398,9 @@ TEST_P(UpdateResumeTest, AnUpdateBrokenOffContinuesOnTheNextProbe) {
   update.honourRanges = true;
   update.dropAfter = cut;
   server_.Serve("/updates/" + std::string(test::kUpdateName), update);
-  ServeInfo(Announcement(first, {{"RequestConfirmationBeforeDownload", "0"},
-                                 {"RequestConfirmationBeforeInstall", "0"},
-                                 {"InformFinish", "0"}}));
+  const std::map<std::string, std::string> keys = {
+      {"RequestConfirmationBeforeDownload", "0"}, {"RequestConfirmationBeforeInstall", "0"}, {"InformFinish", "0"}};
+  ServeInfo(Announcement(first, keys));
   firstProductPid_ = StartProduct();
   ASSERT_EQ(StartPlainAgent(), 0u);
   ASSERT_TRUE(WaitForXAgent());
@@ -434,12 +418,17 @@ TEST_P(UpdateResumeTest, AnUpdateBrokenOffContinuesOnTheNextProbe) {
   if (GetParam().changed) {
     update.bodyFile = BuildBigVersion2(kData, 2, lastData);
     update.etag = "\"v2-second\"";
-    ASSERT_EQ(std::filesystem::file_size(update.bodyFile), size);
+    // The announcement names the new file's size, which may differ by a
+    // few bytes; the partial file is still that of the first.
+    ServeInfo(Announcement(update.bodyFile, keys));
   }
+  const uint64_t lastSize = std::filesystem::file_size(update.bodyFile);
   update.dropAfter.reset();
   server_.Serve("/updates/" + std::string(test::kUpdateName), update);
   ASSERT_EQ(StartPlainAgent(), 0u);
+  const HWND oldAgent = WaitForXAgent();
   ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END    Result=TRUE"); }, 180000)) << Log();
+  StopFreshAgent(oldAgent);
 
   const std::vector<HttpRequestSeen> gets = UpdateGets();
   ASSERT_EQ(gets.size(), 2u);
@@ -448,15 +437,15 @@ TEST_P(UpdateResumeTest, AnUpdateBrokenOffContinuesOnTheNextProbe) {
   EXPECT_EQ(gets[1].ifRange, "\"v2-first\"");
   if (GetParam().changed) {
     EXPECT_EQ(gets[1].status, 200);
-    EXPECT_EQ(gets[1].bodySent, size);
+    EXPECT_EQ(gets[1].bodySent, lastSize);
   } else {
     EXPECT_EQ(gets[1].status, 206);
     EXPECT_EQ(gets[1].bodySent, size - cut);
   }
-  std::printf("[ figure ] %s: update of %llu bytes: first request %llu bytes (cut), second request %llu bytes "
+  std::printf("[ figure ] %s: first request %llu of %llu bytes (cut), second request %llu of %llu bytes "
               "(status %d)\n",
-              GetParam().name, static_cast<unsigned long long>(size),
-              static_cast<unsigned long long>(gets[0].bodySent), static_cast<unsigned long long>(gets[1].bodySent),
+              GetParam().name, static_cast<unsigned long long>(gets[0].bodySent), static_cast<unsigned long long>(size),
+              static_cast<unsigned long long>(gets[1].bodySent), static_cast<unsigned long long>(lastSize),
               gets[1].status);
 
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
