@@ -224,10 +224,10 @@ TEST_F(AgentFaultTest, AnAnnouncementLocationThatDoesNotResolveIsReportedOnEvery
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
 }
 
-// One agent probing every five seconds meets one fault after the other,
+// One agent probing every two seconds meets one fault after the other,
 // then an update that works.
 TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextProbeWorks) {
-  InstallVersion1("close", 5);
+  InstallVersion1("close", 2);
   std::string busyPage = "<html><body>Busy</body></html>";
   std::string binary;
   for (int i = 0; i < 4096; ++i) binary += static_cast<char>(i * 7);
