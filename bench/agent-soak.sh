@@ -31,6 +31,8 @@ trap wine_env_stop EXIT
 wine_env_start "$win" >/dev/null
 
 export TARNIX_SOAK_SECONDS="$seconds"
+# The test programs end a test that runs for minutes, taking it for a hang.
+export TARNIX_TEST_LIMIT_SECONDS=$((seconds + 300))
 export TARNIX_STUB_EXE="Z:$win/src/stub.exe"
 export TARNIX_STANDIN_EXE="Z:$win/tools/standin-setup/standin-setup.exe"
 export TARNIX_SAMPLE_APP_V1_EXE="Z:$win/tools/sample-app/sample-app-v1.exe"
