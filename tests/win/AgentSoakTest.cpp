@@ -2,8 +2,8 @@
 // answering now with an announcement of the version it has, now with a
 // server failure: what it holds of the system, read from outside its
 // process, stays where it was after its first probes, and it leaves no
-// files behind. Two minutes unless TARNIX_SOAK_SECONDS asks for longer
-// (bench/agent-soak.sh runs it for as long as asked).
+// files behind. Two minutes unless TARNIX_SOAK_SECONDS asks otherwise (a
+// minute at least; bench/agent-soak.sh runs it for as long as asked).
 #include <windows.h>
 #include <psapi.h>
 #include <winternl.h>
