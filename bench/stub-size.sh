@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Where the bytes of stub.exe go: builds the stub alone, with a linker map, in
+# a tree of its own (build/stub-size, or TARNIX_SIZE_BUILD), and prints the
+# stub's size and the twenty largest contributors by library (archive), by
+# object (source file) and by input section (function or table). Only what
+# lands in the file counts: code, data, read-only data and unwind tables, not
+# .bss. The map is kept as <tree>/stub.map for a closer look.
+# SIZE_TOP changes how many rows each table shows.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+tree="${TARNIX_SIZE_BUILD:-$root/build/stub-size}"
+map="$tree/stub.map"
+top="${SIZE_TOP:-20}"
+
+if [ ! -f "$tree/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTARNIX_STUB_MAP="$map" >/dev/null
+fi
+cmake --build "$tree" --target stub >/dev/null
+
+python3 - "$map" "$tree/src/stub.exe" "$top" <<'PY'
+import collections, os, re, subprocess, sys
+
+map_path, exe, top = sys.argv[1], sys.argv[2], int(sys.argv[3])
+# Output sections whose bytes are in the file; .bss only takes memory.
+IN_FILE = {".text", ".data", ".rdata", ".eh_frame", ".idata", ".CRT", ".tls", ".rsrc"}
+
+by_library = collections.Counter()
+by_object = collections.Counter()
+by_section = collections.Counter()
+by_kind = collections.Counter()
+
+def origin(path):
+    """(library, object) of an input file: an archive member or a plain object."""
+    m = re.match(r"(.*)\((.*)\)$", path)
+    if m:
+        return os.path.basename(m.group(1)), m.group(2)
+    return "(objects)", os.path.basename(path)
+
+with open(map_path) as f:
+    lines = f.read().split("\n")
+start = next(i for i, l in enumerate(lines) if l.startswith("Linker script and memory map"))
+output = None
+pending = None
+for line in lines[start:]:
+    m = re.match(r"^(\.\S+)", line)
+    if m:
+        output = m.group(1)
+        continue
+    if output not in IN_FILE:
+        continue
+    # An input section: " NAME ADDRESS SIZE FILE", or the name alone on a line
+    # when it is long, followed by " ADDRESS SIZE FILE".
+    m = re.match(r"^ (\S+)\s+0x[0-9a-f]+\s+(0x[0-9a-f]+)\s+(\S.*)$", line)
+    if m and not m.group(1).startswith("*"):
+        name, size, path = m.group(1), int(m.group(2), 16), m.group(3)
+    else:
+        m = re.match(r"^ (\.\S+)$", line)
+        if m:
+            pending = m.group(1)
+            continue
+        m = re.match(r"^\s+0x[0-9a-f]+\s+(0x[0-9a-f]+)\s+(\S.*)$", line)
+        if not (m and pending):
+            pending = None
+            continue
+        name, size, path = pending, int(m.group(1), 16), m.group(2)
+    pending = None
+    if size == 0:
+        continue
+    library, obj = origin(path)
+    by_library[library] += size
+    by_object[f"{library}: {obj}"] += size
+    by_kind[output] += size
+    symbol = re.sub(r"^\.[a-z_]+\$", "", name)
+    by_section[f"{symbol}  [{obj}]"] += size
+
+def demangle(names):
+    try:
+        out = subprocess.run(["i686-w64-mingw32-c++filt"], input="\n".join(names), capture_output=True,
+                             text=True, check=True).stdout.split("\n")
+        return out[:len(names)]
+    except (OSError, subprocess.CalledProcessError):
+        return names
+
+def table(title, counter):
+    print(f"\n{title}")
+    rows = counter.most_common(top)
+    names = demangle([r[0] for r in rows]) if counter is by_section else [r[0] for r in rows]
+    for (_, size), name in zip(rows, names):
+        if len(name) > 110:
+            name = name[:107] + "..."
+        print(f"  {size:9,d}  {name}")
+
+size = os.path.getsize(exe)
+print(f"stub.exe: {size:,} bytes ({size / 1024:.1f} KB)")
+print("by output section: " + ", ".join(f"{k} {v:,}" for k, v in by_kind.most_common()))
+table(f"largest {top} by library", by_library)
+table(f"largest {top} by object", by_object)
+table(f"largest {top} input sections", by_section)
+PY
