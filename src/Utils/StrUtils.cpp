@@ -1,8 +1,9 @@
 #include "Utils/StrUtils.h"
 
+#include "Utils/DecimalConversion.h"
+
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <chrono>
 #include <limits>
@@ -75,11 +76,9 @@ int HexDigit(char c) {
 // so 0.15 gives 0.2 as a reader expects, and no digits beyond the double's
 // precision appear.
 std::string FixedText(double value, int decimals) {
-  char buffer[400];
-  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
-  if (ec != std::errc()) return {};
-  std::string_view text(buffer, size_t(end - buffer));
-  if (!std::isfinite(value)) return std::string(text);
+  const std::string shortest = ShortestFixedText(value);
+  if (!std::isfinite(value)) return shortest;
+  std::string_view text = shortest;
   const bool negative = text.front() == '-';
   if (negative) text.remove_prefix(1);
   const size_t point = std::min(text.find('.'), text.size());
@@ -402,16 +401,13 @@ double TextToFloat(std::string_view text, double def) {
   t.erase(std::remove(t.begin(), t.end(), ','), t.end());
   t = Trim(t);
   std::string_view n = t;
-  // from_chars reads a "-" but not a "+".
-  const bool plus = !n.empty() && n[0] == '+';
-  if (plus) n.remove_prefix(1);
-  // It also reads "inf" and "nan", which are not numbers here.
-  const size_t digitsAt = !plus && !n.empty() && n[0] == '-' ? 1 : 0;
-  if (digitsAt >= n.size() || !(IsDigit(n[digitsAt]) || n[digitsAt] == '.')) return def;
+  // A "+" may stand in front, but not before a "-".
+  if (!n.empty() && n[0] == '+') {
+    n.remove_prefix(1);
+    if (!n.empty() && n[0] == '-') return def;
+  }
   double value = 0;
-  const char* end = n.data() + n.size();
-  const auto [ptr, ec] = std::from_chars(n.data(), end, value, std::chars_format::general);
-  return ec == std::errc() && ptr == end ? value : def;
+  return ReadDecimal(n, value) ? value : def;
 }
 
 std::string FloatToText(double value, int decimals, bool trimZeros, std::string_view decimalSep) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <iterator>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -278,6 +279,10 @@ TEST(StrUtilsTest, TextToFloatReadsCommaAndPointAlike) {
       {"-inf", -7},
       {"+-1", -7},
       {"1e999", -7},
+      {"1e-400", -7},
+      {"-.5", -0.5},
+      {"0x10", -7},
+      {"+.5", 0.5},
   };
   for (const auto& c : cases) EXPECT_DOUBLE_EQ(TextToFloat(c.text, -7), c.expected) << c.text;
 }
@@ -311,6 +316,37 @@ TEST(StrUtilsTest, FloatToTextAndTrimZeros) {
       {FloatToText(1.5, 3, true, ","), "1,5"},
       {FloatToText(0, 2, true, ","), "0"},
       {FloatToText(1.5, -3, false, "."), "2"},
+      // Halves round away from zero, judged on the shortest text of the value.
+      {FloatToText(0.125, 2, false, "."), "0.13"},
+      {FloatToText(-0.125, 2, false, "."), "-0.13"},
+      {FloatToText(1.005, 2, false, "."), "1.01"},
+      {FloatToText(0.5, 0, false, "."), "1"},
+      {FloatToText(-0.5, 0, false, "."), "-1"},
+      {FloatToText(0.45, 0, false, "."), "0"},
+      {FloatToText(999.995, 2, false, "."), "1000.00"},
+      // Whole numbers past 2^53 as stored, not as their shortest digits.
+      {FloatToText(1e23, 0, false, "."), "99999999999999991611392"},
+      {FloatToText(1e23, 2, true, "."), "99999999999999991611392"},
+      {FloatToText(9007199254740993.0, 1, false, "."), "9007199254740992.0"},
+      {FloatToText(123456789012345678.0, 0, false, "."), "123456789012345680"},
+      // No digits beyond the double's precision, up to 20 decimals.
+      {FloatToText(1.0 / 3, 20, false, "."), "0.33333333333333330000"},
+      {FloatToText(1.0 / 3, 0, false, "."), "0"},
+      {FloatToText(2.0 / 3, 16, false, "."), "0.6666666666666666"},
+      {FloatToText(2.0 / 3, 15, false, "."), "0.666666666666667"},
+      {FloatToText(1e-20, 20, false, "."), "0.00000000000000000001"},
+      {FloatToText(5e-21, 20, false, "."), "0.00000000000000000001"},
+      {FloatToText(4e-21, 20, false, "."), "0.00000000000000000000"},
+      {FloatToText(0.1 + 0.2, 17, false, "."), "0.30000000000000004"},
+      {FloatToText(1e-300, 3, false, "."), "0.000"},
+      // A zero, negative or rounded, has no sign.
+      {FloatToText(-0.0, 1, false, "."), "0.0"},
+      {FloatToText(-0.0, 0, true, "."), "0"},
+      {FloatToText(-1e-30, 2, false, "."), "0.00"},
+      // What is not a number is named, whatever the decimals.
+      {FloatToText(std::numeric_limits<double>::infinity(), 2, false, "."), "inf"},
+      {FloatToText(-std::numeric_limits<double>::infinity(), 2, true, "."), "-inf"},
+      {FloatToText(std::numeric_limits<double>::quiet_NaN(), 1, false, ","), "nan"},
   };
   for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].actual, cases[i].expected) << "case " << i;
 }
