@@ -17,7 +17,10 @@ if [ ! -f "$tree/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTARNIX_STUB_MAP="$map" >/dev/null
 fi
-cmake --build "$tree" --target stub >/dev/null
+if ! log=$(cmake --build "$tree" --target stub 2>&1); then
+  echo "$log"
+  exit 1
+fi
 
 python3 - "$map" "$tree/src/stub.exe" "$top" <<'PY'
 import collections, os, re, subprocess, sys
