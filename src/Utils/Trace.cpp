@@ -1,5 +1,7 @@
 #include "Utils/Trace.h"
 
+#include "Utils/TextFormat.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <string>
@@ -19,23 +21,6 @@ void WriteLine(std::string line) {
   WriteStandardOutput(line);
 }
 
-std::string FormatV(const char* format, va_list args) noexcept {
-  va_list measure;
-  va_copy(measure, args);
-  const int length = std::vsnprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  std::string out;
-  if (length <= 0) return out;
-  try {
-    out.resize(static_cast<size_t>(length) + 1);
-  } catch (...) {
-    return {};
-  }
-  std::vsnprintf(out.data(), out.size(), format, args);
-  out.resize(static_cast<size_t>(length));
-  return out;
-}
-
 }  // namespace
 
 TextSink SetStandardOutput(TextSink sink) {
@@ -49,12 +34,11 @@ void WriteStandardOutput(std::string_view text) { g_standardOutput(text); }
 void Trace(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string line = FormatV(format, args);
-  va_end(args);
   try {
-    WriteLine(std::move(line));
+    WriteLine(FormatTextV(format, args));
   } catch (...) {
   }
+  va_end(args);
 }
 
 void ReportException(const std::exception& e, std::string_view where, std::string_view extra) {

@@ -5,11 +5,7 @@
 #include <exception>
 #include <string_view>
 
-#if defined(__MINGW32__)
-#define TARNIX_PRINTF_FORMAT(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
-#else
-#define TARNIX_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
-#endif
+#include "Utils/TextFormat.h"
 
 namespace tarnix {
 
@@ -20,7 +16,7 @@ using TextSink = void (*)(std::string_view text);
 TextSink SetStandardOutput(TextSink sink);
 void WriteStandardOutput(std::string_view text);
 
-// One line, formatted like printf.
+// One line, formatted by FormatText.
 void Trace(const char* format, ...) TARNIX_PRINTF_FORMAT(1, 2);
 
 // " --- <where> --- <extra> --- <message>", the extra part only when given.

@@ -86,10 +86,9 @@ std::string FileVersionText(const std::string& file, int width, int count) {
   if (p == nullptr) return {};
   VS_FIXEDFILEINFO fixed;
   std::memcpy(&fixed, p, sizeof fixed);
-  char text[48];
-  std::snprintf(text, sizeof text, "%d.%d.%d.%d", int(HIWORD(fixed.dwFileVersionMS)),
-                int(LOWORD(fixed.dwFileVersionMS)), int(HIWORD(fixed.dwFileVersionLS)),
-                int(LOWORD(fixed.dwFileVersionLS)));
+  const std::string text = FormatText("%d.%d.%d.%d", int(HIWORD(fixed.dwFileVersionMS)),
+                                      int(LOWORD(fixed.dwFileVersionMS)), int(HIWORD(fixed.dwFileVersionLS)),
+                                      int(LOWORD(fixed.dwFileVersionLS)));
   if (width > 1 || count < 4) return NormalizeVersion(text, width, count);
   return text;
 }
@@ -100,9 +99,8 @@ std::optional<std::string> StringValue(const VersionResource& resource, const st
   if (translation == nullptr) return std::nullopt;
   DWORD languageAndCodePage = 0;
   std::memcpy(&languageAndCodePage, translation, sizeof languageAndCodePage);
-  char block[40];
-  std::snprintf(block, sizeof block, "\\StringFileInfo\\%.4x%.4x\\", unsigned(LOWORD(languageAndCodePage)),
-                unsigned(HIWORD(languageAndCodePage)));
+  const std::string block = FormatText("\\StringFileInfo\\%.4x%.4x\\", unsigned(LOWORD(languageAndCodePage)),
+                                       unsigned(HIWORD(languageAndCodePage)));
   const char* value = resource.Query((block + name).c_str(), 0, length);
   if (value == nullptr) return std::nullopt;
   return std::string(value, strnlen(value, length));
