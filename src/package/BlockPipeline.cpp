@@ -17,13 +17,11 @@ class BlockPipeline::Job final : public PoolJob {
 
   void Run() override {
     try {
-      DecodeStreamedBlock(raw_, block_);
+      if (!DecodeStreamedBlock(raw_, block_, error_)) return;
       // The compressed bytes are done with; a stored block's data lives in
       // them.
       if (raw_.Compressed()) std::string().swap(raw_.bytes);
       ok_ = true;
-    } catch (const EZLibError& e) {
-      error_ = e.what();
     } catch (const std::bad_alloc&) {
       error_ = "not enough memory";
     }

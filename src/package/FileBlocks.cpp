@@ -71,12 +71,7 @@ void BlockHeaderFields::SetHeader(std::string text) {
 bool DecodeFileBlock(const RawBlock& raw, FileBlock& out, std::string& error, const PumpFn& pump) {
   out = FileBlock{};
   if (raw.Compressed()) {
-    try {
-      out.contents = Inflate(raw.bytes, pump);
-    } catch (const EZLibError& e) {
-      error = e.what();
-      return false;
-    }
+    if (!Inflate(raw.bytes, out.contents, error, pump)) return false;
   } else {
     out.contents = raw.bytes;
   }
@@ -93,11 +88,11 @@ uint64_t StreamedBlock::DataSize() const {
   return size;
 }
 
-void DecodeStreamedBlock(const RawBlock& raw, StreamedBlock& out) {
+bool DecodeStreamedBlock(const RawBlock& raw, StreamedBlock& out, std::string& error) {
   out.offset = raw.offset;
   std::vector<std::string_view> contents;
   if (raw.Compressed()) {
-    InflateInto(raw.bytes, out.inflated);
+    if (!InflateInto(raw.bytes, out.inflated, error)) return false;
     for (const PieceBuffer::Piece& piece : out.inflated.Pieces()) contents.push_back(piece.View());
   } else {
     contents.push_back(raw.bytes);
@@ -113,12 +108,13 @@ void DecodeStreamedBlock(const RawBlock& raw, StreamedBlock& out) {
     }
     header.append(contents[i].substr(0, zero));
     out.SetHeader(std::move(header));
-    if (out.header.empty()) return;
+    if (out.header.empty()) return true;
     if (zero + 1 < contents[i].size()) out.data.push_back(contents[i].substr(zero + 1));
     for (size_t j = i + 1; j < contents.size(); ++j)
       if (!contents[j].empty()) out.data.push_back(contents[j]);
-    return;
+    return true;
   }
+  return true;
 }
 
 bool IsPlainFileName(std::string_view name) {

@@ -81,9 +81,9 @@ struct StreamedBlock : BlockHeaderFields {
 
 // DecodeFileBlock for writing. For a stored block `out` views into
 // `raw.bytes`, which must stay as it is while `out` is used; the bytes of a
-// compressed block are no longer needed once this returns. Throws
-// EZLibError for a damaged stream.
-void DecodeStreamedBlock(const RawBlock& raw, StreamedBlock& out);
+// compressed block are no longer needed once this returns. False, with
+// the reason in `error`, for a damaged stream.
+bool DecodeStreamedBlock(const RawBlock& raw, StreamedBlock& out, std::string& error);
 
 // A plain file name that may be written into a target folder: no path
 // separators, drive, "..", reserved device names or characters that Windows

@@ -60,17 +60,24 @@ void PieceBuffer::Commit(Piece& piece, size_t count) {
   size_ += count;
 }
 
-void InflateInto(std::string_view input, PieceBuffer& out, const PumpFn& pump, size_t maxOutput) {
+bool InflateInto(std::string_view input, PieceBuffer& out, std::string& error, const PumpFn& pump,
+                 size_t maxOutput) {
   InflateStream s;
   int rc = inflateInit(&s.z);
-  if (rc != Z_OK) throw EZLibError(ZlibMessage(s.z, rc));
+  if (rc != Z_OK) {
+    error = ZlibMessage(s.z, rc);
+    return false;
+  }
   s.open = true;
 
   // zlib counts in uInt; block inputs are far below 4 GiB (checked by callers).
   s.z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
   s.z.avail_in = static_cast<uInt>(input.size());
   for (;;) {
-    if (out.Size() >= maxOutput) throw EZLibError("block larger than " + std::to_string(maxOutput) + " bytes");
+    if (out.Size() >= maxOutput) {
+      error = "block larger than " + std::to_string(maxOutput) + " bytes";
+      return false;
+    }
     const size_t pieces = out.Pieces().size();
     PieceBuffer::Piece& piece = out.Room(input.size(), maxOutput);
     if (pump && out.Pieces().size() != pieces && pieces > 0) pump();
@@ -79,19 +86,25 @@ void InflateInto(std::string_view input, PieceBuffer& out, const PumpFn& pump, s
     s.z.avail_out = static_cast<uInt>(std::min<size_t>(room, 0xFFFFFFFFu));
     rc = inflate(&s.z, Z_NO_FLUSH);
     out.Commit(piece, std::min<size_t>(room, 0xFFFFFFFFu) - s.z.avail_out);
-    if (rc == Z_STREAM_END) return;
-    if (rc == Z_BUF_ERROR && s.z.avail_in == 0) throw EZLibError("unexpected end of stream");
-    if (rc != Z_OK && rc != Z_BUF_ERROR) throw EZLibError(ZlibMessage(s.z, rc));
+    if (rc == Z_STREAM_END) return true;
+    if (rc == Z_BUF_ERROR && s.z.avail_in == 0) {
+      error = "unexpected end of stream";
+      return false;
+    }
+    if (rc != Z_OK && rc != Z_BUF_ERROR) {
+      error = ZlibMessage(s.z, rc);
+      return false;
+    }
   }
 }
 
-std::string Inflate(std::string_view input, const PumpFn& pump, size_t maxOutput) {
+bool Inflate(std::string_view input, std::string& out, std::string& error, const PumpFn& pump, size_t maxOutput) {
   PieceBuffer pieces;
-  InflateInto(input, pieces, pump, maxOutput);
-  std::string out;
+  if (!InflateInto(input, pieces, error, pump, maxOutput)) return false;
+  out.clear();
   out.reserve(pieces.Size());
   for (const PieceBuffer::Piece& piece : pieces.Pieces()) out.append(piece.View());
-  return out;
+  return true;
 }
 
 }  // namespace tarnix

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,14 +11,6 @@
 #include "package/PackageFormat.h"
 
 namespace tarnix {
-
-// The one exception type of the package module: a zlib stream that cannot be
-// inflated, carrying zlib's own message ("data error", "need dictionary" ...).
-// It never leaves the package module: the block reader turns it into a fault.
-class EZLibError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // Called between growth steps of long operations so windows stay responsive.
 using PumpFn = std::function<void()>;
@@ -53,11 +44,13 @@ class PieceBuffer {
 
 // Inflates one complete zlib stream into `out`, pumping after each new
 // piece. A damaged or truncated stream, or output beyond `maxOutput`,
-// raises EZLibError.
-void InflateInto(std::string_view input, PieceBuffer& out, const PumpFn& pump = {},
+// returns false with zlib's own message ("data error", "need dictionary"
+// ...) or ours in `error`.
+bool InflateInto(std::string_view input, PieceBuffer& out, std::string& error, const PumpFn& pump = {},
                  size_t maxOutput = kMaxBlockOutput);
 
 // The same into one string.
-std::string Inflate(std::string_view input, const PumpFn& pump = {}, size_t maxOutput = kMaxBlockOutput);
+bool Inflate(std::string_view input, std::string& out, std::string& error, const PumpFn& pump = {},
+             size_t maxOutput = kMaxBlockOutput);
 
 }  // namespace tarnix
