@@ -1,6 +1,6 @@
-#include <chrono>
 #include <random>
 
+#include "Utils/RandomSeed.h"
 #include "Utils/StrUtils.h"
 
 namespace tarnix {
@@ -36,7 +36,7 @@ std::string ScrambleTextWithKey(std::string_view text, int key, bool hex) {
 std::string ScrambleText(std::string_view text, bool scramble, bool hex) {
   if (text.empty()) return {};
   if (scramble) {
-    std::minstd_rand rng(static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::minstd_rand rng(static_cast<unsigned>(RandomSeed()));
     return ScrambleTextWithKey(text, std::uniform_int_distribution<int>(0, 89)(rng) + 33, hex);
   }
   const std::string stored = hex ? HexToBytes(text) : std::string(text);

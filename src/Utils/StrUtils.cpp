@@ -1,11 +1,11 @@
 #include "Utils/StrUtils.h"
 
 #include "Utils/DecimalConversion.h"
+#include "Utils/RandomSeed.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <chrono>
 #include <limits>
 #include <random>
 
@@ -436,7 +436,7 @@ std::string TrimZeros(std::string_view number) {
 
 int64_t RandomInRange(int64_t high, int64_t low) {
   if (high <= low) return low;
-  std::mt19937_64 rng(static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::mt19937_64 rng(RandomSeed());
   const uint64_t span = static_cast<uint64_t>(high) - static_cast<uint64_t>(low);
   return static_cast<int64_t>(static_cast<uint64_t>(low) + std::uniform_int_distribution<uint64_t>(0, span)(rng));
 }

@@ -1,5 +1,6 @@
 #include <random>
 
+#include "Utils/RandomSeed.h"
 #include "Utils/StrUtils.h"
 #include "package/Token.h"
 
@@ -19,8 +20,7 @@ unsigned char CheckByte(const std::string& d) {
 }  // namespace
 
 std::string Descramble(std::string_view token) {
-  std::random_device seed;
-  std::mt19937 rng(seed());
+  std::mt19937 rng(static_cast<uint32_t>(RandomSeed()));
   std::string result = std::to_string(std::uniform_int_distribution<int>(0, 99998)(rng));
 
   std::string hex(token);
