@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Start-up benchmark: the time from a stub's process start to its first
-# visible window under Wine, for this tree's stub and a stub built from
+# window (created hidden) and to its first visible one under Wine, for this
+# tree's stub and a stub built from
 # another revision (BENCH_BASE, default main), in one run: the two take turns,
 # BENCH_RUNS rounds (default 20), so that both see the same machine. Each
 # runs a small package (the stand-in setup program, which copies nothing) to
@@ -51,5 +52,5 @@ trap wine_env_stop EXIT
 # One start of each first, so that neither pays for Wine's first loads.
 wine "$win/tests/startup-probe.exe" 1 "$(winepath -w "$work/before.exe")" "$(winepath -w "$work/after.exe")" \
   >/dev/null
-echo "process start to the first visible window, $runs runs each, taking turns:"
+echo "process start to the first window (the stub creates its window hidden) and to the first visible one, taking turns:"
 wine "$win/tests/startup-probe.exe" "$runs" "$(winepath -w "$work/before.exe")" "$(winepath -w "$work/after.exe")"
