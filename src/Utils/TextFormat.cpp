@@ -13,7 +13,7 @@ namespace {
 // format from asking for gigabytes.
 constexpr int kMaxField = 4096;
 
-struct Spec {
+struct FieldFormat {
   bool left = false, zero = false, plus = false, space = false, alternate = false;
   int width = 0;
   int precision = -1;  // none
@@ -28,34 +28,34 @@ int ReadNumber(const char*& p) {
 }
 
 // `prefix` (a sign or "0x") and `body` padded to the field's width.
-void AppendField(std::string& out, const Spec& spec, std::string_view prefix, std::string_view body,
+void AppendField(std::string& out, const FieldFormat& field, std::string_view prefix, std::string_view body,
                  bool zeroPadding) {
-  const size_t width = size_t(std::max(spec.width, 0));
+  const size_t width = size_t(std::max(field.width, 0));
   const size_t fill = width > prefix.size() + body.size() ? width - prefix.size() - body.size() : 0;
-  if (!spec.left && !zeroPadding) out.append(fill, ' ');
+  if (!field.left && !zeroPadding) out.append(fill, ' ');
   out.append(prefix);
-  if (!spec.left && zeroPadding) out.append(fill, '0');
+  if (!field.left && zeroPadding) out.append(fill, '0');
   out.append(body);
-  if (spec.left) out.append(fill, ' ');
+  if (field.left) out.append(fill, ' ');
 }
 
-void AppendInteger(std::string& out, const Spec& spec, uint64_t magnitude, bool negative, char conversion) {
+void AppendInteger(std::string& out, const FieldFormat& field, uint64_t magnitude, bool negative, char conversion) {
   const bool hex = conversion == 'x' || conversion == 'X';
   const char* digitsOf = conversion == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
   std::string digits;
   for (uint64_t n = magnitude; n > 0; n /= hex ? 16 : 10) digits.insert(digits.begin(), digitsOf[n % (hex ? 16 : 10)]);
   // The precision is the least number of digits; 0 with a precision of 0
   // has none.
-  const size_t least = spec.precision < 0 ? 1 : size_t(spec.precision);
+  const size_t least = field.precision < 0 ? 1 : size_t(field.precision);
   if (digits.size() < least) digits.insert(0, least - digits.size(), '0');
   std::string_view prefix;
   if (negative)
     prefix = "-";
   else if (conversion == 'd' || conversion == 'i')
-    prefix = spec.plus ? "+" : spec.space ? " " : "";
-  else if (spec.alternate && hex && magnitude != 0)
+    prefix = field.plus ? "+" : field.space ? " " : "";
+  else if (field.alternate && hex && magnitude != 0)
     prefix = conversion == 'X' ? "0X" : "0x";
-  AppendField(out, spec, prefix, digits, spec.zero && !spec.left && spec.precision < 0);
+  AppendField(out, field, prefix, digits, field.zero && !field.left && field.precision < 0);
 }
 
 // The argument's type, as promoted: char and short arrive as int and are
@@ -85,39 +85,39 @@ std::string FormatTextV(const char* format, va_list args) {
       continue;
     }
     const char* start = p++;
-    Spec spec;
+    FieldFormat field;
     for (;; ++p) {
       if (*p == '-')
-        spec.left = true;
+        field.left = true;
       else if (*p == '0')
-        spec.zero = true;
+        field.zero = true;
       else if (*p == '+')
-        spec.plus = true;
+        field.plus = true;
       else if (*p == ' ')
-        spec.space = true;
+        field.space = true;
       else if (*p == '#')
-        spec.alternate = true;
+        field.alternate = true;
       else
         break;
     }
     if (*p == '*') {
       ++p;
-      spec.width = std::clamp(va_arg(args, int), -kMaxField, kMaxField);
+      field.width = std::clamp(va_arg(args, int), -kMaxField, kMaxField);
       // A negative width from the arguments means a "-" flag.
-      if (spec.width < 0) {
-        spec.left = true;
-        spec.width = -spec.width;
+      if (field.width < 0) {
+        field.left = true;
+        field.width = -field.width;
       }
     } else {
-      spec.width = ReadNumber(p);
+      field.width = ReadNumber(p);
     }
     if (*p == '.') {
       ++p;
       if (*p == '*') {
         ++p;
-        spec.precision = std::min(va_arg(args, int), kMaxField);
+        field.precision = std::min(va_arg(args, int), kMaxField);
       } else {
-        spec.precision = ReadNumber(p);
+        field.precision = ReadNumber(p);
       }
     }
     const Length length = ReadLength(p);
@@ -131,7 +131,7 @@ std::string FormatTextV(const char* format, va_list args) {
                                                  : va_arg(args, int);
         if (length == Length::Char) n = static_cast<signed char>(n);
         if (length == Length::Short) n = static_cast<short>(n);
-        AppendInteger(out, spec, n < 0 ? 0 - static_cast<uint64_t>(n) : static_cast<uint64_t>(n), n < 0, *p);
+        AppendInteger(out, field, n < 0 ? 0 - static_cast<uint64_t>(n) : static_cast<uint64_t>(n), n < 0, *p);
         break;
       }
       case 'u':
@@ -144,12 +144,12 @@ std::string FormatTextV(const char* format, va_list args) {
                                                   : va_arg(args, unsigned);
         if (length == Length::Char) n = static_cast<unsigned char>(n);
         if (length == Length::Short) n = static_cast<unsigned short>(n);
-        AppendInteger(out, spec, n, false, *p);
+        AppendInteger(out, field, n, false, *p);
         break;
       }
       case 'c': {
         const char c = static_cast<char>(va_arg(args, int));
-        AppendField(out, spec, "", std::string_view(&c, 1), false);
+        AppendField(out, field, "", std::string_view(&c, 1), false);
         break;
       }
       case 's': {
@@ -157,8 +157,8 @@ std::string FormatTextV(const char* format, va_list args) {
         if (s == nullptr) s = "(null)";
         // With a precision the text need not end within it.
         size_t size = 0;
-        while ((spec.precision < 0 || size < size_t(spec.precision)) && s[size] != '\0') ++size;
-        AppendField(out, spec, "", std::string_view(s, size), false);
+        while ((field.precision < 0 || size < size_t(field.precision)) && s[size] != '\0') ++size;
+        AppendField(out, field, "", std::string_view(s, size), false);
         break;
       }
       case '%':

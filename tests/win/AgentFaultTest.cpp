@@ -21,6 +21,7 @@
 
 #include "PackageBuilder.h"
 #include "win/support/LeftoverFiles.h"
+#include "win/support/OwnTempAgentFixture.h"
 #include "win/support/UpdateFixture.h"
 
 namespace tarnix {
@@ -69,23 +70,9 @@ bool KillSetupOf(DWORD parent) {
   return false;
 }
 
-class AgentFaultTest : public UpdateFixture {
+class AgentFaultTest : public test::OwnTempAgentFixture {
  protected:
-  void SetUp() override {
-    agentName_ = "FaultAgent.exe";
-    UpdateFixture::SetUp();
-    // The agent, and the setups it runs, take their temporary folder from
-    // the environment they start with: one of their own shows what they
-    // leave there.
-    agentTemp_ = dir_ / "agent-temp";
-    ASSERT_TRUE(::CreateDirectoryA(agentTemp_.c_str(), nullptr));
-    tempFolder_.emplace(agentTemp_);
-  }
-
-  void TearDown() override {
-    UpdateFixture::TearDown();
-    tempFolder_.reset();
-  }
+  AgentFaultTest() : OwnTempAgentFixture("FaultAgent.exe") {}
 
   DWORD XAgentPid() const {
     DWORD pid = 0;
@@ -162,8 +149,6 @@ class AgentFaultTest : public UpdateFixture {
   }
 
   DWORD firstProductPid_ = 0;
-  std::string agentTemp_;
-  std::optional<test::TempFolderOfItsOwn> tempFolder_;
 };
 
 TEST_F(AgentFaultTest, AStalledServerNeverFreezesTheAgentAndTheWindowStillCloses) {

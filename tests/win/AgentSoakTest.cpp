@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "win/support/LeftoverFiles.h"
+#include "win/support/OwnTempAgentFixture.h"
 #include "win/support/UpdateFixture.h"
 
 namespace tarnix {
@@ -116,20 +117,9 @@ std::optional<Holdings> HoldingsOf(HANDLE process) {
   return now;
 }
 
-class AgentSoakTest : public test::UpdateFixture {
+class AgentSoakTest : public test::OwnTempAgentFixture {
  protected:
-  void SetUp() override {
-    agentName_ = "SoakAgent.exe";
-    UpdateFixture::SetUp();
-    agentTemp_ = dir_ / "agent-temp";
-    ASSERT_TRUE(::CreateDirectoryA(agentTemp_.c_str(), nullptr));
-    tempFolder_.emplace(agentTemp_);
-  }
-
-  void TearDown() override {
-    UpdateFixture::TearDown();
-    tempFolder_.reset();
-  }
+  AgentSoakTest() : OwnTempAgentFixture("SoakAgent.exe") {}
 
   // Alternates the server's answer with every download of the
   // announcement, and reads the agent's holdings every kSampleMs; the
@@ -165,8 +155,6 @@ class AgentSoakTest : public test::UpdateFixture {
     server_.Serve("/updates/" + std::string(test::kInfoName), answer);
   }
 
-  std::string agentTemp_;
-  std::optional<test::TempFolderOfItsOwn> tempFolder_;
   int answered_ = -1;
 };
 

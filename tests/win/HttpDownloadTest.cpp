@@ -472,6 +472,16 @@ class ResumingDownloadTest : public HttpDownloadTest {
   static constexpr size_t kSize = 3 * 1048576 + 12345;
   static constexpr uint64_t kCut = kSize * 6 / 10;
 
+  // A file with an entity tag whose transfer breaks off at kCut.
+  static HttpResponse BrokenOff() {
+    HttpResponse response;
+    response.body = Pattern(kSize);
+    response.etag = "\"v2-0001\"";
+    response.honourRanges = true;
+    response.dropAfter = kCut;
+    return response;
+  }
+
   std::string Resume(const std::string& url) {
     std::string error;
     HTTP_DownloadFileResuming(nullptr, url, target_, nullptr, error);
@@ -550,11 +560,7 @@ TEST_F(ResumingDownloadTest, AChangedFileOrAServerWithoutRangesSendsTheWholeFile
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     server_.ClearRequests();
-    HttpResponse first;
-    first.body = Pattern(kSize);
-    first.etag = "\"v2-0001\"";
-    first.honourRanges = true;
-    first.dropAfter = kCut;
+    HttpResponse first = BrokenOff();
     server_.Serve("/setup.exe", first);
     const std::string url = server_.Url("/setup.exe");
     EXPECT_NE(Resume(url), "");
@@ -610,11 +616,7 @@ TEST_F(ResumingDownloadTest, WhatCannotContinueIsNotKept) {
 }
 
 TEST_F(ResumingDownloadTest, AnotherUrlOrAServerFailureNeverJoinsTheBytesKept) {
-  HttpResponse response;
-  response.body = Pattern(kSize);
-  response.etag = "\"v2-0001\"";
-  response.honourRanges = true;
-  response.dropAfter = kCut;
+  HttpResponse response = BrokenOff();
   server_.Serve("/setup.exe", response);
   server_.Serve("/other/setup.exe", response);
   EXPECT_NE(Resume(server_.Url("/setup.exe")), "");
@@ -638,11 +640,7 @@ TEST_F(ResumingDownloadTest, AnotherUrlOrAServerFailureNeverJoinsTheBytesKept) {
 }
 
 TEST_F(ResumingDownloadTest, LeftoversOfOtherTargetsGoOnRequest) {
-  HttpResponse response;
-  response.body = Pattern(kSize);
-  response.etag = "\"v2-0001\"";
-  response.honourRanges = true;
-  response.dropAfter = kCut;
+  HttpResponse response = BrokenOff();
   server_.Serve("/setup.exe", response);
   EXPECT_NE(Resume(server_.Url("/setup.exe")), "");
   WriteText(dir_ / "setup.exe.log", "log");
