@@ -1,9 +1,17 @@
-// The Windows tests' main: GoogleTest with a watchdog. A test that waits on
-// another process can hang in ways no bounded wait of its own catches (a
-// stuck Wine service, a child that never ends); the group would then run
-// into ctest's limit and report nothing about which test hung. The watchdog
-// names the test and ends the program instead.
+// The Windows tests' main: GoogleTest with a watchdog, in a job of its own.
+// A test that waits on another process can hang in ways no bounded wait of
+// its own catches (a stuck Wine service, a child that never ends); the
+// group would then run into ctest's limit and report nothing about which
+// test hung. The watchdog names the test and ends the program instead.
+//
+// Every process that the tests start, and every process those start, lives
+// in the run's job. Under Wine they all share the test program's output
+// pipe, so one left running after the last test (a setup program that
+// waits, a helper a product started) would keep ctest waiting until its
+// limit, although every test passed. The run names what it left and ends
+// it; closing the job ends whatever started in between.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +23,9 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "Utils/UniqueResource.h"
 
 namespace {
 
@@ -80,10 +91,67 @@ class Watchdog : public ::testing::EmptyTestEventListener {
   std::thread thread_;
 };
 
+class RunJob {
+ public:
+  // Without a job (a system that refuses one) the run goes on as before.
+  RunJob() : job_(::CreateJobObjectA(nullptr, nullptr)) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job_ && (!::SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits) ||
+                 !::AssignProcessToJobObject(job_.get(), ::GetCurrentProcess())))
+      job_.reset();
+  }
+
+  // Ends the processes that the run left, naming each, then this program
+  // with `code`; static destructors and library detaching, which could wait
+  // on a thread a test left, do not run.
+  [[noreturn]] void End(int code) {
+    for (DWORD id : Leftovers()) {
+      std::fprintf(stdout, "[ LEFTOVER ] %s (process %lu) still ran after the last test; it is ended\n",
+                   ImageName(id).c_str(), static_cast<unsigned long>(id));
+      const tarnix::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
+      if (process) ::TerminateProcess(process.get(), 1);
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(code));
+    std::_Exit(code);
+  }
+
+ private:
+  std::vector<DWORD> Leftovers() const {
+    std::vector<DWORD> ids;
+    if (!job_) return ids;
+    // Room for far more processes than a run starts at once.
+    constexpr DWORD kMaxIds = 1024;
+    std::vector<char> buffer(sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + kMaxIds * sizeof(ULONG_PTR));
+    auto* list = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer.data());
+    if (!::QueryInformationJobObject(job_.get(), JobObjectBasicProcessIdList, list, static_cast<DWORD>(buffer.size()),
+                                     nullptr))
+      return ids;
+    for (DWORD i = 0; i < list->NumberOfProcessIdsInList && i < kMaxIds; ++i)
+      if (list->ProcessIdList[i] != ::GetCurrentProcessId()) ids.push_back(static_cast<DWORD>(list->ProcessIdList[i]));
+    return ids;
+  }
+
+  static std::string ImageName(DWORD id) {
+    const tarnix::UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    if (snapshot && ::Process32First(snapshot.get(), &entry)) do {
+        if (entry.th32ProcessID == id) return entry.szExeFile;
+      } while (::Process32Next(snapshot.get(), &entry));
+    return "?";
+  }
+
+  tarnix::UniqueHandle job_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  RunJob job;
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog);
-  return RUN_ALL_TESTS();
+  job.End(RUN_ALL_TESTS());
 }
