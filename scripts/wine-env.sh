@@ -82,18 +82,6 @@ wine_env_start() {
     cat "$TARNIX_WIN_BUILD/wineboot.log" >&2
     return 1
   fi
-  # The desktop process comes up with the first window of a session.
-  # Started by a test, it would inherit the test's output pipe and ctest
-  # would wait for it until the timeout; wineboot starts it only when it
-  # initialises a prefix, so a reused prefix gets it here.
-  if ! wine_desktop_running; then
-    (setsid wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
-    local tries=0
-    while ! wine_desktop_running && [ "$tries" -lt 50 ]; do
-      sleep 0.1
-      tries=$((tries + 1))
-    done
-  fi
   if [ ${#init[@]} -gt 0 ]; then
     # Without a window manager, Wine waits two seconds for one whenever a
     # captioned window is destroyed; unmanaged windows are not waited for.
@@ -104,6 +92,30 @@ wine_env_start() {
       return 1
     touch "$WINEPREFIX/.tarnix-initialised-2"
     echo "Wine prefix $WINEPREFIX initialised in $((SECONDS - start)) s"
+    # The desktop process that wineboot started when it initialised the
+    # prefix ends a few seconds after the last program leaves the desktop;
+    # the first window of a test would then start the next one. Wait for it
+    # to end, so that the desktop process below, which lives as long as the
+    # server, takes its place.
+    local tries=0
+    while wine_desktop_running && [ "$tries" -lt 150 ]; do
+      sleep 0.1
+      tries=$((tries + 1))
+    done
+  fi
+  # The desktop process comes up with the first window of a session and
+  # lives as long as a program uses the desktop. Started by a test, it would
+  # inherit the test's output pipe and ctest would wait for it until the
+  # timeout, or until the groups that run beside it end. Started here
+  # through start.exe, which stays and keeps the desktop in use, it lives as
+  # long as the server.
+  if ! wine_desktop_running; then
+    (setsid wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
+    local tries=0
+    while ! wine_desktop_running && [ "$tries" -lt 150 ]; do
+      sleep 0.1
+      tries=$((tries + 1))
+    done
   fi
 }
 
