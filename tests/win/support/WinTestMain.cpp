@@ -11,7 +11,6 @@
 // limit, although every test passed. The run names what it left and ends
 // it; closing the job ends whatever started in between.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -107,9 +106,9 @@ class RunJob {
   // on a thread a test left, do not run.
   [[noreturn]] void End(int code) {
     for (DWORD id : Leftovers()) {
+      const tarnix::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
       std::fprintf(stdout, "[ LEFTOVER ] %s (process %lu) still ran after the last test; it is ended\n",
-                   ImageName(id).c_str(), static_cast<unsigned long>(id));
-      const tarnix::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, id));
+                   ImageName(process.get()).c_str(), static_cast<unsigned long>(id));
       if (process) ::TerminateProcess(process.get(), 1);
     }
     std::fflush(stdout);
@@ -134,14 +133,10 @@ class RunJob {
     return ids;
   }
 
-  static std::string ImageName(DWORD id) {
-    const tarnix::UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    if (snapshot && ::Process32First(snapshot.get(), &entry)) do {
-        if (entry.th32ProcessID == id) return entry.szExeFile;
-      } while (::Process32Next(snapshot.get(), &entry));
-    return "?";
+  static std::string ImageName(HANDLE process) {
+    char path[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH;
+    return process && ::QueryFullProcessImageNameA(process, 0, path, &size) ? path : "?";
   }
 
   tarnix::UniqueHandle job_;
