@@ -49,6 +49,21 @@ wine_desktop_running() {
   return 1
 }
 
+# wait_for_desktop up|down: until this prefix's desktop process runs, or
+# has ended; at most 15 s.
+wait_for_desktop() {
+  local tries=0
+  while [ "$tries" -lt 150 ]; do
+    if wine_desktop_running; then
+      [ "$1" = up ] && return 0
+    else
+      [ "$1" = down ] && return 0
+    fi
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+}
+
 # wine_env_start WIN_BUILD: prefix under WIN_BUILD, a display, one
 # persistent wineserver for the whole run.
 wine_env_start() {
@@ -97,11 +112,7 @@ wine_env_start() {
     # the first window of a test would then start the next one. Wait for it
     # to end, so that the desktop process below, which lives as long as the
     # server, takes its place.
-    local tries=0
-    while wine_desktop_running && [ "$tries" -lt 150 ]; do
-      sleep 0.1
-      tries=$((tries + 1))
-    done
+    wait_for_desktop down
   fi
   # The desktop process comes up with the first window of a session and
   # lives as long as a program uses the desktop. Started by a test, it would
@@ -111,11 +122,7 @@ wine_env_start() {
   # long as the server.
   if ! wine_desktop_running; then
     (setsid wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
-    local tries=0
-    while ! wine_desktop_running && [ "$tries" -lt 150 ]; do
-      sleep 0.1
-      tries=$((tries + 1))
-    done
+    wait_for_desktop up
   fi
 }
 
