@@ -6,9 +6,10 @@ set -euo pipefail
 need=(
   build-essential cmake ninja-build pkg-config git
   g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   zlib1g-dev libgtest-dev googletest
   clang libclang-rt-14-dev
-  wine wine32:i386 xvfb xauth x11-utils imagemagick
+  wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
   hyperfine nsis time python3
   nginx openssl libssl-dev libdeflate-dev
 )

@@ -1,16 +1,61 @@
 # Sourced by the scripts that run Windows programs under Wine: a prefix of
 # the build's own, WINEDEBUG=-all, no Mono/Gecko prompts, a virtual display
 # when there is none, and one persistent wineserver.
+#
+# Each Windows tree runs with its own Wine loader: build/win (32-bit) with
+# Debian's wine, build/win64 (64-bit) with wine64. Some machines cannot
+# execute 32-bit programs at all; there /usr/lib/wine/wine fails with "Exec
+# format error" and only the 64-bit tree can run (wine_runs_32bit tells).
+# Within a script, "wine", "wineboot" and "winepath" run the current tree's
+# loader.
 xvfb_pid=""
 wineserver_started=0
+wine_loader=""
 
-wine_env_stop() {
+wine32_loader=/usr/lib/wine/wine
+wine64_loader=/usr/lib/wine/wine64
+
+# Whether this machine executes 32-bit Windows programs.
+wine_runs_32bit() {
+  "$wine32_loader" --version >/dev/null 2>&1
+}
+
+# tree_bits WIN_BUILD: 32 or 64, from the toolchain the tree was configured
+# with.
+tree_bits() {
+  if grep -qs '^CMAKE_TOOLCHAIN_FILE.*x86_64' "$1/CMakeCache.txt"; then
+    echo 64
+  else
+    echo 32
+  fi
+}
+
+wine() {
+  "${wine_loader:-$wine32_loader}" "$@"
+}
+
+wineboot() {
+  wine wineboot.exe "$@"
+}
+
+winepath() {
+  wine winepath.exe "$@" 2>/dev/null
+}
+
+# Ends the current prefix's server, if this script started it.
+wine_prefix_stop() {
   if [ "$wineserver_started" -eq 1 ]; then
     wineserver -k 2>/dev/null
+    wineserver_started=0
   fi
+}
+
+wine_env_stop() {
+  wine_prefix_stop
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null
     wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=""
   fi
 }
 
@@ -64,11 +109,22 @@ wait_for_desktop() {
   done
 }
 
-# wine_env_start WIN_BUILD: prefix under WIN_BUILD, a display, one
-# persistent wineserver for the whole run.
+# wine_env_start WIN_BUILD: prefix under WIN_BUILD, the tree's loader, a
+# display, one persistent wineserver for the whole run. A prefix started
+# before in the same script is stopped first.
 wine_env_start() {
   local TARNIX_WIN_BUILD="$1"
+  wine_prefix_stop
   export WINEPREFIX="$TARNIX_WIN_BUILD/wineprefix"
+  if [ "$(tree_bits "$TARNIX_WIN_BUILD")" = 64 ]; then
+    wine_loader="$wine64_loader"
+    export WINEARCH=win64
+  else
+    wine_loader="$wine32_loader"
+    unset WINEARCH
+  fi
+  # Wine starts every further process of the prefix with this loader.
+  export WINELOADER="$wine_loader"
   export WINEDEBUG="${WINEDEBUG:--all}"
   # No prompts to install Mono or Gecko, and no menu entries in the home
   # folder for the programs the prefix holds.
@@ -121,7 +177,7 @@ wine_env_start() {
   # through start.exe, which stays and keeps the desktop in use, it lives as
   # long as the server.
   if ! wine_desktop_running; then
-    (setsid wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
+    (setsid "$wine_loader" explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
     wait_for_desktop up
   fi
 }
