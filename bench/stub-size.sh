@@ -1,33 +1,58 @@
 #!/usr/bin/env bash
 # Where the bytes of stub.exe go: builds the stub alone, with a linker map, in
-# a tree of its own (build/stub-size, or TARNIX_SIZE_BUILD), and prints the
-# stub's size and the twenty largest contributors by library (archive), by
-# object (source file) and by input section (function or table). Only what
-# lands in the file counts: code, data, read-only data and unwind tables, not
-# .bss. The map is kept as <tree>/stub.map for a closer look.
+# a tree of its own (build/stub-size for the 32-bit stub, build/stub-size-64
+# for the 64-bit one), and prints the stub's size and the twenty largest
+# contributors by library (archive), by object (source file) and by input
+# section (function or table). Only what lands in the file counts: code,
+# data, read-only data and unwind tables, not .bss. The map is kept as
+# <tree>/stub.map for a closer look.
+#   bench/stub-size.sh        both stubs
+#   bench/stub-size.sh 32|64  one of them
 # SIZE_TOP changes how many rows each table shows.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-tree="${TARNIX_SIZE_BUILD:-$root/build/stub-size}"
-map="$tree/stub.map"
 top="${SIZE_TOP:-20}"
 
-if [ ! -f "$tree/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DTARNIX_STUB_MAP="$map" >/dev/null
-fi
-if ! log=$(cmake --build "$tree" --target stub 2>&1); then
-  echo "$log"
-  exit 1
-fi
+case "${1:-both}" in
+  32 | 64) widths=("$1") ;;
+  both) widths=(32 64) ;;
+  *)
+    echo "usage: $0 [32 | 64]" >&2
+    exit 2
+    ;;
+esac
 
-python3 - "$map" "$tree/src/stub.exe" "$top" <<'PY'
+# measure BITS: builds that stub with its map and prints the tables.
+measure() {
+  local bits="$1" tree toolchain prefix
+  if [ "$bits" = 64 ]; then
+    tree="$root/build/stub-size-64" toolchain=mingw-x86_64 prefix=x86_64-w64-mingw32
+  else
+    tree="$root/build/stub-size" toolchain=mingw-i686 prefix=i686-w64-mingw32
+  fi
+  local map="$tree/stub.map"
+  if [ ! -f "$tree/CMakeCache.txt" ]; then
+    cmake -S "$root" -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARNIX_TESTS=OFF \
+      -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" -DTARNIX_STUB_MAP="$map" >/dev/null
+  fi
+  local log
+  if ! log=$(cmake --build "$tree" --target stub 2>&1); then
+    echo "$log"
+    return 1
+  fi
+  echo "==== $bits-bit stub ===="
+  tables "$map" "$tree/src/stub.exe" "$prefix"
+}
+
+tables() {
+python3 - "$1" "$2" "$top" "$3" <<'PY'
 import collections, os, re, subprocess, sys
 
-map_path, exe, top = sys.argv[1], sys.argv[2], int(sys.argv[3])
-# Output sections whose bytes are in the file; .bss only takes memory.
-IN_FILE = {".text", ".data", ".rdata", ".eh_frame", ".idata", ".CRT", ".tls", ".rsrc"}
+map_path, exe, top, prefix = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+# Output sections whose bytes are in the file; .bss only takes memory. The
+# 64-bit stub keeps its unwind tables in .pdata and .xdata.
+IN_FILE = {".text", ".data", ".rdata", ".eh_frame", ".pdata", ".xdata", ".idata", ".CRT", ".tls", ".rsrc"}
 
 by_library = collections.Counter()
 by_object = collections.Counter()
@@ -80,7 +105,7 @@ for line in lines[start:]:
 
 def demangle(names):
     try:
-        out = subprocess.run(["i686-w64-mingw32-c++filt"], input="\n".join(names), capture_output=True,
+        out = subprocess.run([f"{prefix}-c++filt"], input="\n".join(names), capture_output=True,
                              text=True, check=True).stdout.split("\n")
         return out[:len(names)]
     except (OSError, subprocess.CalledProcessError):
@@ -102,3 +127,8 @@ table(f"largest {top} by library", by_library)
 table(f"largest {top} by object", by_object)
 table(f"largest {top} input sections", by_section)
 PY
+}
+
+for bits in "${widths[@]}"; do
+  measure "$bits"
+done

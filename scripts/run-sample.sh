@@ -15,6 +15,10 @@
 #                                   restarts it and replaces itself;
 #                                   TARNIX_UPDATE_TIMEOUT caps the wait for
 #                                   the update (seconds, default 180)
+#
+# The 32-bit stub runs where this machine executes 32-bit programs, the
+# 64-bit one (build/win64, under wine64) where it cannot;
+# TARNIX_WINDOWS_BITS=64 picks the 64-bit one on any machine.
 set -euo pipefail
 
 mode=setup
@@ -31,8 +35,20 @@ esac
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/build.sh"
 
+source "$root/scripts/wine-env.sh"
+source "$root/scripts/nginx-env.sh"
+
 native="${TARNIX_NATIVE_BUILD:-$root/build/native}"
-win="${TARNIX_WIN_BUILD:-$root/build/win}"
+if [ "${TARNIX_WINDOWS_BITS:-}" = 64 ]; then
+  win="${TARNIX_WIN64_BUILD:-$root/build/win64}"
+  echo "running the 64-bit stub ($win/src/stub.exe) under wine64, as asked"
+elif wine_runs_32bit; then
+  win="${TARNIX_WIN_BUILD:-$root/build/win}"
+  echo "running the 32-bit stub ($win/src/stub.exe) under wine"
+else
+  win="${TARNIX_WIN64_BUILD:-$root/build/win64}"
+  echo "running the 64-bit stub ($win/src/stub.exe) under wine64: this machine cannot execute 32-bit programs"
+fi
 sample="$root/examples/sample-product"
 out="$root/build/sample"
 stage="$out/stage"
@@ -68,15 +84,13 @@ cleanup() {
   wine_env_stop || true
 }
 
-source "$root/scripts/wine-env.sh"
-source "$root/scripts/nginx-env.sh"
-
-# The stand-in installs into the Program Files folder of 32-bit programs,
-# which a 64-bit prefix keeps apart. A product left by an earlier run must
-# not pass for this one's, so the folder is emptied.
+# The stand-in installs into the Program Files folder of programs of its
+# own width: a 64-bit prefix keeps the 32-bit programs' folder apart. A
+# product left by an earlier run must not pass for this one's, so the
+# folder is emptied.
 prepare_product_dir() {
   local program_files='C:\Program Files'
-  if [ -d "$(winepath -u 'C:\Program Files (x86)')" ]; then
+  if [ "$(tree_bits "$win")" = 32 ] && [ -d "$(winepath -u 'C:\Program Files (x86)')" ]; then
     program_files='C:\Program Files (x86)'
   fi
   product_dir="$program_files\\Tarnix Sample Product"
