@@ -38,6 +38,9 @@ OsVersionRecord ReadVersionRecord() noexcept {
 }
 
 bool Read64BitWindows() {
+  // A 64-bit program runs on 64-bit Windows only; the checks below are for
+  // a 32-bit one, which runs on both.
+  if constexpr (sizeof(void*) == 8) return true;
   HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
 
   using GetNativeSystemInfoFn = void(WINAPI*)(SYSTEM_INFO*);

@@ -8,7 +8,8 @@
 
 namespace tarnix {
 
-// The request's result: the value read, else 0 (also for unknown types).
+// The request's result: the value read, else 0 (also for unknown types). The
+// argument and the result are 32-bit values in a build of either width.
 intptr_t HandleAgentRequest(int32_t type, intptr_t argument);
 
 }  // namespace tarnix

@@ -11,7 +11,7 @@ namespace tarnix {
 
 namespace {
 
-void RequestCheck(intptr_t argument) {
+void RequestCheck(int32_t argument) {
   AgentState& agent = Agent();
   agent.ForcedShot = true;
   agent.AutoUpdateTimerCount = std::max(agent.AutoUpdateTimerCount, 1);
@@ -21,24 +21,22 @@ void RequestCheck(intptr_t argument) {
 // Agent times (seconds since 1899) are above 2^31 today: they travel in the
 // message's 32 bits as unsigned numbers, so a controller that reads a time
 // and sets it again gets back what it read.
-int64_t TimeArgument(intptr_t argument) { return int64_t(uint32_t(argument)); }
+int64_t TimeArgument(int32_t argument) { return int64_t(uint32_t(argument)); }
 
-}  // namespace
-
-intptr_t HandleAgentRequest(int32_t type, intptr_t argument) {
+int64_t Answer(int32_t type, int32_t argument) {
   switch (type) {
     case kRequestVersionOriginal: return VersionOriginal();
     case kRequestVersionNew: return VersionNew();
     case kRequestAgentStatus: return Agent().AgentStatus;
-    case kRequestProbeSecondsInterval: return intptr_t(ProbeSecondsInterval());
-    case kRequestReAskSecondsInterval: return intptr_t(ReAskSecondsInterval());
-    case kRequestProbeSecondsLast: return intptr_t(ProbeSecondsLast());
-    case kRequestReAskSecondsLast: return intptr_t(ReAskSecondsLast());
+    case kRequestProbeSecondsInterval: return ProbeSecondsInterval();
+    case kRequestReAskSecondsInterval: return ReAskSecondsInterval();
+    case kRequestProbeSecondsLast: return ProbeSecondsLast();
+    case kRequestReAskSecondsLast: return ReAskSecondsLast();
     case kRequestSetProbeSecondsInterval: SetProbeSecondsInterval(argument); break;
     case kRequestSetReAskSecondsInterval: SetReAskSecondsInterval(argument); break;
     case kRequestSetProbeSecondsLast: SetProbeSecondsLast(TimeArgument(argument)); break;
     case kRequestSetReAskSecondsLast: SetReAskSecondsLast(TimeArgument(argument)); break;
-    case kRequestStopCountdown: Agent().StopCountdown = int(argument); break;
+    case kRequestStopCountdown: Agent().StopCountdown = argument; break;
     case kRequestCheck: RequestCheck(argument); break;
     case kRequestRefreshInfo: Agent().JustDownloadInfo = true; break;
     default:
@@ -47,6 +45,17 @@ intptr_t HandleAgentRequest(int32_t type, intptr_t argument) {
       break;
   }
   return 0;
+}
+
+}  // namespace
+
+// A 32-bit program's message to a 64-bit agent keeps only the low 32 bits of
+// its argument, and a 32-bit program sees only the low 32 bits of the
+// answer: so requests and answers carry 32-bit values whatever the widths
+// of the agent and of the program that asks, the answer sign-extended as a
+// 32-bit agent's reaches a 64-bit program.
+intptr_t HandleAgentRequest(int32_t type, intptr_t argument) {
+  return intptr_t(int32_t(uint32_t(Answer(type, int32_t(argument)))));
 }
 
 }  // namespace tarnix

@@ -162,6 +162,14 @@ TEST_F(AgentTest, RequestsReadAndWriteTheSettingsAndUnknownOnesAnswerZero) {
   EXPECT_EQ(Original("OriginalSetup", "ReAskSecondsLast"), std::to_string(now));
   EXPECT_EQ(uint32_t(Request(kRequestReAskSecondsLast)), uint32_t(now));
   EXPECT_NE(Original("OriginalSetup", "__ReAskSecondsLast"), "");
+  // Whatever the widths of the agent and of the program that asks, values
+  // travel in 32 bits: a 32-bit program's argument reaches a 64-bit agent
+  // sign-extended, and a 64-bit program sees the answer as a 32-bit agent's.
+  EXPECT_EQ(Request(kRequestSetReAskSecondsLast, LPARAM(int32_t(uint32_t(now)))), 0);
+  EXPECT_EQ(Original("OriginalSetup", "ReAskSecondsLast"), std::to_string(now));
+  EXPECT_EQ(Request(kRequestReAskSecondsLast), LRESULT(int32_t(uint32_t(now))));
+  EXPECT_EQ(Request(kRequestSetProbeSecondsInterval, LPARAM(uint64_t(1) << 32 | 7200)), 0);
+  EXPECT_EQ(Original("OriginalSetup", "ProbeSecondsInterval"), "7200");
   for (int32_t unknown : {0, 1, 6, 16, 26, 33, 1000, -5}) EXPECT_EQ(Request(unknown, 77), 0) << unknown;
   EXPECT_EQ(InfoRequests(), 0) << "no request starts a probe by accident";
   StopXAgent();

@@ -81,10 +81,14 @@ class PeImage {
     const auto sections = U16(fileHeader + offsetof(IMAGE_FILE_HEADER, NumberOfSections));
     const auto optionalSize = U16(fileHeader + offsetof(IMAGE_FILE_HEADER, SizeOfOptionalHeader));
     const auto magic = U16(optionalHeader_);
-    if (!sections || !optionalSize || magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
-      error = "no PE32 optional header";
+    if (!sections || !optionalSize ||
+        (magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC && magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC)) {
+      error = "no PE32 or PE32+ optional header";
       return false;
     }
+    // The count of data directories and the directories, eight bytes each,
+    // follow it: PE32+ has 64-bit fields before them.
+    directories_ = optionalHeader_ + (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? 108 : 92);
     sectionTable_ = optionalHeader_ + *optionalSize;
     sectionCount_ = *sections;
     if (sectionTable_ + sectionCount_ * uint64_t(sizeof(IMAGE_SECTION_HEADER)) > bytes_.size()) {
@@ -121,11 +125,9 @@ class PeImage {
 
   bool WalkTable(int directory, uint32_t entrySize, uint32_t nameField, std::vector<std::string>& names,
                  std::string& error) const {
-    // PE32 keeps the count of data directories at 92 and the directories,
-    // eight bytes each, from 96 on.
-    const auto count = U32(optionalHeader_ + 92);
+    const auto count = U32(directories_);
     if (!count || uint32_t(directory) >= *count) return true;
-    const auto tableRva = U32(optionalHeader_ + 96 + 8ull * directory);
+    const auto tableRva = U32(directories_ + 4 + 8ull * directory);
     if (!tableRva || *tableRva == 0) return true;
     const auto table = FileOffset(*tableRva);
     if (!table) {
@@ -149,6 +151,7 @@ class PeImage {
 
   std::string bytes_;
   mutable uint64_t optionalHeader_ = 0;
+  mutable uint64_t directories_ = 0;
   mutable uint64_t sectionTable_ = 0;
   mutable uint32_t sectionCount_ = 0;
 };

@@ -70,11 +70,18 @@ TEST_F(StubImage, IsAWindowsGuiImageWhoseHeadersFitTheHeaderArea) {
   const uint16_t sections = ReadU16(image_, fileHeader + offsetof(IMAGE_FILE_HEADER, NumberOfSections));
   const uint16_t optionalSize =
       ReadU16(image_, fileHeader + offsetof(IMAGE_FILE_HEADER, SizeOfOptionalHeader));
-  EXPECT_EQ(ReadU16(image_, fileHeader + offsetof(IMAGE_FILE_HEADER, Machine)), IMAGE_FILE_MACHINE_I386);
-  EXPECT_EQ(ReadU16(image_, optionalHeader + offsetof(IMAGE_OPTIONAL_HEADER32, Subsystem)),
+  // The stub is built for the tests' own architecture: PE32 for i386, PE32+
+  // for x86-64.
+#ifdef _WIN64
+  const uint16_t machine = IMAGE_FILE_MACHINE_AMD64;
+#else
+  const uint16_t machine = IMAGE_FILE_MACHINE_I386;
+#endif
+  EXPECT_EQ(ReadU16(image_, fileHeader + offsetof(IMAGE_FILE_HEADER, Machine)), machine);
+  EXPECT_EQ(ReadU16(image_, optionalHeader + offsetof(IMAGE_OPTIONAL_HEADER, Magic)), IMAGE_NT_OPTIONAL_HDR_MAGIC);
+  EXPECT_EQ(ReadU16(image_, optionalHeader + offsetof(IMAGE_OPTIONAL_HEADER, Subsystem)),
             IMAGE_SUBSYSTEM_WINDOWS_GUI);
-  const uint32_t sizeOfHeaders =
-      ReadU32(image_, optionalHeader + offsetof(IMAGE_OPTIONAL_HEADER32, SizeOfHeaders));
+  const uint32_t sizeOfHeaders = ReadU32(image_, optionalHeader + offsetof(IMAGE_OPTIONAL_HEADER, SizeOfHeaders));
   EXPECT_LE(optionalHeader + optionalSize + sections * sizeof(IMAGE_SECTION_HEADER), sizeOfHeaders);
 }
 

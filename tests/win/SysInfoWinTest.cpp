@@ -64,13 +64,16 @@ TEST(OsInfoWinTest, ClassificationIsConsistentWithTheRecord) {
   EXPECT_EQ(IsWin8OrLater(), RecordIsWin8OrLater(record));
 }
 
-TEST(OsInfoWinTest, SixtyFourBitOnlyForAProcessUnderWow64) {
+TEST(OsInfoWinTest, SixtyFourBitForA64BitProcessOrOneUnderWow64Only) {
   using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, BOOL*);
   const auto isWow64Process = reinterpret_cast<IsWow64ProcessFn>(
       reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "IsWow64Process")));
   BOOL wow64 = FALSE;
   if (isWow64Process != nullptr) isWow64Process(::GetCurrentProcess(), &wow64);
-  if (!wow64) {
+  if (sizeof(void*) == 8) {
+    EXPECT_TRUE(Is64BitWindows());
+    EXPECT_NE(GetOSInfo().name.find(".64"), std::string::npos) << GetOSInfo().name;
+  } else if (!wow64) {
     EXPECT_FALSE(Is64BitWindows());
   }
 }
