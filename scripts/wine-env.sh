@@ -6,11 +6,11 @@
 # Debian's wine, build/win64 (64-bit) with wine64. Some machines cannot
 # execute 32-bit programs at all; there /usr/lib/wine/wine fails with "Exec
 # format error" and only the 64-bit tree can run (wine_runs_32bit tells).
-# Within a script, "wine", "wineboot" and "winepath" run the current tree's
-# loader.
+# Debian's wine, wineboot and winepath commands always take the 32-bit loader
+# when it is installed, so wine_env_start puts commands of those names first
+# in PATH that run the current tree's loader (WINELOADER).
 xvfb_pid=""
 wineserver_started=0
-wine_loader=""
 
 wine32_loader=/usr/lib/wine/wine
 wine64_loader=/usr/lib/wine/wine64
@@ -30,16 +30,14 @@ tree_bits() {
   fi
 }
 
-wine() {
-  "${wine_loader:-$wine32_loader}" "$@"
-}
-
-wineboot() {
-  wine wineboot.exe "$@"
-}
-
-winepath() {
-  wine winepath.exe "$@" 2>/dev/null
+# wine_commands DIR: wine, wineboot and winepath in DIR, each running the
+# loader that WINELOADER names when it runs.
+wine_commands() {
+  mkdir -p "$1" || return 1
+  printf '#!/bin/sh\nexec "$WINELOADER" "$@"\n' >"$1/wine"
+  printf '#!/bin/sh\nexec "$WINELOADER" wineboot.exe "$@"\n' >"$1/wineboot"
+  printf '#!/bin/sh\nexec "$WINELOADER" winepath.exe "$@" 2>/dev/null\n' >"$1/winepath"
+  chmod +x "$1/wine" "$1/wineboot" "$1/winepath"
 }
 
 # Ends the current prefix's server, if this script started it.
@@ -117,14 +115,17 @@ wine_env_start() {
   wine_prefix_stop
   export WINEPREFIX="$TARNIX_WIN_BUILD/wineprefix"
   if [ "$(tree_bits "$TARNIX_WIN_BUILD")" = 64 ]; then
-    wine_loader="$wine64_loader"
-    export WINEARCH=win64
+    export WINELOADER="$wine64_loader" WINEARCH=win64
   else
-    wine_loader="$wine32_loader"
+    export WINELOADER="$wine32_loader"
     unset WINEARCH
   fi
-  # Wine starts every further process of the prefix with this loader.
-  export WINELOADER="$wine_loader"
+  local commands="$TARNIX_WIN_BUILD/wine-commands"
+  wine_commands "$commands" || return 1
+  case ":$PATH:" in
+    *":$commands:"*) ;;
+    *) export PATH="$commands:$PATH" ;;
+  esac
   export WINEDEBUG="${WINEDEBUG:--all}"
   # No prompts to install Mono or Gecko, and no menu entries in the home
   # folder for the programs the prefix holds.
@@ -177,7 +178,7 @@ wine_env_start() {
   # through start.exe, which stays and keeps the desktop in use, it lives as
   # long as the server.
   if ! wine_desktop_running; then
-    (setsid "$wine_loader" explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
+    (setsid wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
     wait_for_desktop up
   fi
 }

@@ -85,7 +85,7 @@ else
   echo "not run: the package on the 32-bit stub under Wine (this machine cannot execute 32-bit programs);" \
     "extracted by tarnix-pack instead"
   "$pack" extract "$work/Setup32.exe" -C "$work/extract32" >/dev/null
-  same_as_sample "$work/extract32/product" "the package on the 32-bit stub extracted by tarnix-pack"
+  same_as_sample "$work/extract32" "the package on the 32-bit stub extracted by tarnix-pack"
 fi
 install 64
 
