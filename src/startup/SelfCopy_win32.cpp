@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "Utils/CommandLine.h"
 #include "Utils/FileUtils.h"
 #include "Utils/MessagePump.h"
@@ -21,6 +23,36 @@ namespace {
 
 constexpr DWORD kCopyStartPollMs = 200;
 constexpr DWORD kCopyStartWaitMs = 3000;
+
+// `text` of the ANSI code page in the OEM code page; false when it holds a
+// character the OEM code page lacks.
+bool AnsiToOem(const std::string& text, std::string& oem) {
+  oem.clear();
+  if (text.empty()) return true;
+  const int length = static_cast<int>(text.size());
+  const int wideLength = ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+  if (wideLength <= 0) return false;
+  std::wstring wide(static_cast<size_t>(wideLength), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), wideLength);
+  BOOL lacking = FALSE;
+  const int oemLength = ::WideCharToMultiByte(CP_OEMCP, 0, wide.data(), wideLength, nullptr, 0, nullptr, &lacking);
+  if (oemLength <= 0 || lacking) return false;
+  oem.resize(static_cast<size_t>(oemLength));
+  ::WideCharToMultiByte(CP_OEMCP, 0, wide.data(), wideLength, oem.data(), oemLength, nullptr, &lacking);
+  return !lacking;
+}
+
+// `path` in the OEM code page, in which cmd.exe reads a script. A path with
+// a character that code page lacks ("C:\Users\Jürgen" in some) goes by
+// its short name, which has none; the path as it is when it has none.
+std::string InOemCodePage(const std::string& path) {
+  std::string oem;
+  if (AnsiToOem(path, oem)) return oem;
+  char shortPath[MAX_PATH] = {};
+  const DWORD length = ::GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
+  if (length > 0 && length < MAX_PATH && AnsiToOem(std::string(shortPath, length), oem)) return oem;
+  return path;
+}
 
 bool XAgentRuns() { return ::FindWindowA(XAgentClassName(StubPackage().AgentExeName()).c_str(), nullptr); }
 
@@ -63,7 +95,9 @@ bool CreateAndRun_X_Exe(bool xAgentWasRunning) {
 
 void DeleteMySelf(bool removeFolder) {
   const std::string batch = GetTempDir(true) + SelfDeleteBatchName(::GetCurrentProcessId());
-  const std::string script = SelfDeleteScript(GetExeFileName(), GetExeDir(false), batch, removeFolder);
+  const std::string script = SelfDeleteScript(InOemCodePage(GetExeFileName()), InOemCodePage(GetExeDir(false)),
+                                              InOemCodePage(GetTempDir(false)) + "\\" + FileNamePart(batch),
+                                              removeFolder);
   // The folder to be removed must not be the batch's current folder.
   ::SetCurrentDirectoryA(GetTempDir(false).c_str());
   // Quoted, since the temp folder may hold blanks.

@@ -3,7 +3,15 @@
 namespace tarnix {
 
 namespace {
-std::string Quoted(std::string_view path) { return "\"" + std::string(path) + "\""; }
+
+// In quotes, for the blanks; every "%" doubled, since cmd.exe expands "%"
+// in a script even within quotes ("100%\" would lose its sign).
+std::string Quoted(std::string_view path) {
+  std::string quoted = "\"";
+  for (char c : path) quoted += c == '%' ? std::string("%%") : std::string(1, c);
+  return quoted + "\"";
+}
+
 }  // namespace
 
 std::string SelfDeleteBatchName(uint32_t processId) { return "_DEL_ME_" + std::to_string(processId) + ".BAT"; }

@@ -10,7 +10,9 @@
 namespace tarnix {
 
 // Lines end in CR LF: the script retries the deletion until the process has
-// gone, removes the folder when asked, then deletes itself.
+// gone, removes the folder when asked, then deletes itself. The paths are
+// quoted with "%" doubled; the caller writes them in the code page cmd.exe
+// reads the script in.
 // The script's file name for the process `processId`. Each process gets a
 // name of its own: two copies ending at the same moment (an agent and a
 // relaunched setup, or the agents of two products) would otherwise

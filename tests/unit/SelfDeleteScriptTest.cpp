@@ -22,6 +22,17 @@ TEST(SelfDeleteScriptTest, RemovesTheFolderWhenAsked) {
             "DEL \"C:\\T\\_DEL_ME_.BAT\"\r\n");
 }
 
+// cmd.exe expands "%" in a script even within quotes.
+TEST(SelfDeleteScriptTest, PercentSignsInPathsAreDoubled) {
+  EXPECT_EQ(SelfDeleteScript("C:\\Users\\J\xFCrgen\\100%\\X_a.exe", "C:\\Users\\J\xFCrgen\\100%",
+                             "C:\\T%TEMP%\\_DEL_ME_.BAT", true),
+            ":START\r\n"
+            "DEL \"C:\\Users\\J\xFCrgen\\100%%\\X_a.exe\"\r\n"
+            "IF exist \"C:\\Users\\J\xFCrgen\\100%%\\X_a.exe\" GOTO START\r\n"
+            "RD \"C:\\Users\\J\xFCrgen\\100%%\"\r\n"
+            "DEL \"C:\\T%%TEMP%%\\_DEL_ME_.BAT\"\r\n");
+}
+
 TEST(SelfDeleteScriptTest, EveryProcessWritesAScriptOfItsOwn) {
   EXPECT_EQ(SelfDeleteBatchName(4242), "_DEL_ME_4242.BAT");
   EXPECT_NE(SelfDeleteBatchName(1), SelfDeleteBatchName(2));

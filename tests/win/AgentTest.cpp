@@ -58,6 +58,20 @@ TEST_F(AgentTest, ThePlainAgentStartsItsCopyUnderAFolderWithBlanksAndTheCopyDele
   EXPECT_TRUE(Logged("DeleteMySelf"));
 }
 
+// The deletion script reaches the copy under a folder whose name has a
+// letter beyond ASCII and a per cent sign, which cmd.exe reads otherwise
+// than the program writes them.
+TEST_F(AgentTest, TheCopyDeletesItselfUnderAFolderWithAnUmlautAndAPercentSign) {
+  installDir_ = dir_ / "J\xFCrgen";
+  ASSERT_TRUE(::CreateDirectoryA(installDir_.c_str(), nullptr));
+  installDir_ += "\\100%";
+  ASSERT_TRUE(::CreateDirectoryA(installDir_.c_str(), nullptr));
+  ASSERT_TRUE(StartAgent(-1, 0));
+  EXPECT_TRUE(test::PathExists(XAgentPath()));
+  StopXAgent();
+  EXPECT_TRUE(test::PathExists(AgentPath()));
+}
+
 TEST_F(AgentTest, ASecondStartMakesNoSecondCopyButForwardsItsSwitches) {
   HWND agent = StartAgent(-1, 0);
   ASSERT_TRUE(agent);

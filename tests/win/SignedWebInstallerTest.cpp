@@ -146,7 +146,7 @@ TEST_P(SignedWebInstallerRefusalTest, ShowsTheCheckThatFailedAndStartsNothing) {
     EXPECT_TRUE(server_.Requests().empty()) << "the copy beside it is used, checked and refused";
     EXPECT_TRUE(test::ReadWholeFile(beside) == besideBytes) << "a file the user put there is the user's";
   }
-  ExpectNothingStarted(run, web);
+  ExpectNothingStarted(run);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -163,7 +163,7 @@ TEST_F(SignedWebInstallerTest, AMissingFileIsToldAsNotFound) {
   ASSERT_TRUE(run.Finish());
   ASSERT_EQ(run.Boxes().size(), 1u) << test::Describe(run.Boxes());
   EXPECT_NE(run.Boxes()[0].text.find("404 File Not Found"), std::string::npos) << run.Boxes()[0].text;
-  ExpectNothingStarted(run, web);
+  ExpectNothingStarted(run);
 }
 
 // A package with the key but no hash in its download block checks only the

@@ -223,6 +223,38 @@ TEST_F(UpdateCycleTest, AFailingSetupKeepsTheVersionAndRestartsTheStoppedProduct
   EXPECT_TRUE(XAgentWindow()) << "the agent stays after a failed update";
 }
 
+// A file of the new setup that cannot be written stops the run, as a full
+// temp drive would (here the name is too long for the extraction folder):
+// the setup never runs on what was written, nothing is recorded, and the
+// announcement stays open for the next probe.
+TEST_F(UpdateCycleTest, AFileThatCannotBeWrittenStopsTheUpdateAndRecordsNothing) {
+  pack::PackageSpec plan = AgentPlan(ServerLocation());
+  plan.isAgent = false;
+  plan.createAgent = true;
+  plan.files.push_back({"setup.exe", standin_, 0, true, "/InstallDir=" + installDir_ + " /Record=" + SetupRecordPath()});
+  plan.files.push_back({std::string(230, 'n') + ".dat", appV2_, 0, false, ""});
+  plan.files.push_back({"SampleApp.exe", appV2_, 0, false, ""});
+  const std::string setup = dir_ / ("out\\" + std::string(test::kUpdateName));
+  std::string error;
+  pack::BuildReport report;
+  ASSERT_TRUE(pack::BuildPackage(plan, setup, report, error)) << error;
+  ServeUpdate(setup);
+  RunUpdate(Announcement(setup, {{"BackgroundUpdate", "1"},
+                                 {"RequestConfirmationBeforeDownload", "0"},
+                                 {"RequestConfirmationBeforeInstall", "0"},
+                                 {"InformFinish", "0"}}));
+  EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=FALSE")) << Log();
+  EXPECT_TRUE(Logged("RunPackage() - END    Finished=FALSE")) << Log();
+  ASSERT_EQ(boxes_.size(), 1u) << test::Describe(boxes_);
+  EXPECT_NE(boxes_[0].text.find("Unable to save Extracted File!"), std::string::npos) << boxes_[0].text;
+  EXPECT_FALSE(test::PathExists(SetupRecordPath())) << "the setup ran";
+  EXPECT_FALSE(InstalledVersion2());
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
+  EXPECT_EQ(Original("OriginalSetup", "Stamp"), "") << "the announcement counts as seen";
+  EXPECT_TRUE(WaitUntil([&] { return ProductPid() != 0 && ProductPid() != firstProductPid_; }, 20000))
+      << "the stopped product was not started again";
+}
+
 TEST_F(UpdateCycleTest, ABackgroundUpdateRunsTheSetupHidden) {
   const std::string setup = BuildVersion2();
   ServeUpdate(setup);
