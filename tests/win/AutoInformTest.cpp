@@ -53,7 +53,8 @@ class AutoInformTest : public UpdateFixture {
     ASSERT_TRUE(test::WriteBytes(BrowserPath(), "@echo %1> \"" + PageMark() + "\"\r\n"));
     browser_.emplace("\"" + BrowserPath() + "\" \"%1\"");
   }
-  bool PageOpened() const { return test::PathExists(PageMark()); }
+  // The browser has written the address it got.
+  bool PageOpened() const { return !test::ReadWholeFile(PageMark()).empty(); }
 
   // The inform file: a record whose second field is the product's token.
   static std::string InformFile(const std::string& token, const std::string& body) {

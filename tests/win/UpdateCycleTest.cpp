@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "Utils/DateUtils.h"
@@ -24,6 +25,24 @@ class UpdateCycleTest : public UpdateFixture {
   void RunUpdate(const std::string& info, const std::string& productClose = "close") {
     InstallVersion1(productClose);
     ServeInfo(info);
+    StartAndWaitForTheCycle();
+  }
+
+  // As RunUpdate, with the announcement in a folder, the agent's update
+  // location: only such an announcement may send the agent to a folder.
+  void RunUpdateFromFolder(const std::string& info) {
+    InstallVersion1();
+    ASSERT_TRUE(std::filesystem::create_directories(InfoFolder()));
+    InstallAgent(AgentPlan(InfoFolder()));
+    WriteInfoToFolder(info);
+    StartAndWaitForTheCycle();
+  }
+  std::string InfoFolder() const { return dir_ / "announcements"; }
+  void WriteInfoToFolder(const std::string& info) {
+    ASSERT_TRUE(test::WriteBytes(InfoFolder() + "\\" + test::kInfoName, info));
+  }
+
+  void StartAndWaitForTheCycle() {
     firstProductPid_ = StartProduct();
     ASSERT_EQ(StartPlainAgent(), 0u);
     ASSERT_TRUE(WaitForXAgent());
@@ -161,8 +180,8 @@ TEST_F(UpdateCycleTest, AFolderLocationIsCopiedWithoutAServer) {
   const std::string setup = BuildVersion2();
   ASSERT_TRUE(::CopyFileA(setup.c_str(), (folder + "\\" + test::kUpdateName).c_str(), FALSE));
   answer_ = AnswerYes;
-  RunUpdate(Announcement(setup, {{"DownloadURL_UPDATE", folder}, {"RequestConfirmationBeforeInstall", "0"},
-                                 {"InformFinish", "0"}}));
+  RunUpdateFromFolder(Announcement(setup, {{"DownloadURL_UPDATE", folder}, {"RequestConfirmationBeforeInstall", "0"},
+                                           {"InformFinish", "0"}}));
   EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=TRUE")) << Log() << test::Describe(boxes_);
   EXPECT_EQ(UpdateRequests(), 0);
   EXPECT_TRUE(InstalledVersion2());
@@ -186,7 +205,7 @@ TEST_F(UpdateCycleTest, AMissingFileAtAFolderLocationIsNotFound) {
     // passes the size test, so the download itself must fail.
     const std::string info = Announcement(setup, {{"DownloadURL_UPDATE", c.location}, {"SizeOfUpdateFile", "50"}});
     if (c.location == cases[0].location) {
-      RunUpdate(info);
+      RunUpdateFromFolder(info);
     } else {
       // The first agent ends after its probe; its deletion script must be
       // done before the next copy is written under the same name.
@@ -194,7 +213,7 @@ TEST_F(UpdateCycleTest, AMissingFileAtAFolderLocationIsNotFound) {
         return !XAgentWindow() && !test::PathExists(XAgentPath()) && test::SelfDeleteScriptsLeft().empty();
       }, 30000));
       SetOriginal("OriginalSetup", "Stamp", "0");
-      ServeInfo(info);
+      WriteInfoToFolder(info);
       ASSERT_EQ(StartPlainAgent(), 0u);
       ASSERT_TRUE(WaitForXAgent());
       ASSERT_TRUE(WaitUntil([&] { return LogCount("PerformAutoUpdate() - END") == 2; }, 90000)) << Log();
