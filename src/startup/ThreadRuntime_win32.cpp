@@ -3,13 +3,17 @@
 // set-up), its thread-local storage emulation (one key per process) and the
 // library's emergency exception pool (a lock). This toolchain builds that
 // run-time against winpthread, a POSIX layer of some 30 KB with thread hooks
-// of its own; the stub starts its threads with CreateThread and needs no more
-// of it than these, on Win32 primitives. Defined in an object of the stub
-// itself, winpthread is never linked; tests and tools keep it.
+// of its own, whose imports need Windows Vista; the stub starts its threads
+// with CreateThread and needs no more of it than these, on Win32 primitives.
+// Defined in an object of the program itself, winpthread is never linked:
+// the stub and the tools shipped with it (agent-control, debug-viewer) link
+// this object; the tests and the other tools keep winpthread.
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdint>
+
+#include "Utils/SystemLibrary.h"
 
 // The C run-time's destructor for a thread-local storage slot, run when a
 // thread ends (its own headers do not declare it).
@@ -68,17 +72,12 @@ static_assert(FLS_OUT_OF_INDEXES == kNoKey);
 FlsGetValueFn g_flsGetValue = nullptr;
 FlsSetValueFn g_flsSetValue = nullptr;
 
-template <typename Fn>
-Fn KernelProc(const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), name)));
-}
-
 // FlsAlloc, with the other two kept for the values; null where the system
 // lacks any of them.
 FlsAllocFn FindFiberLocalStorage() {
-  const auto alloc = KernelProc<FlsAllocFn>("FlsAlloc");
-  const auto get = KernelProc<FlsGetValueFn>("FlsGetValue");
-  const auto set = KernelProc<FlsSetValueFn>("FlsSetValue");
+  const auto alloc = tarnix::KernelProcAs<FlsAllocFn>("FlsAlloc");
+  const auto get = tarnix::KernelProcAs<FlsGetValueFn>("FlsGetValue");
+  const auto set = tarnix::KernelProcAs<FlsSetValueFn>("FlsSetValue");
   if (!alloc || !get || !set) return nullptr;
   __atomic_store_n(&g_flsGetValue, get, __ATOMIC_RELAXED);
   __atomic_store_n(&g_flsSetValue, set, __ATOMIC_RELAXED);
