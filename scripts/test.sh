@@ -86,9 +86,9 @@ summary() {
   echo "==== summary ===="
   local i
   for i in "${!names[@]}"; do
-    printf '  %-22s %-8s %5d s\n' "${names[$i]}" "${results[$i]}" "${seconds[$i]}"
+    printf '  %-32s %-8s %5d s\n' "${names[$i]}" "${results[$i]}" "${seconds[$i]}"
   done
-  printf '  %-22s %-8s %5d s\n' "total" "" "$SECONDS"
+  printf '  %-32s %-8s %5d s\n' "total" "" "$SECONDS"
   for i in "${!notes[@]}"; do
     echo "  ${notes[$i]}"
   done
@@ -118,10 +118,11 @@ full_windows_pass() {
   fi
 }
 
-# Where both trees run: the 64-bit stub's size, the sample installed by it
-# and one whole agent update through it.
+# Where both trees run: the 64-bit stub's size and the imports of the 64-bit
+# programs, the sample installed by the stub and one whole agent update
+# through it.
 short_64bit_pass() {
-  step "stub size (64-bit)" ctest --test-dir "$TARNIX_WIN64_BUILD" -R '^stub_' --output-on-failure
+  step "stub size and imports (64-bit)" ctest --test-dir "$TARNIX_WIN64_BUILD" -R '^stub_' --output-on-failure
   if step "wine setup (64-bit)" wine_env_start "$TARNIX_WIN64_BUILD"; then
     step "sample setup (64-bit)" env TARNIX_WINDOWS_BITS=64 "$root/scripts/run-sample.sh"
     step "sample update (64-bit)" env TARNIX_WINDOWS_BITS=64 "$root/scripts/run-sample.sh" --update
@@ -139,8 +140,8 @@ if step "build" "$root/scripts/build.sh"; then
     short_64bit_pass
   else
     echo "this machine cannot execute 32-bit programs ($wine32_loader fails): the full Windows suite runs on the 64-bit tree under wine64"
-    step "stub size (32-bit)" ctest --test-dir "$TARNIX_WIN_BUILD" -R '^stub_' --output-on-failure
-    not_run "windows tests (32-bit)" "this machine cannot execute 32-bit programs; the 32-bit tree was built and its stub's size checked"
+    step "stub size and imports (32-bit)" ctest --test-dir "$TARNIX_WIN_BUILD" -R '^stub_' --output-on-failure
+    not_run "windows tests (32-bit)" "this machine cannot execute 32-bit programs; the 32-bit tree was built and its stub's size and the programs' imports checked"
     full_windows_pass "$TARNIX_WIN64_BUILD" 64
   fi
   step "both stubs" "$root/tests/cross-stub.sh"

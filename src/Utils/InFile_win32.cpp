@@ -34,9 +34,14 @@ std::unique_ptr<InFile> OpenInFile(const std::string& path) {
   UniqueFileHandle h(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!h) return nullptr;
-  LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(h.get(), &size)) return nullptr;
-  return std::make_unique<Win32File>(std::move(h), static_cast<uint64_t>(size.QuadPart));
+  // Not GetFileSizeEx, which Windows 9x and NT 4 lack: this gives the same
+  // 64-bit size everywhere. All ones is a valid low half too, so only the
+  // error code tells a failure.
+  DWORD high = 0;
+  ::SetLastError(NO_ERROR);
+  const DWORD low = ::GetFileSize(h.get(), &high);
+  if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return nullptr;
+  return std::make_unique<Win32File>(std::move(h), uint64_t(high) << 32 | low);
 }
 
 bool FileExists(const std::string& path) {

@@ -275,9 +275,15 @@ bool CreateCapturePipe(UniqueHandle& read, UniqueHandle& write) {
 }
 
 // The parent's ends stay with the parent: a program holding the writing end
-// of its own input would wait for ever for input that never ends. Systems
-// without the call hand them down anyway.
-void KeepToParent(const UniqueHandle& handle) { ::SetHandleInformation(handle.get(), HANDLE_FLAG_INHERIT, 0); }
+// of its own input would wait for ever for input that never ends. Each is
+// replaced by a copy that is not inherited, which works on every Windows
+// (SetHandleInformation would not start on 9x); should the copy fail, the
+// end is handed down all the same.
+void KeepToParent(UniqueHandle& handle) {
+  const HANDLE process = ::GetCurrentProcess();
+  HANDLE own = nullptr;
+  if (::DuplicateHandle(process, handle.get(), process, &own, 0, FALSE, DUPLICATE_SAME_ACCESS)) handle.reset(own);
+}
 
 }  // namespace
 

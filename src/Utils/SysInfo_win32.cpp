@@ -8,6 +8,7 @@
 #include "Utils/Registry.h"
 #include "Utils/StrUtils.h"
 #include "Utils/SysInfo.h"
+#include "Utils/WindowUtils.h"
 
 namespace tarnix {
 
@@ -81,16 +82,21 @@ std::string GetRegisteredOrganization() {
 }
 
 std::string GetAccountDomain(const std::string& account) {
+  // Windows 9x has no accounts of this kind, and its advapi32 is not known
+  // to have the call, so it is looked up.
+  using LookupAccountNameFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, PSID, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE);
+  static const auto lookupAccountName = LoadProcAs<LookupAccountNameFn>("advapi32.dll", "LookupAccountNameA");
+  if (!lookupAccountName) return {};
   try {
     DWORD sidSize = 0;
     DWORD domainSize = 0;
     SID_NAME_USE use;
-    ::LookupAccountNameA(nullptr, account.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use);
+    lookupAccountName(nullptr, account.c_str(), nullptr, &sidSize, nullptr, &domainSize, &use);
     if (sidSize == 0 || sidSize > SECURITY_MAX_SID_SIZE || domainSize > kMaxNameLength) return {};
     std::vector<BYTE> sid(sidSize);
     std::string domain(domainSize + 1, '\0');
     domainSize = static_cast<DWORD>(domain.size());
-    if (!::LookupAccountNameA(nullptr, account.c_str(), sid.data(), &sidSize, domain.data(), &domainSize, &use))
+    if (!lookupAccountName(nullptr, account.c_str(), sid.data(), &sidSize, domain.data(), &domainSize, &use))
       return {};
     return std::string(domain.data(), strnlen(domain.data(), domain.size()));
   } catch (...) {

@@ -25,6 +25,15 @@ namespace tarnix {
 // loaded already gains a reference; FreeLibrary gives it back.
 HMODULE LoadSystemLibrary(const char* name);
 
+// A function of kernel32, which every process has loaded, so that asking
+// costs no load; null where this system lacks it. The second form gives it
+// as a pointer of the function's own type.
+FARPROC KernelProc(const char* name);
+template <typename Fn>
+Fn KernelProcAs(const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(KernelProc(name)));
+}
+
 // Narrows the process's own library search to the system folder and takes
 // the current folder out of it, where the system has the calls for that
 // (looked up by name: older systems lack them). Called first thing in every

@@ -9,12 +9,6 @@ namespace {
 
 std::string g_folderForTests;
 
-// kernel32 is mapped into every process, so asking it costs no load.
-FARPROC KernelProc(const char* name) {
-  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
-  return kernel ? ::GetProcAddress(kernel, name) : nullptr;
-}
-
 // The system-folder-only search flag came with AddDllDirectory: Windows 8,
 // and Vista and 7 with the update that brought both. Elsewhere LoadLibraryEx
 // refuses the flag.
@@ -38,6 +32,11 @@ HMODULE Loaded(HMODULE module) { return reinterpret_cast<uintptr_t>(module) < 33
 
 }  // namespace
 
+FARPROC KernelProc(const char* name) {
+  const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+  return kernel ? ::GetProcAddress(kernel, name) : nullptr;
+}
+
 HMODULE LoadSystemLibrary(const char* name) {
   if (!IsBareName(name)) return nullptr;
   if (g_folderForTests.empty() && SearchFlagsSupported())
@@ -54,15 +53,12 @@ HMODULE LoadSystemLibrary(const char* name) {
 void RestrictLibrarySearch() {
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
-  if (const auto setDefault =
-          reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(KernelProc("SetDefaultDllDirectories"))))
+  if (const auto setDefault = KernelProcAs<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories"))
     setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Where the call above is missing, this at least keeps the current folder
   // (which a shortcut or a command prompt may set anywhere) out of the
   // search: XP SP1 and later.
-  if (const auto setDllDirectory =
-          reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(KernelProc("SetDllDirectoryA"))))
-    setDllDirectory("");
+  if (const auto setDllDirectory = KernelProcAs<SetDllDirectoryFn>("SetDllDirectoryA")) setDllDirectory("");
 }
 
 void SetSystemLibraryFolder(const std::string& folder) { g_folderForTests = folder; }

@@ -3,8 +3,9 @@
 // pthread emulation (some 30 KB with its thread-local storage hooks) into a
 // program that starts its threads with CreateThread. These need no more than
 // an atomic byte and a yield: initialisations are short and rarely contended.
-// Defined in an object of the stub itself, the library's versions are never
-// linked; tests and tools keep them.
+// Defined in an object of the program itself, the library's versions are
+// never linked; the stub and the tools shipped with it link this object
+// (with ThreadRuntime_win32.cpp); the tests and the other tools keep them.
 #include <windows.h>
 
 #include <cxxabi.h>

@@ -3,13 +3,21 @@
 // set-up), its thread-local storage emulation (one key per process) and the
 // library's emergency exception pool (a lock). This toolchain builds that
 // run-time against winpthread, a POSIX layer of some 30 KB with thread hooks
-// of its own; the stub starts its threads with CreateThread and needs no more
-// of it than these, on Win32 primitives. Defined in an object of the stub
-// itself, winpthread is never linked; tests and tools keep it.
+// of its own, whose imports need Windows Vista; the stub starts its threads
+// with CreateThread and needs no more of it than these, on Win32 primitives.
+// Defined in an object of the program itself, winpthread is never linked:
+// the stub and the tools shipped with it (agent-control, debug-viewer) link
+// this object; the tests and the other tools keep winpthread.
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdint>
+
+#include "Utils/SystemLibrary.h"
+
+// The C run-time's destructor for a thread-local storage slot, run when a
+// thread ends (its own headers do not declare it).
+extern "C" int __mingwthr_key_dtor(DWORD key, void (*destructor)(void*));
 
 namespace {
 
@@ -43,6 +51,51 @@ void WINAPI DestroyValue(void* value) {
 
 constexpr PFLS_CALLBACK_FUNCTION kTrampolines[kMaxKeys] = {DestroyValue<0>, DestroyValue<1>, DestroyValue<2>,
                                                            DestroyValue<3>};
+
+// Fiber-local storage came with Windows Vista and Server 2003, so it is
+// looked up: imported, it would keep the stub from starting on anything
+// older. There the values live in thread-local storage instead, whose slots
+// have no destructors; the C run-time's thread-detach callback runs them, as
+// it does for the compiler's own Win32 thread model. A system that does not
+// call that callback for a program keeps an ended thread's values: a few
+// dozen bytes for each thread that used thread-local objects, and the
+// stub's threads are few and short-lived, so that is accepted.
+using FlsAllocFn = DWORD(WINAPI*)(PFLS_CALLBACK_FUNCTION);
+using FlsGetValueFn = PVOID(WINAPI*)(DWORD);
+using FlsSetValueFn = BOOL(WINAPI*)(DWORD, PVOID);
+
+// What both kinds of storage answer when they have no index left.
+constexpr DWORD kNoKey = TLS_OUT_OF_INDEXES;
+static_assert(FLS_OUT_OF_INDEXES == kNoKey);
+
+// Both or neither, written before the first key is handed out.
+FlsGetValueFn g_flsGetValue = nullptr;
+FlsSetValueFn g_flsSetValue = nullptr;
+
+// FlsAlloc, with the other two kept for the values; null where the system
+// lacks any of them.
+FlsAllocFn FindFiberLocalStorage() {
+  const auto alloc = tarnix::KernelProcAs<FlsAllocFn>("FlsAlloc");
+  const auto get = tarnix::KernelProcAs<FlsGetValueFn>("FlsGetValue");
+  const auto set = tarnix::KernelProcAs<FlsSetValueFn>("FlsSetValue");
+  if (!alloc || !get || !set) return nullptr;
+  __atomic_store_n(&g_flsGetValue, get, __ATOMIC_RELAXED);
+  __atomic_store_n(&g_flsSetValue, set, __ATOMIC_RELAXED);
+  return alloc;
+}
+
+DWORD FiberLocalKey(FlsAllocFn flsAlloc, Destructor destructor) {
+  const long slot = __atomic_fetch_add(&g_keysUsed, 1, __ATOMIC_ACQ_REL);
+  if (slot >= kMaxKeys) return kNoKey;
+  g_destructors[slot] = destructor;
+  return flsAlloc(kTrampolines[slot]);
+}
+
+DWORD ThreadLocalKey(Destructor destructor) {
+  const DWORD index = ::TlsAlloc();
+  if (index != kNoKey && destructor != nullptr) __mingwthr_key_dtor(index, destructor);
+  return index;
+}
 
 }  // namespace
 
@@ -85,25 +138,27 @@ int pthread_once(Once* once, void (*function)(void)) {
 }
 
 int pthread_key_create(Key* key, Destructor destructor) {
-  const long slot = __atomic_fetch_add(&g_keysUsed, 1, __ATOMIC_ACQ_REL);
-  if (slot >= kMaxKeys) return EAGAIN;
-  g_destructors[slot] = destructor;
-  const DWORD index = ::FlsAlloc(kTrampolines[slot]);
-  if (index == FLS_OUT_OF_INDEXES) return EAGAIN;
+  const FlsAllocFn flsAlloc = FindFiberLocalStorage();
+  const DWORD index = flsAlloc ? FiberLocalKey(flsAlloc, destructor) : ThreadLocalKey(destructor);
+  if (index == kNoKey) return EAGAIN;
   *key = index;
   return 0;
 }
 
-// Callers read the thread's last error after this as before it.
+// Callers read the thread's last error after this as before it (the
+// thread-local call clears it).
 void* pthread_getspecific(Key key) {
   const DWORD error = ::GetLastError();
-  void* value = ::FlsGetValue(key);
+  const FlsGetValueFn flsGetValue = __atomic_load_n(&g_flsGetValue, __ATOMIC_RELAXED);
+  void* value = flsGetValue ? flsGetValue(key) : ::TlsGetValue(key);
   ::SetLastError(error);
   return value;
 }
 
 int pthread_setspecific(Key key, const void* value) {
-  return ::FlsSetValue(key, const_cast<void*>(value)) ? 0 : ENOMEM;
+  const FlsSetValueFn flsSetValue = __atomic_load_n(&g_flsSetValue, __ATOMIC_RELAXED);
+  void* const v = const_cast<void*>(value);
+  return (flsSetValue ? flsSetValue(key, v) : ::TlsSetValue(key, v)) ? 0 : ENOMEM;
 }
 
 }  // extern "C"

@@ -312,6 +312,16 @@ TEST_F(ProcessUtilsTest, RunAndCaptureDoesNotWaitForAGrandchildHoldingThePipes) 
   ::WaitForSingleObject(process.get(), 10000);
 }
 
+// The program's input is a pipe whose writing end the parent closes at
+// once; a copy of that end handed down to the program would keep its input
+// open for as long as it runs.
+TEST_F(ProcessUtilsTest, RunAndCaptureGivesAnInputThatEnds) {
+  const std::string exe = folder_->Copy("tarnix_input.exe");
+  const Captured r = Capture(exe, "readinput 5000");
+  EXPECT_TRUE(r.ok);
+  EXPECT_EQ(r.output, "input ended");
+}
+
 TEST_F(ProcessUtilsTest, RunAndCaptureEndsTheProgramWhenTheCallbackAborts) {
   const std::string exe = folder_->Copy("tarnix_abort.exe");
   const int64_t start = NowMs();

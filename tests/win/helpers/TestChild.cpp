@@ -8,6 +8,9 @@
 //   echo HEX / echoerr HEX   the bytes on standard output / error
 //   writesleep MS        one line on standard output, then waits
 //   exit K               exit code K
+//   readinput MS         reads standard input to its end and prints
+//                        "input ended"; prints "input still open" and
+//                        exits with 1 when the end has not come after MS
 //   grandchild MS        starts a copy of itself that sleeps MS with the
 //                        same standard handles, prints "grandchild=<pid>"
 //                        and ends at once
@@ -141,6 +144,23 @@ int StartGrandchild(const char* ms) {
   return 0;
 }
 
+DWORD WINAPI ReadToEnd(void*) {
+  char buffer[256];
+  DWORD read = 0;
+  while (::ReadFile(::GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &read, nullptr) && read > 0) {
+  }
+  return 0;
+}
+
+// In a thread of its own, so that an input that never ends cannot keep the
+// program from ending.
+int ReadInput(DWORD ms) {
+  const HANDLE reader = ::CreateThread(nullptr, 0, ReadToEnd, nullptr, 0, nullptr);
+  const bool ended = reader && ::WaitForSingleObject(reader, ms) == WAIT_OBJECT_0;
+  WriteAll(STD_OUTPUT_HANDLE, ended ? "input ended" : "input still open");
+  return ended ? 0 : 1;
+}
+
 bool NamedTasklist() {
   const std::string self = OwnPath();
   const char* name = std::strrchr(self.c_str(), '\\');
@@ -177,6 +197,7 @@ int main(int argc, char** argv) {
   }
   if (mode == "exit") return static_cast<int>(number);
   if (mode == "grandchild") return StartGrandchild(arg);
+  if (mode == "readinput") return ReadInput(number);
   if (mode == "load") {
     if (argc > 3 && std::strcmp(argv[3], "narrow") == 0) tarnix::RestrictLibrarySearch();
     return ::LoadLibraryA(arg) ? 0 : 1;
