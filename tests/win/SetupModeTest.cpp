@@ -596,8 +596,8 @@ TEST_F(SpannedPackageTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) 
   EXPECT_TRUE(test::PollUntil([&] { return !PathExists(copy) && !PathExists(folder); }, 60000))
       << copy << (PathExists(copy) ? " stays" : " is gone but its folder stays");
   EXPECT_FALSE(PathExists(extracted)) << extracted;
-  EXPECT_TRUE(test::PollUntil([] { return test::SelfDeleteScriptsLeft().empty(); }, 10000))
-      << test::SelfDeleteScriptsLeft();
+  EXPECT_TRUE(test::PollUntil([&] { return test::SelfDeleteScriptsLeft(folder).empty(); }, 10000))
+      << test::SelfDeleteScriptsLeft(folder);
 }
 
 TEST_F(SetupModeTest, AnInstallationThatDoesNotCompleteLeavesNoAtomBehind) {

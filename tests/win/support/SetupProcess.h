@@ -10,7 +10,9 @@
 
 #include <cctype>
 #include <cstdint>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -40,15 +42,28 @@ inline bool PathExists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Whether the file's text holds `text`, in any case.
+inline bool FileMentions(const std::string& path, std::string text) {
+  std::ifstream in(path, std::ios::binary);
+  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  for (std::string* s : {&content, &text})
+    for (char& c : *s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return content.find(text) != std::string::npos;
+}
+
 // The self-deletion scripts of ended copies still in the temp folder, by
-// name; empty when every one has deleted itself.
-inline std::string SelfDeleteScriptsLeft() {
+// name; empty when every one has deleted itself. With `mentioning`, only
+// those whose text names it: a test that runs beside the agents' tests
+// asks for its own, while their copies come and go.
+inline std::string SelfDeleteScriptsLeft(const std::string& mentioning = "") {
   std::string names;
   WIN32_FIND_DATAA found{};
   UniqueFindHandle find(::FindFirstFileA((TempDir() + "_DEL_ME_*.BAT").c_str(), &found));
   if (!find) return names;
-  do names += std::string(found.cFileName) + " ";
-  while (::FindNextFileA(find.get(), &found));
+  do {
+    if (mentioning.empty() || FileMentions(TempDir() + found.cFileName, mentioning))
+      names += std::string(found.cFileName) + " ";
+  } while (::FindNextFileA(find.get(), &found));
   return names;
 }
 
