@@ -128,7 +128,9 @@ class HttpsWebInstallerTest : public test::SetupFixture {
   std::string BuildWeb(const LoopbackTlsRelay& relay) {
     pack::PackageSpec plan;
     plan.stubPath = stub_;
-    plan.download = pack::DownloadSettings{relay.Url(""), name_, false, "web-https", "20000"};
+    // The download is held to the size the web installer announces.
+    const std::string size = std::to_string(std::filesystem::file_size(dir_ / ("site\\" + name_)));
+    plan.download = pack::DownloadSettings{relay.Url(""), name_, false, "web-https", size};
     return Build(plan, "Web.exe");
   }
 
