@@ -4,15 +4,7 @@
 
 namespace tarnix {
 
-enum class InformOutcome {
-  // The inform file did not arrive or was refused: it is tried again.
-  NotFetched,
-  // The announcement gave nothing that could be shown.
-  NotShown,
-  // The text was shown or the page opened.
-  Informed,
-};
-
-InformOutcome PerformAutoInform();
+// True when the user was informed (the text shown or the page opened).
+bool PerformAutoInform();
 
 }  // namespace tarnix

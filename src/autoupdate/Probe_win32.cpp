@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 
 #include "Utils/DateUtils.h"
@@ -36,30 +35,16 @@ bool FetchInfo(std::string& error) {
   return ok;
 }
 
-// Records the announcement as seen: it is not acted on again before a new
-// Stamp or a due re-ask.
-void SettleAnnouncement(int32_t stamp) {
-  SetReAskSecondsLast(NowSeconds());
-  SetOriginalStamp(stamp);
-}
-
-// Acts on an announcement the decision accepted. It counts as seen only once
-// the user has answered or been told, or its setup has run: a download that
-// broke off or was refused (a dropped connection, a full disk, a tampered
-// file) is tried again on the next probe, so that one bad download never
-// blocks a release until the vendor changes the Stamp.
+// Acts on an announcement the decision accepted. It counts as seen before
+// anything runs, whatever the outcome.
 void ActOnAnnouncement() {
-  // Read first: the setup may rewrite the files beside the agent.
-  const int32_t stamp = NewStamp();
+  SetReAskSecondsLast(NowSeconds());
+  SetOriginalStamp(NewStamp());
   if (AutoInform()) {
-    if (PerformAutoInform() != InformOutcome::NotFetched) SettleAnnouncement(stamp);
-    return;
+    PerformAutoInform();
+  } else if (PerformAutoUpdate()) {
+    ReStartAutoUpdateExe();
   }
-  const UpdateOutcome outcome = PerformAutoUpdate();
-  if (outcome == UpdateOutcome::Declined || outcome == UpdateOutcome::SetupFailed ||
-      outcome == UpdateOutcome::Installed)
-    SettleAnnouncement(stamp);
-  if (outcome == UpdateOutcome::Installed) ReStartAutoUpdateExe();
 }
 
 // The texts of the answer name the product as the question did.

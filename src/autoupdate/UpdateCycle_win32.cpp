@@ -78,31 +78,18 @@ std::string ProductPath() {
   return ExpandFolderVariables(RunningProcess(), "\\", true, true, true);
 }
 
-PackageRun RunNewSetup(const std::string& setupFile) {
+bool RunNewSetup(const std::string& setupFile) {
   const std::string extra = std::string(kSwitchOriginalInfoFile) + Quote(InfoFilePath());
   Agent().AgentStatus = 3;
   PostNotify(kNotifySetupRun, 1);
   // An earlier run of this agent may have removed the folder already.
   ForceDirectories(SetupFolder());
   WriteLog("RunPackage() - START  (" + setupFile + ")");
-  const PackageRun run = RunPackage(SetupFolder(), setupFile, StubPackage().AgentExeName(), !BackgroundUpdate(), extra);
-  WriteLog(std::string("RunPackage() - END    Finished=") + BoolText(run == PackageRun::Finished));
+  const bool finished = RunPackage(SetupFolder(), setupFile, StubPackage().AgentExeName(), !BackgroundUpdate(), extra);
+  WriteLog(std::string("RunPackage() - END    Finished=") + BoolText(finished));
   RemoveDirTree(SetupFolder(), false);
   PostNotify(kNotifySetupRun, 2);
-  return run;
-}
-
-UpdateOutcome OutcomeOf(PackageRun run) {
-  switch (run) {
-    case PackageRun::Finished:
-      return UpdateOutcome::Installed;
-    case PackageRun::WriteFailed:
-      return UpdateOutcome::NotExtracted;
-    case PackageRun::NotStarted:
-    case PackageRun::Incomplete:
-      break;
-  }
-  return UpdateOutcome::SetupFailed;
+  return finished;
 }
 
 // Tells the user the update is done, or asks whether to start the program
@@ -128,14 +115,13 @@ void RestartProduct(const std::string& product) {
   LaunchProgram(command, SW_SHOW);
 }
 
-UpdateOutcome UpdateCycle() {
-  if (DownloadURL_UPDATE().empty() || NameOfUpdateFile().empty()) return UpdateOutcome::NotStarted;
-  if (!AgreeToDownload()) return UpdateOutcome::Declined;
+bool UpdateCycle() {
+  if (DownloadURL_UPDATE().empty() || NameOfUpdateFile().empty()) return false;
+  if (!AgreeToDownload()) return false;
   Marker(4);
   const bool downloaded = DownloadUpdate();
   Marker(5);
-  if (!downloaded) return UpdateOutcome::NotFetched;
-  if (!AgreeToInstall()) return UpdateOutcome::Declined;
+  if (!downloaded || !AgreeToInstall()) return false;
   Marker(7);
   const std::string product = ProductPath();
   const bool wasRunning = IsProcessRunning(product);
@@ -145,8 +131,7 @@ UpdateOutcome UpdateCycle() {
   const bool restart = RestartProcess() && stopped;
   const std::string setupFile = GetExeDir(true) + FileNamePart(NameOfUpdateFile());
   Marker(10);
-  const PackageRun run = RunNewSetup(setupFile);
-  const bool finished = run == PackageRun::Finished;
+  const bool finished = RunNewSetup(setupFile);
   Marker(11);
   if (finished) RecordNewVersion();
   ::DeleteFileA(setupFile.c_str());
@@ -157,16 +142,16 @@ UpdateOutcome UpdateCycle() {
   // announcement's wish; the user may only decline a restart after a
   // successful update.
   if (restart && answer) RestartProduct(product);
-  return OutcomeOf(run);
+  return finished;
 }
 
 }  // namespace
 
-UpdateOutcome PerformAutoUpdate() {
+bool PerformAutoUpdate() {
   WriteLog("PerformAutoUpdate() - START");
-  const UpdateOutcome outcome = UpdateCycle();
-  WriteLog(std::string("PerformAutoUpdate() - END    Result=") + BoolText(outcome == UpdateOutcome::Installed));
-  return outcome;
+  const bool result = UpdateCycle();
+  WriteLog(std::string("PerformAutoUpdate() - END    Result=") + BoolText(result));
+  return result;
 }
 
 }  // namespace tarnix

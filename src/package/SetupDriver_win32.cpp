@@ -122,14 +122,14 @@ void WaitForProgram(HANDLE process) {
   while (::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE);
 }
 
-PackageRun RunPackage(std::string target, const std::string& package, const std::string& agentName, bool foreground,
-                      const std::string& parameters) {
+bool RunPackage(std::string target, const std::string& package, const std::string& agentName, bool foreground,
+                const std::string& parameters) {
   const TGFileInfo reader(package);
   if (reader.ShowActivityBar()) ShowActivityBar();
   ShowStatus("s1");
   if (!SpaceOk(target, package) && ChooseSpareTempRoot()) target = SpareFolder();
   Trace("========= ForegroundOp=%s ==========", BoolText(foreground));
-  PackageRun run = PackageRun::NotStarted;
+  bool finished = false;
   if (!foreground || ConfirmTempSpace(target, reader)) {
     const TGFileInfo& stub = StubPackage();
     const DiskPrompt prompt{stub.Charset(), StubText("BtnText"), StubText("Attention"), StubText("s8")};
@@ -143,16 +143,12 @@ PackageRun RunPackage(std::string target, const std::string& package, const std:
       Trace("RunPackage: the window was closed, nothing is started");
     } else if (!extracted.checksumOk) {
       MsgBoxError(0, StubText("s7"), StubText("Error"), stub.Charset(), StubText("BtnText"));
-    } else if (extracted.writeFailed) {
-      // The user has been told which file; the truncated files never run.
-      run = PackageRun::WriteFailed;
     } else if (!extracted.setupEntry.empty()) {
-      run = RunSetupProgram(target, extracted.setupEntry, parameters, foreground) ? PackageRun::Finished
-                                                                                  : PackageRun::Incomplete;
+      finished = RunSetupProgram(target, extracted.setupEntry, parameters, foreground);
     }
   }
   RemoveSpareFolder();
-  return run;
+  return finished;
 }
 
 void SetupTick() {
