@@ -89,11 +89,7 @@ cleanup() {
 # product left by an earlier run must not pass for this one's, so the
 # folder is emptied.
 prepare_product_dir() {
-  local program_files='C:\Program Files'
-  if [ "$(tree_bits "$win")" = 32 ] && [ -d "$(winepath -u 'C:\Program Files (x86)')" ]; then
-    program_files='C:\Program Files (x86)'
-  fi
-  product_dir="$program_files\\Tarnix Sample Product"
+  product_dir="$(program_files "$(tree_bits "$win")")\\Tarnix Sample Product"
   installed="$(winepath -u "$product_dir")"
   rm -rf "$installed"
 }

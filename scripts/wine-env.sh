@@ -30,6 +30,17 @@ tree_bits() {
   fi
 }
 
+# program_files BITS: the Program Files folder where a program of that
+# width installs in the current prefix; a 64-bit prefix keeps the 32-bit
+# programs' folder apart.
+program_files() {
+  if [ "$1" = 32 ] && [ -d "$(winepath -u 'C:\Program Files (x86)')" ]; then
+    echo 'C:\Program Files (x86)'
+  else
+    echo 'C:\Program Files'
+  fi
+}
+
 # wine_commands DIR: wine, wineboot and winepath in DIR, each running the
 # loader that WINELOADER names when it runs.
 wine_commands() {

@@ -62,12 +62,8 @@ install() {
   local bits="$1" tree="$win32"
   [ "$bits" = 64 ] && tree="$win64"
   wine_env_start "$tree"
-  local program_files='C:\Program Files'
-  if [ "$bits" = 32 ] && [ -d "$(winepath -u 'C:\Program Files (x86)')" ]; then
-    program_files='C:\Program Files (x86)'
-  fi
   local installed
-  installed="$(winepath -u "$program_files\\Tarnix Sample Product")"
+  installed="$(winepath -u "$(program_files "$bits")\\Tarnix Sample Product")"
   rm -rf "$installed"
   local code=0
   timeout 300 wine "$work/Setup$bits.exe" </dev/null >/dev/null 2>&1 || code=$?
