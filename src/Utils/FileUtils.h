@@ -47,9 +47,11 @@ bool WriteFileText(std::string_view fileName, std::string_view text, uint32_t st
 // after each, so a large file neither fills the memory of a 32-bit process
 // nor stops the windows. The copy is written beside the target first and
 // takes the target's name only when complete: a failed copy leaves no
-// partial file and an earlier target untouched. True when the copy is
-// complete.
-bool CopyFileInPieces(std::string_view source, std::string_view target, const std::function<void()>& betweenPieces);
+// partial file and an earlier target untouched. A source longer than
+// `most` bytes fails the copy before a byte past `most` is written. True
+// when the copy is complete.
+bool CopyFileInPieces(std::string_view source, std::string_view target, uint64_t most,
+                      const std::function<void()>& betweenPieces);
 
 // Appends `text` in one write to the file (created when missing), opened with
 // sharing and closed again. Processes appending to one file this way at the

@@ -304,7 +304,8 @@ bool WriteFileText(std::string_view fileName, std::string_view text, uint32_t st
   });
 }
 
-bool CopyFileInPieces(std::string_view source, std::string_view target, const std::function<void()>& betweenPieces) {
+bool CopyFileInPieces(std::string_view source, std::string_view target, uint64_t most,
+                      const std::function<void()>& betweenPieces) {
   const std::string partial = std::string(target) + ".part";
   const bool copied = Guarded("Utils.CopyFileInPieces()", false, [&] {
     UniqueFileHandle in(::CreateFileA(std::string(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -314,10 +315,16 @@ bool CopyFileInPieces(std::string_view source, std::string_view target, const st
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) return false;
     std::string buffer(kMiB, '\0');
+    uint64_t copied = 0;
     for (;;) {
       DWORD got = 0;
       if (!::ReadFile(in.get(), buffer.data(), DWORD(buffer.size()), &got, nullptr)) return false;
       if (got == 0) return true;
+      if (got > most - copied) {
+        ::SetLastError(ERROR_FILE_TOO_LARGE);
+        return false;
+      }
+      copied += got;
       if (WriteSome(out.get(), buffer.data(), got) != got) return false;
       if (betweenPieces) betweenPieces();
     }

@@ -12,6 +12,7 @@
 
 #include "Utils/Analizer.h"
 #include "Utils/DateUtils.h"
+#include "Utils/FileUtils.h"
 #include "Utils/MessagePump.h"
 #include "Utils/OsInfo.h"
 #include "Utils/StrUtils.h"
@@ -293,7 +294,10 @@ uint32_t FindPidByTasklist(std::string_view exe, bool fromStart) {
     const std::string name = NamePart(exe);
     std::string errors, output;
     uint32_t exitCode = 0;
-    RunAndCapture("tasklist.exe", "/FO csv", SW_HIDE, nullptr, nullptr, 1, errors, output, exitCode);
+    // By its full path: a bare name is looked for in the program's own
+    // folder and the current one first, where anybody could plant one.
+    RunAndCapture(GetSystemDir(true) + "tasklist.exe", "/FO csv", SW_HIDE, nullptr, nullptr, 1, errors, output,
+                  exitCode);
     return FindPidInTasklistCsv(output, name, fromStart);
   } catch (const std::exception& e) {
     ReportException(e, "FindPidByTasklist", std::string(exe));

@@ -10,8 +10,8 @@
 namespace tarnix {
 
 // The command that starts the fresh agent: the installed agent file, a new
-// X_ copy even though this one still runs, ten seconds for this one to go,
-// and the transient overrides handed on.
+// X_ copy even though this one still runs, up to ten seconds for this one
+// to go, and the transient overrides handed on.
 std::string AgentRestartCommandLine(std::string_view agentPath, std::string_view transientText);
 
 // Nothing while a stop has been requested (the stop countdown runs).

@@ -27,6 +27,9 @@ struct AgentState {
   // 0 idle, 1 announcement download, 2 update or inform download, 3 new
   // setup running.
   int AgentStatus = 0;
+  // The last announcement came from a web server, not from a folder: the
+  // locations it names are then only taken as web addresses.
+  bool InfoOverHttp = false;
   bool TestMode = false;
   // In test mode, the location that replaces every download location.
   std::string TestModeURL;

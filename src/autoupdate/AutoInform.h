@@ -4,7 +4,15 @@
 
 namespace tarnix {
 
-// True when the user was informed (the text shown or the page opened).
-bool PerformAutoInform();
+enum class InformOutcome {
+  // The inform file did not arrive or was refused: it is tried again.
+  NotFetched,
+  // The announcement gave nothing that could be shown.
+  NotShown,
+  // The text was shown or the page opened.
+  Informed,
+};
+
+InformOutcome PerformAutoInform();
 
 }  // namespace tarnix

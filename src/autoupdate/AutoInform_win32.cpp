@@ -45,29 +45,40 @@ std::string InformBody() {
   return body;
 }
 
-bool Inform() {
-  if (DownloadURL_UPDATE().empty() || NameOfInformFile().empty()) return false;
-  if (!DownloadInformFile()) return false;
+// The announcement's page, opened with the shell by a click or at once: a
+// web address only, never a program, a file or a network share.
+std::string InformLink() {
+  const std::string link = Trim(DownloadURL_INFORM());
+  if (link.empty() || IsHttpUrl(link)) return link;
+  WriteLog("ERROR: DownloadURL_INFORM refused: " + link + " is no http:// or https:// address");
+  return {};
+}
+
+InformOutcome Inform() {
+  if (DownloadURL_UPDATE().empty() || NameOfInformFile().empty()) return InformOutcome::NotShown;
+  if (!DownloadInformFile()) return InformOutcome::NotFetched;
   Marker(3);
   const std::string body = InformBody();
   Marker(4);
-  return ShowRichEditBox(MainWindow(), AgentText("s34", "New Version"), AgentText("s35", "Download"), MsgBoxCharSet(),
-                         MsgBoxFontSize(), MsgBoxFontName(), false, AutoInformH(), AutoInformW(),
-                         DownloadURL_INFORM(), body);
+  const bool shown = ShowRichEditBox(MainWindow(), AgentText("s34", "New Version"), AgentText("s35", "Download"),
+                                     MsgBoxCharSet(), MsgBoxFontSize(), MsgBoxFontName(), false, AutoInformH(),
+                                     AutoInformW(), InformLink(), body);
+  return shown ? InformOutcome::Informed : InformOutcome::NotShown;
 }
 
 }  // namespace
 
-bool PerformAutoInform() {
+InformOutcome PerformAutoInform() {
   WriteLog("PerformAutoInform() - START ");
   Marker(1);
-  const bool informed = Inform();
+  const InformOutcome outcome = Inform();
+  const bool informed = outcome == InformOutcome::Informed;
   if (informed) {
     Marker(7);
     SetVersionOriginal(VersionNew());
   }
   WriteLog(std::string("PerformAutoInform() - END ") + BoolText(informed));
-  return informed;
+  return outcome;
 }
 
 }  // namespace tarnix

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "Utils/DateUtils.h"
@@ -35,16 +36,30 @@ bool FetchInfo(std::string& error) {
   return ok;
 }
 
-// Acts on an announcement the decision accepted. It counts as seen before
-// anything runs, whatever the outcome.
-void ActOnAnnouncement() {
+// Records the announcement as seen: it is not acted on again before a new
+// Stamp or a due re-ask.
+void SettleAnnouncement(int32_t stamp) {
   SetReAskSecondsLast(NowSeconds());
-  SetOriginalStamp(NewStamp());
+  SetOriginalStamp(stamp);
+}
+
+// Acts on an announcement the decision accepted. It counts as seen only once
+// the user has answered or been told, or its setup has run: a download that
+// broke off or was refused (a dropped connection, a full disk, a tampered
+// file) is tried again on the next probe, so that one bad download never
+// blocks a release until the vendor changes the Stamp.
+void ActOnAnnouncement() {
+  // Read first: the setup may rewrite the files beside the agent.
+  const int32_t stamp = NewStamp();
   if (AutoInform()) {
-    PerformAutoInform();
-  } else if (PerformAutoUpdate()) {
-    ReStartAutoUpdateExe();
+    if (PerformAutoInform() != InformOutcome::NotFetched) SettleAnnouncement(stamp);
+    return;
   }
+  const UpdateOutcome outcome = PerformAutoUpdate();
+  if (outcome == UpdateOutcome::Declined || outcome == UpdateOutcome::SetupFailed ||
+      outcome == UpdateOutcome::Installed)
+    SettleAnnouncement(stamp);
+  if (outcome == UpdateOutcome::Installed) ReStartAutoUpdateExe();
 }
 
 // The texts of the answer name the product as the question did.

@@ -6,7 +6,23 @@
 
 namespace tarnix {
 
-// True when the new setup ran to its end.
-bool PerformAutoUpdate();
+// How an update cycle ended.
+enum class UpdateOutcome {
+  // The announcement names no setup to fetch.
+  NotStarted,
+  // The user said no to the download or to the installation.
+  Declined,
+  // The download broke off, failed or was refused: it is tried again.
+  NotFetched,
+  // A file of the new setup could not be written (a full disk): nothing
+  // ran, and it is tried again.
+  NotExtracted,
+  // The new setup ran but did not complete, or its package was damaged.
+  SetupFailed,
+  // The new setup ran to its end.
+  Installed,
+};
+
+UpdateOutcome PerformAutoUpdate();
 
 }  // namespace tarnix

@@ -78,18 +78,31 @@ std::string ProductPath() {
   return ExpandFolderVariables(RunningProcess(), "\\", true, true, true);
 }
 
-bool RunNewSetup(const std::string& setupFile) {
+PackageRun RunNewSetup(const std::string& setupFile) {
   const std::string extra = std::string(kSwitchOriginalInfoFile) + Quote(InfoFilePath());
   Agent().AgentStatus = 3;
   PostNotify(kNotifySetupRun, 1);
   // An earlier run of this agent may have removed the folder already.
   ForceDirectories(SetupFolder());
   WriteLog("RunPackage() - START  (" + setupFile + ")");
-  const bool finished = RunPackage(SetupFolder(), setupFile, StubPackage().AgentExeName(), !BackgroundUpdate(), extra);
-  WriteLog(std::string("RunPackage() - END    Finished=") + BoolText(finished));
+  const PackageRun run = RunPackage(SetupFolder(), setupFile, StubPackage().AgentExeName(), !BackgroundUpdate(), extra);
+  WriteLog(std::string("RunPackage() - END    Finished=") + BoolText(run == PackageRun::Finished));
   RemoveDirTree(SetupFolder(), false);
   PostNotify(kNotifySetupRun, 2);
-  return finished;
+  return run;
+}
+
+UpdateOutcome OutcomeOf(PackageRun run) {
+  switch (run) {
+    case PackageRun::Finished:
+      return UpdateOutcome::Installed;
+    case PackageRun::WriteFailed:
+      return UpdateOutcome::NotExtracted;
+    case PackageRun::NotStarted:
+    case PackageRun::Incomplete:
+      break;
+  }
+  return UpdateOutcome::SetupFailed;
 }
 
 // Tells the user the update is done, or asks whether to start the program
@@ -115,13 +128,14 @@ void RestartProduct(const std::string& product) {
   LaunchProgram(command, SW_SHOW);
 }
 
-bool UpdateCycle() {
-  if (DownloadURL_UPDATE().empty() || NameOfUpdateFile().empty()) return false;
-  if (!AgreeToDownload()) return false;
+UpdateOutcome UpdateCycle() {
+  if (DownloadURL_UPDATE().empty() || NameOfUpdateFile().empty()) return UpdateOutcome::NotStarted;
+  if (!AgreeToDownload()) return UpdateOutcome::Declined;
   Marker(4);
   const bool downloaded = DownloadUpdate();
   Marker(5);
-  if (!downloaded || !AgreeToInstall()) return false;
+  if (!downloaded) return UpdateOutcome::NotFetched;
+  if (!AgreeToInstall()) return UpdateOutcome::Declined;
   Marker(7);
   const std::string product = ProductPath();
   const bool wasRunning = IsProcessRunning(product);
@@ -131,7 +145,8 @@ bool UpdateCycle() {
   const bool restart = RestartProcess() && stopped;
   const std::string setupFile = GetExeDir(true) + FileNamePart(NameOfUpdateFile());
   Marker(10);
-  const bool finished = RunNewSetup(setupFile);
+  const PackageRun run = RunNewSetup(setupFile);
+  const bool finished = run == PackageRun::Finished;
   Marker(11);
   if (finished) RecordNewVersion();
   ::DeleteFileA(setupFile.c_str());
@@ -142,16 +157,16 @@ bool UpdateCycle() {
   // announcement's wish; the user may only decline a restart after a
   // successful update.
   if (restart && answer) RestartProduct(product);
-  return finished;
+  return OutcomeOf(run);
 }
 
 }  // namespace
 
-bool PerformAutoUpdate() {
+UpdateOutcome PerformAutoUpdate() {
   WriteLog("PerformAutoUpdate() - START");
-  const bool result = UpdateCycle();
-  WriteLog(std::string("PerformAutoUpdate() - END    Result=") + BoolText(result));
-  return result;
+  const UpdateOutcome outcome = UpdateCycle();
+  WriteLog(std::string("PerformAutoUpdate() - END    Result=") + BoolText(outcome == UpdateOutcome::Installed));
+  return outcome;
 }
 
 }  // namespace tarnix

@@ -3,15 +3,9 @@
 #include "Utils/SUB.h"
 #include "Utils/StrUtils.h"
 #include "autoupdate/SettingsValues.h"
+#include "net/DownloadRules.h"
 
 namespace tarnix {
-
-namespace {
-
-// The difference must stay below this many bytes.
-constexpr int64_t kSizeTolerance = 100;
-
-}  // namespace
 
 std::string DecisionText(int status) { return SUB::Item(kDecisionTexts, status); }
 
@@ -23,6 +17,10 @@ bool ValidVersionOk(std::string_view validVersions, int32_t versionOriginal) {
   if (validVersions.empty()) return true;
   const std::string list = "," + std::string(validVersions) + ",";
   return list.find("," + std::to_string(versionOriginal) + ",") != std::string::npos;
+}
+
+bool UpdateLocationAllowed(std::string_view location, bool infoOverHttp) {
+  return !infoOverHttp || IsHttpUrl(location);
 }
 
 SizeCheck CheckUpdateSize(const DecisionSettings& settings, const DecisionState& state, std::string_view location,
@@ -41,7 +39,7 @@ SizeCheck CheckUpdateSize(const DecisionSettings& settings, const DecisionState&
     check.actual = sizes.HttpFileSize(check.path);
   }
   const int64_t difference = check.actual - check.expected;
-  check.matches = difference > -kSizeTolerance && difference < kSizeTolerance;
+  check.matches = difference >= -kSizeTolerance && difference <= kSizeTolerance;
   return check;
 }
 
@@ -65,7 +63,10 @@ UpdateDecision DecideUpdate(bool infoDownloaded, const DecisionSettings& setting
   }
   if (status == 3 && settings.versionNew > settings.versionOriginal) status = 4;
   if (status == 4 && ValidVersionOk(settings.validVersions, settings.versionOriginal)) status = 5;
-  if (status == 5) {
+  // In test mode every file comes from the test location.
+  if (status == 5 && !state.testMode && !UpdateLocationAllowed(settings.downloadUrlUpdate, state.infoOverHttp)) {
+    decision.locationRefused = true;
+  } else if (status == 5) {
     decision.size = CheckUpdateSize(settings, state, settings.downloadUrlUpdate, settings.nameOfUpdateFile,
                                     settings.nameOfInformFile, sizes);
     if (decision.size->matches) status = kUpdateOk;

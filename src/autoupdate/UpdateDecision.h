@@ -50,6 +50,8 @@ struct DecisionState {
   bool onDemand = false;
   bool testMode = false;
   std::string testModeURL;
+  // The announcement came from a web server.
+  bool infoOverHttp = false;
   LeadBytePredicate isLead = NoLeadBytes;
 };
 
@@ -73,6 +75,13 @@ bool ReAskDue(int64_t now, int64_t reAskSecondsLast, int64_t reAskSecondsInterva
 // hold 5).
 bool ValidVersionOk(std::string_view validVersions, int32_t versionOriginal);
 
+// Whether an announcement may send the agent to `location` for its files.
+// One that came from a web server may name web addresses only (http://,
+// https://): a folder or a network share (\\host\share, whose server
+// learns the user's network credentials from the mere attempt) it may
+// name only when it came from a folder itself.
+bool UpdateLocationAllowed(std::string_view location, bool infoOverHttp);
+
 struct SizeCheck {
   bool matches = false;
   int64_t expected = 0;
@@ -95,6 +104,9 @@ std::vector<std::string> SizeMismatchLines(const SizeCheck& check);
 struct UpdateDecision {
   int status = 0;
   std::string text;
+  // The chain stopped at the size check because the announcement names a
+  // location it may not (UpdateLocationAllowed); nothing was asked there.
+  bool locationRefused = false;
   // The size check when the chain came to it.
   std::optional<SizeCheck> size;
 

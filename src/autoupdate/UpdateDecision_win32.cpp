@@ -58,6 +58,7 @@ DecisionState CurrentState() {
   s.onDemand = IsOnDemandCheck();
   s.testMode = Agent().TestMode;
   s.testModeURL = Agent().TestModeURL;
+  s.infoOverHttp = Agent().InfoOverHttp;
   s.isLead = IsLead;
   return s;
 }
@@ -73,6 +74,9 @@ bool GetOkToPerformAU(bool infoDownloaded, int& status, std::string& text) {
   SystemFileSizes sizes;
   const UpdateDecision decision = DecideUpdate(infoDownloaded, ReadDecisionSettings(), CurrentState(), sizes);
   if (decision.size) LogSizeCheck(*decision.size);
+  if (decision.locationRefused)
+    WriteLog("ERROR: DownloadURL_UPDATE refused: " + DownloadURL_UPDATE() +
+             " is no http:// or https:// address, and the announcement came from a web server");
   status = decision.status;
   text = decision.text;
   Trace("%lu GetOkToPerformAU=%d", ::GetCurrentProcessId(), status);

@@ -11,6 +11,7 @@
 #include "Utils/StubProgress.h"
 #include "Utils/SysInfo.h"
 #include "Utils/Trace.h"
+#include "Utils/UniqueResource.h"
 #include "autoupdate/AgentState.h"
 #include "autoupdate/SettingsFiles.h"
 #include "autoupdate/SignedUpdate.h"
@@ -39,6 +40,7 @@ struct Fetch {
   std::string data;
   std::string error;
   bool attempted = false;
+  bool overHttp = false;
 };
 
 // Location and name joined by `separator`, without doubling one that ends
@@ -64,6 +66,13 @@ void AnimateCopy() {
   StubProgressCallback(0, 0, 0, nullptr, 0, 0);
 }
 
+// The lengths the announced setup or inform file may have: exactly the
+// signed size with the vendor's key, else within the decision's tolerance.
+SizeRange AnnouncedRange(int mode) {
+  const int32_t announced = mode == kDownloadUpdate ? SizeOfUpdateFile() : SizeOfInformFile();
+  return AnnouncedSizeRange(announced, !StubPackage().PublicKey().empty());
+}
+
 void FetchFromFolder(int mode, const std::string& name, bool show, Fetch& fetch) {
   fetch.attempted = true;
   if (mode == kDownloadInfo) {
@@ -77,7 +86,14 @@ void FetchFromFolder(int mode, const std::string& name, bool show, Fetch& fetch)
     return;
   }
   fetch.target = GetExeDir(true) + name;
-  if (!CopyFileInPieces(fetch.source, fetch.target, PumpMessages)) {
+  const SizeRange expected = AnnouncedRange(mode);
+  const int64_t size = GetFileSizeByName(fetch.source);
+  if (size < 0 || !expected.Holds(static_cast<uint64_t>(size))) {
+    fetch.error = fetch.source + " --- " + std::to_string(size) + " bytes, announced are " + SizeRangeText(expected);
+    return;
+  }
+  // The file may grow while it is copied.
+  if (!CopyFileInPieces(fetch.source, fetch.target, expected.most, PumpMessages)) {
     fetch.error = fetch.source + " --- " + LastErrorText();
     return;
   }
@@ -86,6 +102,7 @@ void FetchFromFolder(int mode, const std::string& name, bool show, Fetch& fetch)
 
 void FetchOverHttp(int mode, const std::string& location, const std::string& name, Fetch& fetch) {
   fetch.attempted = true;
+  fetch.overHttp = true;
   DelayPump(0, kSettleMs);
   fetch.source = Join(location, '/', name);
   SetDownloadAbort(false);
@@ -98,7 +115,8 @@ void FetchOverHttp(int mode, const std::string& location, const std::string& nam
     // announcements' files left half done goes.
     fetch.target = GetExeDir(true) + name;
     DeleteResumeFilesExcept(GetExeDir(false), name);
-    HTTP_DownloadFileResuming(window, fetch.source, fetch.target, &EnsureStubProgress(), fetch.error);
+    HTTP_DownloadFileResuming(window, fetch.source, fetch.target, AnnouncedRange(mode), &EnsureStubProgress(),
+                              fetch.error);
   }
   DelayPump(0, kSettleMs);
 }
@@ -126,6 +144,14 @@ bool CheckToken(int mode, const Fetch& fetch) {
   return false;
 }
 
+// The long name of the file `name` names beside the agent; `name` itself
+// when there is none.
+std::string LongNameBesideAgent(const std::string& name) {
+  WIN32_FIND_DATAA entry;
+  UniqueFindHandle find(::FindFirstFileA((GetExeDir(true) + name).c_str(), &entry));
+  return find ? std::string(entry.cFileName) : name;
+}
+
 // The name of an update or inform file comes from a web server. It may
 // only name a new file beside the agent, never one of the agent's own:
 // a download must not replace the installed agent, its settings or its
@@ -134,9 +160,11 @@ bool MayWrite(const std::string& name) {
   if (!IsPlainFileName(name)) return false;
   const TGFileInfo& package = StubPackage();
   const std::string agent = package.AgentExeName();
+  // An 8.3 alias (SAMPL~1.EXE) names the same file as its long name.
+  const std::string longName = LongNameBesideAgent(name);
   for (const std::string& own : {agent, "X_" + agent, package.OriginalFileName(), package.InfoFileName(),
                                  FileNamePart(LogFileName()), FileNamePart(PreviousLogFileName())})
-    if (SameTextTrim(name, own)) return false;
+    if (SameTextTrim(name, own) || SameTextTrim(longName, own)) return false;
   return true;
 }
 
@@ -187,6 +215,7 @@ bool DownloadFileAU(std::string_view location, std::string_view fileName, int mo
   } else if (!agent.TestMode && InternetConnected()) {
     FetchOverHttp(mode, where, name, fetch);
   }
+  if (mode == kDownloadInfo) Agent().InfoOverHttp = fetch.overHttp;
   if (show && MainWindow()) ::ShowWindow(MainWindow(), SW_HIDE);
   WriteLog("Download END:   " + fetch.source);
 
@@ -200,6 +229,7 @@ bool DownloadFileAU(std::string_view location, std::string_view fileName, int mo
     if (fetch.error.empty()) {
       ok = AcceptDownloadedFile(mode, fetch.target) && CheckToken(mode, fetch);
     } else {
+      WriteLog("Download ERROR: " + fetch.error);
       ReportFailure(fetch.source);
     }
   }

@@ -46,8 +46,10 @@ DownloadLoopResult RunDownloadLoop(uint32_t size, uint64_t start, uint64_t limit
     readSize = NextReadSize(readSize, got, clock() - started, firstRead, largestRead);
     bool kept = true;
     if (read && got > 0) {
+      // Nothing past the limit reaches the place the body goes.
+      const uint64_t room = limit > result.received ? limit - result.received : 0;
       result.received += got;
-      kept = io.keep(std::string_view(buffer.data(), got));
+      kept = room == 0 || io.keep(std::string_view(buffer.data(), static_cast<size_t>(std::min<uint64_t>(got, room))));
     }
     const std::string rateText = rate.ProgressText(size, static_cast<int64_t>(result.received), got);
     if (read && got > 0 && progress) {

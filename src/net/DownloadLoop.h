@@ -38,8 +38,8 @@ struct DownloadLoopResult {
 // size (DownloadReadSize), the bar's steps (DownloadStepSize) and the units of
 // the rate text. `start` bytes of it are there already (a download that
 // continues): the bar and the amounts begin there, and `received` counts
-// them. The loop stops once more than `limit` bytes are received, after
-// keeping the piece that crossed it. `progress` (may be null) is set up with
+// them. The loop stops once more than `limit` bytes are received; of the
+// piece that crossed it only the bytes up to the limit are kept. `progress` (may be null) is set up with
 // `displayName` and stepped per piece.
 DownloadLoopResult RunDownloadLoop(uint32_t size, uint64_t start, uint64_t limit, std::string_view displayName,
                                    TProgBar* progress, const DownloadLoopIo& io, TickClock clock = SystemTickCount);

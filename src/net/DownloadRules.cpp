@@ -34,7 +34,39 @@ size_t SchemeLength(std::string_view url) {
 
 }  // namespace
 
-bool IsServerFailureStatus(uint32_t status) { return status >= 500 && status <= 599; }
+SizeRange AnnouncedSizeRange(int64_t announced, bool exact) {
+  const int64_t spread = exact ? 0 : kSizeTolerance;
+  if (announced < -spread) return SizeRange{1, 0};
+  const uint64_t most = announced > INT64_MAX - spread ? UINT64_MAX : static_cast<uint64_t>(announced + spread);
+  return SizeRange{static_cast<uint64_t>(std::max<int64_t>(announced - spread, 0)), most};
+}
+
+std::string SizeRangeText(const SizeRange& range) {
+  if (range.least == range.most) return std::to_string(range.least) + " bytes";
+  return std::to_string(range.least) + " to " + std::to_string(range.most) + " bytes";
+}
+
+bool IsFileStatus(uint32_t status) { return status == 0 || (status >= 200 && status <= 299); }
+
+std::string StatusReason(uint32_t status) {
+  struct Known {
+    uint32_t status;
+    const char* reason;
+  };
+  static constexpr Known kKnown[] = {
+      {400, "Bad Request"}, {401, "Unauthorized"},          {403, "Forbidden"},         {404, "Not Found"},
+      {407, "Proxy Authentication Required"},               {410, "Gone"},              {429, "Too Many Requests"},
+      {500, "Internal Server Error"},                       {502, "Bad Gateway"},       {503, "Service Unavailable"},
+      {504, "Gateway Timeout"},
+  };
+  for (const Known& k : kKnown)
+    if (k.status == status) return std::to_string(status) + " " + k.reason;
+  const char* kind = status >= 500 && status <= 599   ? "Server Error"
+                     : status >= 400 && status <= 499 ? "Refused"
+                     : status >= 300 && status <= 399 ? "Redirection"
+                                                      : "Unexpected Answer";
+  return std::to_string(status) + " " + kind;
+}
 
 std::string DownloadDisplayName(std::string_view url) {
   const std::string path = ReplaceChar(url, '/', '\\');

@@ -21,9 +21,36 @@ inline constexpr uint64_t kMaxMemoryDownload = 64 * 1048576;
 // must not hold a download, and with it the agent, for good.
 inline constexpr uint32_t kNetworkStallMs = 30000;
 
-// Whether a response with this status holds the server's excuse rather than
-// the file: the server failed (5xx) and may do better on a later request.
-bool IsServerFailureStatus(uint32_t status);
+// The most bytes by which a file may differ from the size an announcement
+// without the vendor's signature gives: the update decision's tolerance.
+inline constexpr int64_t kSizeTolerance = 99;
+
+// The lengths a download may have; it never grows past `most`.
+struct SizeRange {
+  uint64_t least = 0;
+  uint64_t most = UINT64_MAX;
+
+  bool Holds(uint64_t size) const { return size >= least && size <= most; }
+};
+
+// For a file announced as `announced` bytes: exactly that when `exact` (the
+// vendor signed the size), else within kSizeTolerance of it (never below
+// 0); an announcement so far below 0 that nothing is within it holds none.
+SizeRange AnnouncedSizeRange(int64_t announced, bool exact);
+
+// "1000 bytes" or "901 to 1099 bytes", for error lines.
+std::string SizeRangeText(const SizeRange& range);
+
+// Whether a response with this status carries the file: a success (2xx),
+// or 0 from a protocol without status codes. Any other final answer (a 404
+// page, an object store's XML error, a server failure) is the server's
+// excuse, never the file.
+bool IsFileStatus(uint32_t status);
+
+// The status code and a short reason of our own, such as "404 Not Found",
+// for error lines: the server's reason phrase may say anything and is never
+// shown to the user.
+std::string StatusReason(uint32_t status);
 
 // Names the file in progress texts and error lines: the url's last part
 // after "/" or "\" (empty for a url ending in "/").

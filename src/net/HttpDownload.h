@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "net/DownloadRules.h"
 #include "ui/ProgBar.h"
 
 namespace tarnix {
@@ -38,7 +39,14 @@ void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::strin
                                    std::string_view user, std::string_view password, std::string& data,
                                    TProgBar* progress, std::string& error);
 
-// As HTTP_DownloadFile into `targetFile`, but a download that breaks off
+// As HTTP_DownloadFile into `targetFile`, for a file whose length the
+// caller knows: a response whose length lies outside `expected` is refused
+// before anything is written, and no more than `expected.most` bytes are
+// ever written (a response without a length fails there).
+void HTTP_DownloadFileOfSize(HWND window, std::string_view url, std::string_view targetFile,
+                             const SizeRange& expected, TProgBar* progress, std::string& error);
+
+// As HTTP_DownloadFileOfSize, but a download that breaks off
 // may continue on the next call for the same url and target: the partial
 // file stays with a record beside it (ResumeRules.h) when the server names
 // the file's version (a strong ETag or Last-Modified), and the next call asks
@@ -47,8 +55,8 @@ void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::strin
 // replaces the partial one. A download that cannot continue leaves nothing
 // behind. Any other temporary file of the target is removed, as a fresh
 // download does.
-void HTTP_DownloadFileResuming(HWND window, std::string_view url, std::string_view targetFile, TProgBar* progress,
-                               std::string& error);
+void HTTP_DownloadFileResuming(HWND window, std::string_view url, std::string_view targetFile,
+                               const SizeRange& expected, TProgBar* progress, std::string& error);
 
 // Removes the partial files that resuming downloads left in `folder`, and
 // their records, except those of the target named `keepTarget`: what was

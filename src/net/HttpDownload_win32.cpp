@@ -88,8 +88,10 @@ class TempFile {
     return true;
   }
 
+  // A download that does not continue starts with an empty file: bytes of
+  // an earlier one that could not be deleted never precede its own.
   bool Append(std::string_view piece) {
-    if (!file_ && (!Open() || SeekFile64(file_.get(), 2, 0) < 0)) return Failed();
+    if (!file_ && !KeepFirst(0)) return false;
     while (!piece.empty()) {
       DWORD written = 0;
       if (!::WriteFile(file_.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) ||
@@ -181,7 +183,16 @@ struct DownloadJob {
   std::string displayName;
   // What arrived is kept for a later call when the download breaks off.
   bool resumable;
+  // The lengths the caller expects; none: any.
+  std::optional<SizeRange> expected;
 };
+
+// Why the file's length `size` is refused; empty when the caller expects it.
+std::string UnexpectedLength(const DownloadJob& job, uint32_t size) {
+  if (!job.expected || size == kUnknownSize || job.expected->Holds(size)) return {};
+  return DownloadFailure(job.displayName, "the server sends " + std::to_string(size) + " bytes, announced are " +
+                                              SizeRangeText(*job.expected));
+}
 
 // The response to the download's request, sent with a range when an earlier
 // download can continue; `partial` then holds it, and is empty when the
@@ -203,9 +214,7 @@ std::string OpenDownload(InternetThread& net, const DownloadJob& job,
   }
   if (end != NetWait::Done) return WaitFailure(end, openFailure);
   if (!opened) return openFailure + SecureConnectionDetail(openError);
-  if (IsServerFailureStatus(head.status)) {
-    return DownloadFailure(job.displayName, std::to_string(head.status) + " " + head.statusText);
-  }
+  if (!IsFileStatus(head.status)) return DownloadFailure(job.displayName, StatusReason(head.status));
   return {};
 }
 
@@ -220,11 +229,16 @@ std::string Download(const DownloadJob& job, std::string& data) {
   const bool toFile = !target.empty();
   std::optional<std::pair<Partial, ResumePlan>> partial;
   if (toFile && job.resumable) partial = FindPartial(target, job.url);
+  // Bytes kept of a file of another size than announced now are no start.
+  if (partial && !UnexpectedLength(job, partial->second.size).empty()) partial.reset();
   NetResponseHead head;
   if (std::string error = OpenDownload(net, job, partial, head); !error.empty()) return error;
   const uint32_t size = partial ? partial->second.size : head.length;
   const uint32_t date = head.lastModifiedStamp;
   if (size == 0) return job.url + " --- File Not Found !";
+  // Refused before anything is written: a server must not fill the disk
+  // with more than was announced.
+  if (std::string error = UnexpectedLength(job, size); !error.empty()) return error;
 
   if (reinterpret_cast<uintptr_t>(job.window) > 10) ::ShowWindow(job.window, SW_SHOW);
   const uint64_t start = partial ? partial->second.offset : 0;
@@ -276,7 +290,8 @@ std::string Download(const DownloadJob& job, std::string& data) {
     return true;
   };
   io.pump = [] { YieldX(0); };
-  const uint64_t limit = toFile ? uint64_t{size} : std::min<uint64_t>(size, kMaxMemoryDownload);
+  uint64_t limit = toFile ? uint64_t{size} : std::min<uint64_t>(size, kMaxMemoryDownload);
+  if (job.expected) limit = std::min(limit, job.expected->most);
   const DownloadLoopResult result = RunDownloadLoop(size, start, limit, job.displayName, job.progress, io);
   checkpoint();
   temp.Close();
@@ -305,8 +320,10 @@ std::string Download(const DownloadJob& job, std::string& data) {
                                                                   : "received " + std::to_string(onDisk) + " of " +
                                                                         std::to_string(size) + " bytes");
   }
-  // What cannot continue later is of no use on the disk.
+  // What cannot continue later is of no use on the disk, nor is a file that
+  // fell short of what the caller expects.
   if (recordKept && (!canContinue || recorded == 0 || onDisk > int64_t{size})) DeletePartial(tempName);
+  if (!recordKept && job.expected) ::DeleteFileA(tempName.c_str());
   return error;
 }
 
@@ -368,14 +385,21 @@ void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::strin
                                    std::string_view user, std::string_view password, std::string& data,
                                    TProgBar* progress, std::string& error) {
   const DownloadJob job{window, "", std::string(targetFile), std::string(user), std::string(password), progress, "",
-                        false};
+                        false, std::nullopt};
   RunDownload(job, url, data, error);
 }
 
-void HTTP_DownloadFileResuming(HWND window, std::string_view url, std::string_view targetFile, TProgBar* progress,
-                               std::string& error) {
+void HTTP_DownloadFileOfSize(HWND window, std::string_view url, std::string_view targetFile,
+                             const SizeRange& expected, TProgBar* progress, std::string& error) {
   std::string data;
-  const DownloadJob job{window, "", std::string(targetFile), "", "", progress, "", !targetFile.empty()};
+  const DownloadJob job{window, "", std::string(targetFile), "", "", progress, "", false, expected};
+  RunDownload(job, url, data, error);
+}
+
+void HTTP_DownloadFileResuming(HWND window, std::string_view url, std::string_view targetFile,
+                               const SizeRange& expected, TProgBar* progress, std::string& error) {
+  std::string data;
+  const DownloadJob job{window, "", std::string(targetFile), "", "", progress, "", !targetFile.empty(), expected};
   RunDownload(job, url, data, error);
 }
 

@@ -11,6 +11,7 @@
 #include "Utils/SystemLibrary.h"
 #include "Utils/UniqueResource.h"
 #include "net/DownloadAbort.h"
+#include "net/ResumeRules.h"
 #include "net/WinInetBinding_win32.h"
 
 namespace tarnix {
@@ -131,11 +132,13 @@ bool QueryTime(WinInetApi& api, HINTERNET request, DWORD query, FILETIME& fileTi
          ::SystemTimeToFileTime(&time, &fileTime);
 }
 
-uint64_t Ticks(const FILETIME& time) { return uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime; }
+int64_t Seconds(const FILETIME& time) {
+  constexpr uint64_t kTicksPerSecond = 10000000;
+  return static_cast<int64_t>((uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime) / kTicksPerSecond);
+}
 
 void ReadHead(WinInetApi& api, HINTERNET request, NetResponseHead& head) {
   head.status = QueryNumber(api, request, HTTP_QUERY_STATUS_CODE, 0);
-  head.statusText = QueryText(api, request, HTTP_QUERY_STATUS_TEXT);
   head.length = QueryNumber(api, request, HTTP_QUERY_CONTENT_LENGTH, kUnknownSize);
   head.lastModified = QueryText(api, request, HTTP_QUERY_LAST_MODIFIED);
   head.etag = QueryText(api, request, HTTP_QUERY_ETAG);
@@ -144,9 +147,9 @@ void ReadHead(WinInetApi& api, HINTERNET request, NetResponseHead& head) {
   WORD dosDate = 0, dosTime = 0;
   if (!QueryTime(api, request, HTTP_QUERY_LAST_MODIFIED, modified)) return;
   if (::FileTimeToDosDateTime(&modified, &dosDate, &dosTime)) head.lastModifiedStamp = uint32_t{dosDate} << 16 | dosTime;
-  constexpr uint64_t kSecond = 10000000;
   FILETIME date;
-  head.lastModifiedStrong = QueryTime(api, request, HTTP_QUERY_DATE, date) && Ticks(date) >= Ticks(modified) + kSecond;
+  head.lastModifiedStrong = QueryTime(api, request, HTTP_QUERY_DATE, date) &&
+                            DateVouchesForLastModified(Seconds(modified), Seconds(date));
 }
 
 std::string LastResponseInfo(WinInetApi& api) {

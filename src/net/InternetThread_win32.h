@@ -48,15 +48,14 @@ struct NetRequest {
 struct NetResponseHead {
   // 0 for a protocol without status codes.
   uint32_t status = 0;
-  std::string statusText;
   // kUnknownSize when the response has no length.
   uint32_t length = kUnknownSize;
   // Last-Modified packed as a DOS date and time, taken as the server gave
   // it; 0 when missing or not packable.
   uint32_t lastModifiedStamp = 0;
   std::string lastModified;
-  // The server's Date is at least a second after Last-Modified, so the date
-  // tells this file from a later one.
+  // The server's Date is far enough after Last-Modified that the date tells
+  // this file from a later one (DateVouchesForLastModified).
   bool lastModifiedStrong = false;
   std::string etag;
   std::string contentRange;

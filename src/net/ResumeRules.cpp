@@ -100,6 +100,11 @@ std::string ResumeRecordTarget(std::string_view fileName) {
   return std::string(tempName.substr(0, dot));
 }
 
+bool DateVouchesForLastModified(int64_t lastModifiedSeconds, int64_t dateSeconds) {
+  constexpr int64_t kStrongAfterSeconds = 60;
+  return dateSeconds >= lastModifiedSeconds && dateSeconds - lastModifiedSeconds >= kStrongAfterSeconds;
+}
+
 std::string ChooseResumeValidator(std::string_view etag, std::string_view lastModified, bool lastModifiedStrong) {
   // A weak tag ("W/...") may not guard a range: the bytes could differ.
   const bool strongTag = !etag.empty() && etag.substr(0, 2) != "W/" && etag.substr(0, 2) != "w/";

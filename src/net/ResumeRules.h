@@ -44,10 +44,17 @@ std::string ResumeRecordName(std::string_view tempName);
 // .resume"), the target's name; empty for any other name.
 std::string ResumeRecordTarget(std::string_view fileName);
 
+// Whether a Last-Modified date tells this file from any later one: the
+// response's Date is at least 60 seconds later (RFC 9110, 8.8.2.2). A file
+// may change twice within the second its date names, and the clocks of the
+// machines that wrote and serve it need not agree to the second. Both in
+// seconds on one scale.
+bool DateVouchesForLastModified(int64_t lastModifiedSeconds, int64_t dateSeconds);
+
 // The validator that proves on a later request that the file is the same:
 // a strong entity tag, else a Last-Modified date the server vouches for
-// (`lastModifiedStrong`: its Date header is at least a second later); empty
-// when there is none, and the download cannot continue later.
+// (`lastModifiedStrong`: DateVouchesForLastModified); empty when there is
+// none, and the download cannot continue later.
 std::string ChooseResumeValidator(std::string_view etag, std::string_view lastModified, bool lastModifiedStrong);
 
 // The range request that continues a download.

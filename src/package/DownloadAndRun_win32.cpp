@@ -12,6 +12,7 @@
 #include "Utils/Switches.h"
 #include "Utils/Trace.h"
 #include "net/DownloadAbort.h"
+#include "net/DownloadRules.h"
 #include "net/HttpDownload.h"
 #include "package/AgentCopy.h"
 #include "package/ExtractFolders.h"
@@ -61,6 +62,23 @@ std::string ConnectionError() {
   return StubText("s12") + (system.empty() ? "" : "<P><P>" + system);
 }
 
+// Fetches `url` into `package`, capped at the size the package announces
+// (exactly that with the vendor's key) when it announces one; the error
+// text, empty on success.
+void FetchSetup(const std::string& url, const std::string& package, std::string& error) {
+  const TGFileInfo& stub = StubPackage();
+  HWND window = SilentRun() ? nullptr : MainWindow();
+  TProgBar& progress = EnsureStubProgress();
+  int64_t size = 0;
+  if (!ParseInt64(stub.DownloadSize(), size) || size <= 0) {
+    std::string data;
+    HTTP_DownloadFile(window, url, package, data, &progress, error);
+    return;
+  }
+  HTTP_DownloadFileOfSize(window, url, package, AnnouncedSizeRange(size, !stub.PublicKey().empty()), &progress,
+                          error);
+}
+
 // Fetches `url` into `package`; the error text, empty on success.
 std::string Download(const std::string& url, const std::string& package) {
   ShowStatus("s10");
@@ -68,11 +86,8 @@ std::string Download(const std::string& url, const std::string& package) {
   // Declining is an answer, not a fault: no connection test follows it.
   if (error.empty()) error = ConnectionError();
   SetDownloadAbort(false);
-  TProgBar& progress = EnsureStubProgress();
-  if (error.empty()) {
-    std::string data;
-    HTTP_DownloadFile(SilentRun() ? nullptr : MainWindow(), url, package, data, &progress, error);
-  }
+  EnsureStubProgress();
+  if (error.empty()) FetchSetup(url, package, error);
   DelayPump(0, 300);
   StubProgressCallback(kProgressSetUp, 0, 10, nullptr, 1, 0);
   DelayPump(0, 700);

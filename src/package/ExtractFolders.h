@@ -8,8 +8,8 @@
 
 namespace tarnix {
 
-// Temp folder + "SETUP_" + the time half of the running executable's stamp.
-// The first call removes a folder left under that name and creates it.
+// Temp folder + "SETUP_" + the decimal id of this process. The first call
+// removes a folder left under that name and creates it.
 const std::string& SetupFolder();
 // Removes the folder with its contents when SetupFolder made it.
 void RemoveSetupFolder();

@@ -56,9 +56,12 @@ char DriveLetter(const std::string& path) {
 const std::string& SetupFolder() {
   Folders& state = State();
   if (state.setupMade) return state.setup;
-  uint32_t stamp = 0;
-  const unsigned time = GetFileStampByName(GetExeFileName(), stamp) ? (stamp & 0xFFFF) : 65535;
-  state.setup = GetTempDir(true) + "SETUP_" + std::to_string(time);
+  // A name of the process's own: a name taken from the executable would be
+  // shared by the agent and the setup that wrote it (the agent carries its
+  // stamp), or by two runs of one setup, and one would delete the other's
+  // running files. A folder of this name can only be left by an ended
+  // process.
+  state.setup = GetTempDir(true) + "SETUP_" + std::to_string(::GetCurrentProcessId());
   state.setupMade = true;
   RemoveDirTree(state.setup, true);
   if (!ForceDirectories(state.setup)) Trace("SetupFolder: cannot create %s", state.setup.c_str());

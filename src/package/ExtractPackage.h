@@ -25,6 +25,9 @@ struct ExtractResult {
   // Every disk passed its checksum and every block could be read and
   // inflated. False also when the first disk file is missing.
   bool checksumOk = false;
+  // A file could not be written whole: the extraction stopped there, and
+  // no setup entry is returned.
+  bool writeFailed = false;
   // Why the extraction stopped early; empty when it did not.
   std::string fault;
 };

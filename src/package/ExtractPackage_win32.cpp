@@ -95,6 +95,9 @@ class FolderOutput final : public FileOutput {
                   prompt_.captions);
   }
 
+  // The system's reason for a failure outside the output's own writes.
+  void NoteSystemError() { systemText_ = LastErrorText(); }
+
   void Refused(const std::string& name) override {
     Trace("ExtractPackage: refused file name \"%s\"", name.c_str());
   }
@@ -181,6 +184,7 @@ class Extraction {
       ++blockCounter_;
       if (files_.Take(*block)) ++pendingSteps_;
       ShowSteps(false);
+      if (files_.WriteFailed()) return WriteFault("a file could not be written");
     }
     if (!pipeline_.Fault().empty()) return Fault(pipeline_.Fault());
     return true;
@@ -189,6 +193,15 @@ class Extraction {
   bool Fault(const std::string& why) {
     result.fault = why;
     result.checksumOk = false;
+    Trace("ExtractPackage: %s", why.c_str());
+    return false;
+  }
+
+  // The package is sound, the disk is not: a fault of its own, reported to
+  // the user by the output already.
+  bool WriteFault(const std::string& why) {
+    result.fault = why;
+    result.writeFailed = true;
     Trace("ExtractPackage: %s", why.c_str());
     return false;
   }
@@ -205,8 +218,16 @@ class Extraction {
     uint32_t stamp = 0;
     GetFileStampByName(path, stamp);
     const std::string agentPath = target_ + "\\" + agentName_;
-    if (WriteFileText(agentPath, AgentFromPackageImage(std::move(image), trailer), stamp))
+    const std::string agent = AgentFromPackageImage(std::move(image), trailer);
+    if (WriteFileText(agentPath, agent, stamp)) {
       Trace("%lu New AU-Agent: %s", ::GetCurrentProcessId(), agentPath.c_str());
+      return;
+    }
+    output_.NoteSystemError();
+    // A partly written agent must never be installed.
+    ::DeleteFileA(agentPath.c_str());
+    output_.Failed(agentName_, agent.size());
+    WriteFault("the agent copy could not be written");
   }
 
   std::string target_;

@@ -21,6 +21,7 @@ bool FileAssembler::Take(const StreamedBlock& block) {
   if (key != open_) {
     Finish();
     if (!output_.Open(name, !first)) {
+      writeFailed_ = true;
       output_.Failed(name, block.DataSize());
       return first;
     }
@@ -31,6 +32,7 @@ bool FileAssembler::Take(const StreamedBlock& block) {
   for (std::string_view piece : block.data) {
     if (!output_.Write(piece)) {
       whole_ = false;
+      writeFailed_ = true;
       output_.Failed(name, block.DataSize());
       break;
     }

@@ -54,12 +54,17 @@ class FileAssembler {
   // arguments included; empty when none did.
   const std::string& SetupEntry() const { return setupEntry_; }
 
+  // Whether a file could not be opened or a block not written whole: what
+  // was written is not the package's, and nothing may run it.
+  bool WriteFailed() const { return writeFailed_; }
+
  private:
   FileOutput& output_;
   PumpFn pump_;
   std::string open_;  // upper-cased name of the open file; empty when none
   uint32_t stamp_ = 0;
   bool whole_ = false;  // the open file's last block was written whole
+  bool writeFailed_ = false;
   std::string setupEntry_;
   std::set<std::string> seen_;  // upper-cased: Windows names ignore case
   std::set<std::string> refused_;

@@ -34,9 +34,12 @@ std::string BuildSetupCommandLine(const SetupLaunch& launch) {
     const std::string arguments = Trim(std::string_view(launch.entry).substr(star + 1));
     parameters = Trim(arguments + " " + parameters);
   }
-  std::string line = launch.folder;
-  if (line.empty() || line.back() != '\\') line += '\\';
-  line += program;
+  std::string path = launch.folder;
+  if (path.empty() || path.back() != '\\') path += '\\';
+  // Quoted: with blanks in the path, Windows would first try the part
+  // before the first blank as a program ("D:\Temp.exe" for a temp folder
+  // "D:\Temp Files"), which anybody who can write there could plant.
+  std::string line = "\"" + path + program + "\"";
   if (!parameters.empty()) line += " " + parameters;
   line += " " + std::string(kSwitchThId) + launch.token;
   if (line.find(kSwitchOriginExe) == std::string::npos)

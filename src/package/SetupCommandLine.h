@@ -22,7 +22,7 @@ struct SetupLaunch {
   bool agentMode = false;
 };
 
-// The folder, a backslash and the program (unquoted), the entry's arguments
+// The folder, a backslash and the program in quotes, the entry's arguments
 // and the caller's parameters, " /TH_ID=" + token, " /OriginExe=" with the
 // quoted origin unless the line already names one, and " /AutoUpdateProg" in
 // agent mode. The switches that only concern the stub itself are removed.

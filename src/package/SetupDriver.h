@@ -22,11 +22,23 @@ bool SilentRun();
 // The status line shows the stub's text `key` in the language's font.
 void ShowStatus(std::string_view key);
 
+// How a run of a package ended.
+enum class PackageRun {
+  // Nothing was started: the user declined, the package is damaged or
+  // marks no setup program.
+  NotStarted,
+  // A file could not be written whole (a full disk): nothing was started.
+  WriteFailed,
+  // The setup program ran but did not report its installation complete.
+  Incomplete,
+  // The setup program reported its installation complete.
+  Finished,
+};
+
 // Extracts `package` into `target` (or a spare folder when the temp drive is
 // too small), runs its setup program with `parameters` and waits for it.
-// True when the setup program reported its installation complete.
-bool RunPackage(std::string target, const std::string& package, const std::string& agentName, bool foreground,
-                const std::string& parameters);
+PackageRun RunPackage(std::string target, const std::string& package, const std::string& agentName, bool foreground,
+                      const std::string& parameters);
 
 // The package's space need for the target's drive is below the drive's free
 // space, and the target exists.

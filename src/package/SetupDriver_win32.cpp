@@ -122,14 +122,14 @@ void WaitForProgram(HANDLE process) {
   while (::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE);
 }
 
-bool RunPackage(std::string target, const std::string& package, const std::string& agentName, bool foreground,
-                const std::string& parameters) {
+PackageRun RunPackage(std::string target, const std::string& package, const std::string& agentName, bool foreground,
+                      const std::string& parameters) {
   const TGFileInfo reader(package);
   if (reader.ShowActivityBar()) ShowActivityBar();
   ShowStatus("s1");
   if (!SpaceOk(target, package) && ChooseSpareTempRoot()) target = SpareFolder();
   Trace("========= ForegroundOp=%s ==========", BoolText(foreground));
-  bool finished = false;
+  PackageRun run = PackageRun::NotStarted;
   if (!foreground || ConfirmTempSpace(target, reader)) {
     const TGFileInfo& stub = StubPackage();
     const DiskPrompt prompt{stub.Charset(), StubText("BtnText"), StubText("Attention"), StubText("s8")};
@@ -143,12 +143,16 @@ bool RunPackage(std::string target, const std::string& package, const std::strin
       Trace("RunPackage: the window was closed, nothing is started");
     } else if (!extracted.checksumOk) {
       MsgBoxError(0, StubText("s7"), StubText("Error"), stub.Charset(), StubText("BtnText"));
+    } else if (extracted.writeFailed) {
+      // The user has been told which file; the truncated files never run.
+      run = PackageRun::WriteFailed;
     } else if (!extracted.setupEntry.empty()) {
-      finished = RunSetupProgram(target, extracted.setupEntry, parameters, foreground);
+      run = RunSetupProgram(target, extracted.setupEntry, parameters, foreground) ? PackageRun::Finished
+                                                                                  : PackageRun::Incomplete;
     }
   }
   RemoveSpareFolder();
-  return finished;
+  return run;
 }
 
 void SetupTick() {

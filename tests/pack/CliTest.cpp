@@ -96,6 +96,29 @@ TEST_F(PackageTest, BuildReportsManifestAndStubFaults) {
   EXPECT_EQ(ReadFile(dir.Path() / "in" / "setup.exe"), inputs[0].bytes);
 }
 
+// A package whose agent would update without the vendor's key gets a
+// warning: its token is no secret.
+TEST_F(PackageTest, BuildWarnsAboutAnAgentWithoutAKey) {
+  struct Case {
+    const char* name;
+    std::string settings;
+    bool warns;
+  };
+  const Case cases[] = {
+      {"update location", "[Settings]\nUpdateLocation = http://example.test/upd/\nToken = s3cret\n", true},
+      {"agent", "[Package]\nIsAgent = 1\n[Settings]\nAgentExeName = Agent.exe\n", true},
+      {"agent written by the setup", "[Package]\nCreateAgent = 1\n[Settings]\nAgentExeName = Agent.exe\n", true},
+      {"plain setup", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(dir.Path() / "manifest.ini", c.settings + "[Files]\nsetup.exe = in/setup.exe\n");
+    CliResult r = RunCli({"build", dir / "manifest.ini", "-o", dir / "OUT.exe", "--stub", dir / "stub.exe"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err.find("warning: no PublicKey") != std::string::npos, c.warns) << r.err;
+  }
+}
+
 TEST(JsonTest, EscapesEverythingButPrintableAscii) {
   struct Case {
     std::string text;

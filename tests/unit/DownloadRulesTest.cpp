@@ -111,16 +111,30 @@ TEST(DownloadRulesTest, OnlyTheDownloadersTempFilesAreItsOwn) {
   EXPECT_FALSE(IsDownloadTempName("", ".123"));
 }
 
-TEST(DownloadRulesTest, OnlyAServerFailureIsNoFile) {
+TEST(DownloadRulesTest, OnlyASuccessCarriesTheFile) {
   struct Case {
     uint32_t status;
-    bool failure;
+    bool file;
   };
-  // Other answers keep their body: a page in place of the file is told by
-  // its content (IsHtmlErrorPage), with the message the callers show.
-  const Case cases[] = {{0, false},   {200, false}, {206, false}, {301, false}, {404, false},
-                        {499, false}, {500, true},  {503, true},  {599, true},  {600, false}};
-  for (const Case& c : cases) EXPECT_EQ(IsServerFailureStatus(c.status), c.failure) << c.status;
+  // A refusal's body (a 404 page, an object store's XML error) is never
+  // taken for the file, whatever it looks like.
+  const Case cases[] = {{0, true},    {200, true},  {204, true},  {206, true},  {299, true},
+                        {100, false}, {301, false}, {304, false}, {400, false}, {403, false},
+                        {404, false}, {410, false}, {499, false}, {500, false}, {503, false},
+                        {599, false}, {600, false}};
+  for (const Case& c : cases) EXPECT_EQ(IsFileStatus(c.status), c.file) << c.status;
+}
+
+TEST(DownloadRulesTest, AStatusIsToldWithAReasonOfOurOwn) {
+  const struct {
+    uint32_t status;
+    const char* text;
+  } cases[] = {
+      {404, "404 Not Found"},          {403, "403 Forbidden"},    {503, "503 Service Unavailable"},
+      {500, "500 Internal Server Error"}, {418, "418 Refused"},   {599, "599 Server Error"},
+      {302, "302 Redirection"},        {600, "600 Unexpected Answer"}, {100, "100 Unexpected Answer"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StatusReason(c.status), c.text);
 }
 
 TEST(DownloadRulesTest, OnlyAUrlWithoutSchemeGetsHttp) {

@@ -129,7 +129,8 @@ TEST(FileAssemblerTest, NamesThatLeaveTheFolderAreRefusedOnceAndNeverStarted) {
 }
 
 // A block that cannot be written is reported with its data size; the file's
-// stamp is left alone when its last block fell short.
+// stamp is left alone when its last block fell short, and the assembler
+// tells that a write failed.
 TEST(FileAssemblerTest, FailuresAreReportedPerBlockAndLeaveTheStampAlone) {
   struct Case {
     const char* name;
@@ -138,6 +139,7 @@ TEST(FileAssemblerTest, FailuresAreReportedPerBlockAndLeaveTheStampAlone) {
     std::vector<std::string> calls;
   };
   const Case cases[] = {
+      {"NoFailure", "", "", {"open a.bin", "close a.bin 8", "open b.bin", "close b.bin 9"}},
       {"CannotOpen", "a.bin", "",
        {"open a.bin", "failed a.bin 5", "append a.bin", "failed a.bin 6", "open b.bin", "close b.bin 9"}},
       {"CannotWrite", "", "a.bin", {"open a.bin", "failed a.bin 5", "failed a.bin 6", "close a.bin 0", "open b.bin",
@@ -153,8 +155,10 @@ TEST(FileAssemblerTest, FailuresAreReportedPerBlockAndLeaveTheStampAlone) {
     FileAssembler files(out);
     Extract({&disk}, files);
     EXPECT_EQ(out.calls, c.calls);
+    EXPECT_EQ(files.WriteFailed(), !c.failOpen.empty() || !c.failWrite.empty());
   }
 }
+
 
 }  // namespace
 }  // namespace tarnix

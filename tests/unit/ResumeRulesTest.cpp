@@ -102,6 +102,23 @@ TEST(ResumeRulesTest, ValidatorIsAStrongTagElseAVouchedDate) {
   EXPECT_EQ(ChooseResumeValidator(std::string(2000, 'a'), "", false), "") << "too long to send back";
 }
 
+TEST(ResumeRulesTest, ALastModifiedDateIsStrongOnlyAMinuteBeforeTheAnswer) {
+  constexpr int64_t kModified = 1'000'000'000;
+  const struct {
+    const char* name;
+    int64_t date;
+    bool strong;
+  } cases[] = {
+      {"same second", kModified, false},
+      {"a second later", kModified + 1, false},
+      {"59 seconds later", kModified + 59, false},
+      {"60 seconds later", kModified + 60, true},
+      {"a day later", kModified + 86400, true},
+      {"an answer dated before the file", kModified - 3600, false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DateVouchesForLastModified(kModified, c.date), c.strong) << c.name;
+}
+
 TEST(ResumeRulesTest, OnlyASoundRecordOfTheSameUrlContinues) {
   struct Case {
     const char* name;

@@ -181,6 +181,44 @@ INSTANTIATE_TEST_SUITE_P(
         DecisionCase{"InformModeDoesNotTakeTheSetup", [](World& w) { w.settings.autoInform = true; }, 5}),
     [](const testing::TestParamInfo<DecisionCase>& info) { return std::string(info.param.name); });
 
+// An announcement from a web server may send the agent to web addresses
+// only: a folder or a share it names is never touched, not even for the
+// size of the file.
+TEST(UpdateLocationTest, AnAnnouncementFromAWebServerNamesWebAddressesOnly) {
+  const struct {
+    const char* location;
+    bool overHttp;
+    bool allowed;
+  } cases[] = {
+      {"http://updates.example/p", true, true},       {"HTTPS://updates.example/p", true, true},
+      {"\\\\fileserver\\share\\updates", true, false}, {"C:\\Updates", true, false},
+      {"updates.example/p", true, false},              {"ftp://updates.example/p", true, false},
+      {"file:///C:/Updates", true, false},             {"", true, false},
+      {"\\\\fileserver\\share\\updates", false, true}, {"C:\\Updates", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.location) + (c.overHttp ? " over http" : " from a folder"));
+    EXPECT_EQ(UpdateLocationAllowed(c.location, c.overHttp), c.allowed);
+    World w;
+    w.settings.downloadUrlUpdate = c.location;
+    w.settings.sizeOfUpdateFile = 50;
+    w.sizes.connected = false;
+    w.state.infoOverHttp = c.overHttp;
+    const UpdateDecision d = DecideUpdate(true, w.settings, w.state, w.sizes);
+    EXPECT_EQ(d.locationRefused, !c.allowed);
+    EXPECT_EQ(d.status, c.allowed ? 6 : 5);
+    EXPECT_EQ(w.sizes.asked.empty(), !c.allowed);
+  }
+  // The test location replaces the announcement's in test mode.
+  World w;
+  w.settings.downloadUrlUpdate = "\\\\fileserver\\share";
+  w.state.infoOverHttp = true;
+  w.state.testMode = true;
+  w.state.testModeURL = "C:\\Test";
+  w.sizes.files["C:\\Test\\Setup.exe"] = 1000;
+  EXPECT_EQ(DecideUpdate(true, w.settings, w.state, w.sizes).status, 6);
+}
+
 TEST(DecisionTextTest, EveryStatusHasItsText) {
   const char* const texts[] = {"Error downloading .INFO file",
                                "Error reading .ORIGINAL file",

@@ -238,6 +238,9 @@ TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextPro
     bool cycle;
     // The box the user sees (a part of its text); none when empty.
     std::string box;
+    // The download failed, so the next probe offers the same announcement
+    // again; the user declines it then, which settles it.
+    bool retried = false;
   };
   int stamp = 10;
   // Version 2 offered with `keys`, a new announcement each time.
@@ -292,13 +295,14 @@ TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextPro
          // The size test learns the busy page's length from the head.
          offer(good, {{"SizeOfUpdateFile", std::to_string(busyPage.size())}});
        },
-       true, "/" + std::string(test::kUpdateName) + "\r\n\r\nUnable to Download File!"},
+       true, "/" + std::string(test::kUpdateName) + "\r\n\r\nUnable to Download File!", true},
       {"update location that does not resolve",
        [&] {
          // No size can be learnt there; one below 99 bytes passes the test.
          offer(good, {{"DownloadURL_UPDATE", "http://updates.invalid/product"}, {"SizeOfUpdateFile", "50"}});
        },
-       true, "http://updates.invalid/product/" + std::string(test::kUpdateName) + "\r\n\r\nUnable to Download File!"},
+       true, "http://updates.invalid/product/" + std::string(test::kUpdateName) + "\r\n\r\nUnable to Download File!",
+       true},
       {"new setup killed half way",
        [&] {
          ServeUpdate(killedSetup);
@@ -309,6 +313,11 @@ TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextPro
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     boxes_.clear();
+    int questions = 0;
+    answer_ = [&](const test::SeenBox& box) {
+      if (box.title != "Confirm") return AnswerYes(box);
+      return std::string(++questions == 2 ? "&No" : "&Yes");
+    };
     const int probes = LogCount("GetOkToPerformAU = ");
     const int cycles = LogCount("PerformAutoUpdate() - END");
     const DWORD productBefore = ProductPid();
@@ -320,11 +329,11 @@ TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextPro
       ASSERT_TRUE(WaitUntil(
           [&] {
             if (!setupKilled) setupKilled = KillSetupOf(agentPid);
-            return LogCount("PerformAutoUpdate() - END") > cycles;
+            return LogCount("PerformAutoUpdate() - END") > cycles + (c.retried ? 1 : 0);
           },
           120000))
           << Log();
-      EXPECT_EQ(LogCount("PerformAutoUpdate() - END    Result=FALSE"), cycles + 1);
+      EXPECT_EQ(LogCount("PerformAutoUpdate() - END    Result=FALSE"), cycles + (c.retried ? 2 : 1));
     } else {
       // Acting on it would have begun before the next probe.
       ASSERT_TRUE(WaitForProbe(probes + 1)) << Log();
@@ -338,14 +347,16 @@ TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextPro
     if (c.box.empty()) {
       EXPECT_TRUE(boxes_.empty()) << test::Describe(boxes_);
     } else {
-      ASSERT_EQ(boxes_.size(), 2u) << test::Describe(boxes_);
+      ASSERT_EQ(boxes_.size(), c.retried ? 3u : 2u) << test::Describe(boxes_);
       EXPECT_EQ(boxes_[1].title, "Attention");
       EXPECT_NE(boxes_[1].text.find(c.box), std::string::npos) << boxes_[1].text;
+      if (c.retried) EXPECT_EQ(boxes_[2].text, boxes_[0].text) << "the same question again";
     }
     ExpectNothingLeftOver(true);
   }
 
   // The next announcement installs.
+  answer_ = AnswerYes;
   const HWND oldAgent = XAgentWindow();
   const int cycles = LogCount("PerformAutoUpdate() - END");
   ServeUpdate(good);
@@ -355,6 +366,99 @@ TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextPro
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
   EXPECT_TRUE(InstalledVersion2());
   StopFreshAgent(oldAgent);
+}
+
+// A server whose HEAD gives the announced size and whose GET claims and
+// sends three times as much: the download is refused before anything is
+// written, instead of filling the disk and handing the result to the
+// token check.
+TEST_F(AgentFaultTest, AnUpdateLongerThanAnnouncedIsRefusedBeforeItIsWritten) {
+  InstallVersion1("close", 0);
+  const std::string good = BuildVersion2();
+  const uint64_t size = std::filesystem::file_size(good);
+  std::string longer = test::ReadWholeFile(good);
+  longer.resize(static_cast<size_t>(size * 3), 'z');
+  const std::string longerPath = dir_ / "out\\longer.bin";
+  ASSERT_TRUE(test::WriteBytes(longerPath, longer));
+  HttpResponse update;
+  update.bodyFile = longerPath;
+  update.announcedLength = size;
+  update.getLength = size * 3;
+  server_.Serve("/updates/" + std::string(test::kUpdateName), update);
+  ServeInfo(Announcement(good, {{"RequestConfirmationBeforeDownload", "0"}}));
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END"); }, 120000)) << Log();
+  EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=FALSE")) << Log();
+  EXPECT_TRUE(Logged("(the server sends " + std::to_string(size * 3) + " bytes, announced are " +
+                     std::to_string(size - 99) + " to " + std::to_string(size + 99) + " bytes)"))
+      << Log();
+  EXPECT_FALSE(Logged("Bad Secret Token")) << Log();
+  EXPECT_TRUE(boxes_.empty()) << test::Describe(boxes_);
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
+  ExpectNothingLeftOver(true);
+}
+
+// An announcement from a web server may not send an agent without a key to
+// a folder or a share for its setup (a share's server would learn the
+// user's network credentials): nothing there is touched or run.
+TEST_F(AgentFaultTest, AnAnnouncementFromAWebServerCannotSendTheAgentToAFolder) {
+  InstallVersion1("close", 0);
+  const std::string good = BuildVersion2();
+  const std::string folder = dir_ / "share";
+  ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileA(good.c_str(), (folder + "\\" + test::kUpdateName).c_str(), FALSE));
+  ServeInfo(Announcement(good, {{"DownloadURL_UPDATE", folder}, {"RequestConfirmationBeforeDownload", "0"}}));
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  ASSERT_TRUE(WaitForProbe(0)) << Log();
+  EXPECT_TRUE(Logged("GetOkToPerformAU = 5")) << Log();
+  EXPECT_TRUE(Logged("ERROR: DownloadURL_UPDATE refused: " + folder + " is no http:// or https:// address")) << Log();
+  EXPECT_FALSE(Logged("PerformAutoUpdate() - START")) << Log();
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
+  ExpectNothingLeftOver(true);
+}
+
+// The short 8.3 alias of the agent's own file names that file as its long
+// name does: an update may not be written over it under either.
+TEST_F(AgentFaultTest, AnUpdateNamedByTheShortAliasOfTheAgentIsRefused) {
+  InstallVersion1("close", 0);
+  char alias[MAX_PATH] = {};
+  ASSERT_GT(::GetShortPathNameA(AgentPath().c_str(), alias, MAX_PATH), 0u);
+  const std::string shortName = std::string(alias).substr(std::string(alias).rfind('\\') + 1);
+  ASSERT_STRCASENE(shortName.c_str(), agentName_.c_str()) << "no alias";
+  const std::string agentBytes = test::ReadWholeFile(AgentPath());
+  const std::string good = BuildVersion2();
+  HttpResponse update;
+  update.bodyFile = good;
+  server_.Serve("/updates/" + shortName, update);
+  ServeInfo(Announcement(good, {{"NameOfUpdateFile", shortName}, {"RequestConfirmationBeforeDownload", "0"}}));
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END"); }, 120000)) << Log();
+  EXPECT_TRUE(Logged("\"" + shortName + "\" --- not a file name the agent may write")) << Log();
+  EXPECT_TRUE(test::ReadWholeFile(AgentPath()) == agentBytes) << "the agent was overwritten";
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
+}
+
+// With the shipped settings (no re-asking), an update the user declined
+// is not offered again while the announcement stays the same.
+TEST_F(AgentFaultTest, AnUpdateTheUserDeclinedIsNotOfferedAgain) {
+  InstallVersion1("close", 2);
+  const std::string good = BuildVersion2();
+  ServeUpdate(good);
+  ServeInfo(Announcement(good));
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  ASSERT_TRUE(WaitForProbe(0)) << Log();
+  ASSERT_TRUE(WaitForProbe(2)) << Log();
+  ASSERT_EQ(boxes_.size(), 1u) << test::Describe(boxes_);
+  EXPECT_EQ(boxes_[0].pressed, "&No");
+  EXPECT_EQ(LogCount("PerformAutoUpdate() - START"), 1);
+  EXPECT_EQ(LogCount("GetOkToPerformAU = 2 - Too early for retesting"), 2) << Log();
+  EXPECT_EQ(UpdateRequests(), 0);
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
+  EXPECT_EQ(Original("OriginalSetup", "Stamp"), "7");
 }
 
 // A 50 MB update broken off at 60 %, the agent ended, and started again:
@@ -370,9 +474,9 @@ class UpdateResumeTest : public AgentFaultTest, public ::testing::WithParamInter
 
 TEST_P(UpdateResumeTest, AnUpdateBrokenOffContinuesOnTheNextProbe) {
   constexpr uint64_t kData = 50 * 1048576;
+  // Shipped settings: a probe once per start, no re-asking. The broken-off
+  // announcement was never settled, so the next start's probe takes it up.
   InstallVersion1("close", 0);
-  // The same announcement counts again a second after it was acted on.
-  SetOriginal("OriginalSetup", "ReAskSecondsInterval", "1");
   std::string firstData;
   const std::string first = BuildBigVersion2(kData, 1, firstData);
   const uint64_t size = std::filesystem::file_size(first);

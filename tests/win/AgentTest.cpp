@@ -3,12 +3,17 @@
 // its schedule, answers requests, posts notifications, ends on request and
 // deletes itself.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "PackageBuilder.h"
 #include "Utils/DateUtils.h"
+#include "Utils/UniqueResource.h"
+#include "startup/AgentMessages.h"
 #include "win/support/AgentFixture.h"
 #include "win/support/PlantedLibraries.h"
 
@@ -56,6 +61,66 @@ TEST_F(AgentTest, ThePlainAgentStartsItsCopyUnderAFolderWithBlanksAndTheCopyDele
   StopXAgent();
   EXPECT_TRUE(test::PathExists(AgentPath())) << "the installed agent stays";
   EXPECT_TRUE(Logged("DeleteMySelf"));
+}
+
+// The deletion script reaches the copy under a folder whose name has a
+// letter beyond ASCII and a per cent sign, which cmd.exe reads otherwise
+// than the program writes them.
+TEST_F(AgentTest, TheCopyDeletesItselfUnderAFolderWithAnUmlautAndAPercentSign) {
+  installDir_ = dir_ / "J\xFCrgen";
+  ASSERT_TRUE(::CreateDirectoryA(installDir_.c_str(), nullptr));
+  installDir_ += "\\100%";
+  ASSERT_TRUE(::CreateDirectoryA(installDir_.c_str(), nullptr));
+  ASSERT_TRUE(StartAgent(-1, 0));
+  EXPECT_TRUE(test::PathExists(XAgentPath()));
+  StopXAgent();
+  EXPECT_TRUE(test::PathExists(AgentPath()));
+}
+
+// The processes running the X_ copy.
+std::vector<DWORD> ProcessesNamed(const std::string& name) {
+  std::vector<DWORD> pids;
+  UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return pids;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry))
+    if (::lstrcmpiA(entry.szExeFile, name.c_str()) == 0) pids.push_back(entry.th32ProcessID);
+  return pids;
+}
+
+// A new agent started while the X_ agent before it is still ending (the
+// restart after an update, or a start by the product's shortcut at that
+// moment) copies itself once the old one has moved its file away, and
+// every time exactly one agent of the new image runs afterwards. The
+// restart's wait of ten seconds ends as soon as the old agent has gone.
+TEST_F(AgentTest, AnAgentStartedWhileTheLastOneEndsAlwaysLeavesOneAgentOfTheNewImage) {
+  WriteOriginal(1, -1, 0);
+  ServeInfo(OldInfo());
+  pack::PackageSpec images[2] = {AgentPlan(ServerLocation()), AgentPlan(ServerLocation())};
+  images[1].silent = true;
+  InstallAgent(images[0]);
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  const std::string xName = "X_" + agentName_;
+  for (int round = 1; round <= 6; ++round) {
+    SCOPED_TRACE(round);
+    InstallAgent(images[round % 2]);
+    const std::string image = test::ReadWholeFile(AgentPath());
+    DWORD oldPid = 0;
+    ::GetWindowThreadProcessId(XAgentWindow(), &oldPid);
+    UniqueHandle old(::OpenProcess(SYNCHRONIZE, FALSE, oldPid));
+    ASSERT_TRUE(old);
+    ::PostMessageA(XAgentWindow(), wm_ShutDown, 0, 0);
+    ASSERT_EQ(StartPlainAgent(round % 2 ? "/_ZZ=99 /WAIT=10" : "/_ZZ=99"), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(old.get(), 0) == WAIT_OBJECT_0; }, 20000));
+    ASSERT_TRUE(WaitUntil([&] { return XAgentWindow() != nullptr; }, 20000)) << "no agent runs\n" << Log();
+    Wait(2000);
+    EXPECT_EQ(ProcessesNamed(xName).size(), 1u) << Log();
+    EXPECT_TRUE(test::ReadWholeFile(XAgentPath()) == image) << "the agent runs the old image";
+  }
+  EXPECT_EQ(LogCount("Wait ended: the X_ agent before has gone"), 3) << Log();
+  StopXAgent();
 }
 
 TEST_F(AgentTest, ASecondStartMakesNoSecondCopyButForwardsItsSwitches) {

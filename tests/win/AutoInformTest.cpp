@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "package/Token.h"
@@ -18,14 +19,42 @@ using test::UpdateFixture;
 
 constexpr char kInformName[] = "News.txt";
 
+// The browser for http addresses while a test runs: the command the shell
+// opens them with, restored afterwards.
+class HttpBrowser {
+ public:
+  explicit HttpBrowser(const std::string& command) {
+    char old[1024] = {};
+    LONG length = sizeof old;
+    hadOld_ = ::RegQueryValueA(HKEY_CLASSES_ROOT, kKey, old, &length) == ERROR_SUCCESS;
+    old_ = old;
+    ::RegSetValueA(HKEY_CLASSES_ROOT, kKey, REG_SZ, command.c_str(), static_cast<DWORD>(command.size()));
+  }
+  ~HttpBrowser() {
+    if (hadOld_) ::RegSetValueA(HKEY_CLASSES_ROOT, kKey, REG_SZ, old_.c_str(), static_cast<DWORD>(old_.size()));
+  }
+  HttpBrowser(const HttpBrowser&) = delete;
+  HttpBrowser& operator=(const HttpBrowser&) = delete;
+
+ private:
+  static constexpr char kKey[] = "http\\shell\\open\\command";
+  bool hadOld_ = false;
+  std::string old_;
+};
+
 class AutoInformTest : public UpdateFixture {
  protected:
-  // The "download page": a batch file that records that it was opened.
-  std::string PagePath() const { return dir_ / "open page.bat"; }
+  // The "browser": a batch file that records the address it was given.
+  std::string BrowserPath() const { return dir_ / "browser.bat"; }
   std::string PageMark() const { return dir_ / "page-opened.txt"; }
+  // The download page, a web address.
+  std::string PageUrl() const { return server_.Url("/download.html"); }
   void WritePage() {
-    ASSERT_TRUE(test::WriteBytes(PagePath(), "@echo opened> \"" + PageMark() + "\"\r\n"));
+    ASSERT_TRUE(test::WriteBytes(BrowserPath(), "@echo %1> \"" + PageMark() + "\"\r\n"));
+    browser_.emplace("\"" + BrowserPath() + "\" \"%1\"");
   }
+  // The browser has written the address it got.
+  bool PageOpened() const { return !test::ReadWholeFile(PageMark()).empty(); }
 
   // The inform file: a record whose second field is the product's token.
   static std::string InformFile(const std::string& token, const std::string& body) {
@@ -65,10 +94,11 @@ class AutoInformTest : public UpdateFixture {
   bool InformEnded() const { return Logged("PerformAutoInform() - END"); }
 
   DWORD firstProductPid_ = 0;
+  std::optional<HttpBrowser> browser_;
 };
 
 TEST_F(AutoInformTest, TheNewsAreShownAndTheButtonOpensTheDownloadPage) {
-  RunInform(InformFile(test::kProductToken, "Version 2 is out.\r\nIt is faster."), PagePath());
+  RunInform(InformFile(test::kProductToken, "Version 2 is out.\r\nIt is faster."), PageUrl());
   std::optional<test::MsgBoxDriver> box;
   ASSERT_TRUE(WaitUntil(
       [&] {
@@ -88,18 +118,34 @@ TEST_F(AutoInformTest, TheNewsAreShownAndTheButtonOpensTheDownloadPage) {
   ASSERT_TRUE(box->PressButton("Download"));
   ASSERT_TRUE(WaitUntil([&] { return InformEnded(); }, 20000));
   EXPECT_TRUE(Logged("PerformAutoInform() - END TRUE"));
-  EXPECT_TRUE(WaitUntil([&] { return test::PathExists(PageMark()); }, 10000)) << "the page was not opened";
+  EXPECT_TRUE(WaitUntil([&] { return PageOpened(); }, 10000)) << "the page was not opened";
+  EXPECT_NE(test::ReadWholeFile(PageMark()).find(PageUrl()), std::string::npos) << test::ReadWholeFile(PageMark());
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
   EXPECT_EQ(UpdateRequests(), 0) << "inform mode never downloads the update";
   EXPECT_EQ(ProductPid(), firstProductPid_) << "inform mode stops nothing";
 }
 
 TEST_F(AutoInformTest, NewsWithoutTextOpenTheDownloadPageAtOnce) {
-  RunInform(InformFile(test::kProductToken, "\r\n"), PagePath());
+  RunInform(InformFile(test::kProductToken, "\r\n"), PageUrl());
   ASSERT_TRUE(WaitUntil([&] { return InformEnded(); }, 60000));
   EXPECT_TRUE(Logged("PerformAutoInform() - END TRUE"));
-  EXPECT_TRUE(WaitUntil([&] { return test::PathExists(PageMark()); }, 10000));
+  EXPECT_TRUE(WaitUntil([&] { return PageOpened(); }, 10000));
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
+}
+
+// The page is opened with the shell: an announcement may name a web
+// address there, never a program, a file or a share.
+TEST_F(AutoInformTest, APageThatIsNoWebAddressIsNeverOpened) {
+  const std::string program = dir_ / "program.bat";
+  const std::string mark = dir_ / "program-ran.txt";
+  ASSERT_TRUE(test::WriteBytes(program, "@echo ran> \"" + mark + "\"\r\n"));
+  RunInform(InformFile(test::kProductToken, "\r\n"), program);
+  ASSERT_TRUE(WaitUntil([&] { return InformEnded(); }, 60000));
+  EXPECT_TRUE(Logged("ERROR: DownloadURL_INFORM refused: " + program)) << Log();
+  EXPECT_TRUE(Logged("PerformAutoInform() - END FALSE")) << Log();
+  WaitUntil([] { return false; }, 2000);
+  EXPECT_FALSE(test::PathExists(mark)) << "the program ran";
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
 }
 
 TEST_F(AutoInformTest, NoTextAndNoPageShowNothingAndKeepTheVersion) {
@@ -112,12 +158,12 @@ TEST_F(AutoInformTest, NoTextAndNoPageShowNothingAndKeepTheVersion) {
 }
 
 TEST_F(AutoInformTest, NewsOfAnotherProductAreDeleted) {
-  RunInform(InformFile("another-product", "Buy this."), PagePath());
+  RunInform(InformFile("another-product", "Buy this."), PageUrl());
   ASSERT_TRUE(WaitUntil([&] { return InformEnded(); }, 60000));
   ASSERT_EQ(boxes_.size(), 1u) << test::Describe(boxes_);
   EXPECT_NE(boxes_[0].text.find("Bad Secret Token!"), std::string::npos) << boxes_[0].text;
   EXPECT_FALSE(test::PathExists(installDir_ + "\\" + kInformName));
-  EXPECT_FALSE(test::PathExists(PageMark()));
+  EXPECT_FALSE(PageOpened());
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
 }
 

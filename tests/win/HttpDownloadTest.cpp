@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -446,18 +447,37 @@ TEST_F(HttpDownloadTest, AStalledServerEndsTheDownloadWithAnError) {
   }
 }
 
-TEST_F(HttpDownloadTest, AServerFailureIsNoFile) {
-  for (const char* status : {"500 Internal Server Error", "503 Service Unavailable"}) {
-    SCOPED_TRACE(status);
+// A refusal or a failure of the server is never the file, whatever its body
+// looks like, and the server's own reason phrase never reaches the error.
+TEST_F(HttpDownloadTest, AnAnswerOtherThanSuccessIsNoFile) {
+  struct Case {
+    const char* status;
+    const char* contentType;
+    const char* body;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"404 Not Found", "text/html", "<!doctype html><main><h1>Page not found</h1></main>", "404 Not Found"},
+      {"403 Forbidden", "application/xml",
+       "<?xml version=\"1.0\"?><Error><Code>AccessDenied</Code><Message>Access Denied</Message></Error>",
+       "403 Forbidden"},
+      {"410 Gone", "text/plain", "[NewSetup]\r\nVersionNew=9\r\n", "410 Gone"},
+      {"500 Internal Server Error", "text/html", "<html><head><title>Sorry</title></head></html>",
+       "500 Internal Server Error"},
+      {"503 <B>Call 0800-555 now</B> to fix your PC", "text/html", "Try later", "503 Service Unavailable"},
+      {"599 Whatever", "text/plain", "x", "599 Server Error"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status);
     WriteText(target_, "old version");
     HttpResponse failing;
-    failing.status = status;
-    failing.contentType = "text/html";
-    failing.body = "<html><head><title>Sorry</title></head><body>Try later</body></html>";
+    failing.status = c.status;
+    failing.contentType = c.contentType;
+    failing.body = c.body;
     failing.lastModified = kLastModified;
     server_.Serve("/setup.exe", failing);
     const Fetched toFile = Fetch(server_.Url("/setup.exe"), target_);
-    EXPECT_EQ(toFile.error, std::string("setup.exe --- Error downloading file (") + status + ")");
+    EXPECT_EQ(toFile.error, std::string("setup.exe --- Error downloading file (") + c.reason + ")");
     EXPECT_EQ(FileNames(folder_), std::vector<std::string>{"setup.exe"}) << "no temporary file";
     EXPECT_EQ(ReadWholeFile(target_), "old version");
     const Fetched toMemory = Fetch(server_.Url("/setup.exe"), "");
@@ -465,6 +485,88 @@ TEST_F(HttpDownloadTest, AServerFailureIsNoFile) {
     EXPECT_EQ(toMemory.data, "");
   }
 }
+
+// Bytes of an earlier download that could not be deleted (another program
+// held the file when the download began) never precede the new download's
+// own.
+TEST_F(HttpDownloadTest, AFreshDownloadNeverAppendsToALeftoverTemporaryFile) {
+  HttpResponse response;
+  response.body = Pattern(50000);
+  response.lastModified = kLastModified;
+  response.pieceSize = 1000;
+  response.pieceDelayMs = 20;
+  server_.Serve("/setup.exe", response);
+  const std::string leftover = TempOf(50000, kStamp);
+  WriteText(leftover, "stale bytes of an earlier download");
+  UniqueFileHandle held(::CreateFileA(leftover.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held);
+  // Let go once the body is on its way, so that the file can become the
+  // target at the end.
+  std::thread release([&] {
+    test::PollUntil(
+        [&] {
+          for (const test::HttpRequestSeen& r : server_.Requests())
+            if (r.method == "GET" && r.bodySent > 0) return true;
+          return false;
+        },
+        20000);
+    held.reset();
+  });
+  const Fetched f = Fetch(server_.Url("/setup.exe"), target_);
+  release.join();
+  EXPECT_EQ(f.error, "");
+  EXPECT_EQ(ReadWholeFile(target_), response.body);
+}
+
+// A download whose length the caller knows (the announced size of an
+// update or a web installer's setup): a length outside it is refused before
+// anything is written, and no more than its most is ever written.
+struct SizedCase {
+  const char* name;
+  size_t body;
+  std::optional<uint64_t> getLength;
+  SizeRange expected;
+  const char* error;  // "" for success
+};
+void PrintTo(const SizedCase& c, std::ostream* os) { *os << c.name; }
+
+class SizedDownloadTest : public HttpDownloadTest, public ::testing::WithParamInterface<SizedCase> {};
+
+TEST_P(SizedDownloadTest, TakesOnlyALengthWithinTheExpected) {
+  const SizedCase& c = GetParam();
+  WriteText(target_, "old version");
+  HttpResponse response;
+  response.body = Pattern(c.body);
+  response.getLength = c.getLength;
+  server_.Serve("/setup.exe", response);
+  std::string error;
+  HTTP_DownloadFileOfSize(nullptr, server_.Url("/setup.exe"), target_, c.expected, nullptr, error);
+  EXPECT_EQ(error, c.error);
+  if (*c.error == '\0') {
+    EXPECT_EQ(ReadWholeFile(target_), response.body);
+  } else {
+    EXPECT_EQ(ReadWholeFile(target_), "old version");
+  }
+  EXPECT_EQ(FileNames(folder_), std::vector<std::string>{"setup.exe"}) << "nothing beside the target";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lengths, SizedDownloadTest,
+    ::testing::Values(
+        SizedCase{"Exact", 10000, std::nullopt, SizeRange{10000, 10000}, ""},
+        SizedCase{"WithinTheTolerance", 10050, std::nullopt, AnnouncedSizeRange(10000, false), ""},
+        SizedCase{"BeyondTheTolerance", 10100, std::nullopt, AnnouncedSizeRange(10000, false),
+                  "setup.exe --- Error downloading file (the server sends 10100 bytes, announced are 9901 to 10099 "
+                  "bytes)"},
+        SizedCase{"ShortOfTheSignedSize", 9999, std::nullopt, AnnouncedSizeRange(10000, true),
+                  "setup.exe --- Error downloading file (the server sends 9999 bytes, announced are 10000 bytes)"},
+        SizedCase{"AHugeLength", 10000, 4000000000u, SizeRange{10000, 10000},
+                  "setup.exe --- Error downloading file (the server sends 4000000000 bytes, announced are 10000 "
+                  "bytes)"},
+        SizedCase{"NoLengthAndALongerBody", 300000, test::kNoLength, SizeRange{10000, 10000},
+                  "setup.exe --- Error downloading file (the server announced no size)"}),
+    [](const ::testing::TestParamInfo<SizedCase>& info) { return std::string(info.param.name); });
 
 // Downloads that may continue: a body broken off, then the same call again.
 class ResumingDownloadTest : public HttpDownloadTest {
@@ -482,9 +584,9 @@ class ResumingDownloadTest : public HttpDownloadTest {
     return response;
   }
 
-  std::string Resume(const std::string& url) {
+  std::string Resume(const std::string& url, const SizeRange& expected = {}) {
     std::string error;
-    HTTP_DownloadFileResuming(nullptr, url, target_, nullptr, error);
+    HTTP_DownloadFileResuming(nullptr, url, target_, expected, nullptr, error);
     return error;
   }
 
@@ -596,7 +698,8 @@ TEST_F(ResumingDownloadTest, WhatCannotContinueIsNotKept) {
   // the same second.
   const Case cases[] = {{"no validator", "", "", ""},
                         {"weak tag", "W/\"v2\"", "", ""},
-                        {"date as fresh as the answer", "", kLastModified, kLastModified}};
+                        {"date as fresh as the answer", "", kLastModified, kLastModified},
+                        {"date half a minute before the answer", "", kLastModified, "Tue, 15 Jun 2021 13:46:00 GMT"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     server_.ClearRequests();
@@ -639,6 +742,27 @@ TEST_F(ResumingDownloadTest, AnotherUrlOrAServerFailureNeverJoinsTheBytesKept) {
   for (const test::HttpRequestSeen& r : server_.Requests()) EXPECT_EQ(r.range, "");
 }
 
+// Bytes kept of a file of another size than the one announced now never
+// start the next download, and a length the announcement does not allow
+// is refused when the rest is asked for.
+TEST_F(ResumingDownloadTest, BytesKeptOfAnotherSizeThanAnnouncedAreNoStart) {
+  HttpResponse response = BrokenOff();
+  server_.Serve("/setup.exe", response);
+  const std::string url = server_.Url("/setup.exe");
+  EXPECT_NE(Resume(url, SizeRange{kSize, kSize}), "");
+  ASSERT_EQ(FileNames(folder_).size(), 2u) << "the partial file and its record";
+
+  response.dropAfter.reset();
+  response.body = Pattern(kSize + 500);
+  response.etag = "\"v2-0002\"";
+  server_.Serve("/setup.exe", response);
+  server_.ClearRequests();
+  EXPECT_EQ(Resume(url, SizeRange{kSize + 500, kSize + 500}), "");
+  EXPECT_TRUE(ReadWholeFile(target_) == response.body);
+  EXPECT_EQ(FileNames(folder_), std::vector<std::string>{"setup.exe"});
+  for (const test::HttpRequestSeen& r : Gets()) EXPECT_EQ(r.range, "") << "asked for the rest of another file";
+}
+
 TEST_F(ResumingDownloadTest, LeftoversOfOtherTargetsGoOnRequest) {
   HttpResponse response = BrokenOff();
   server_.Serve("/setup.exe", response);
@@ -663,8 +787,7 @@ TEST_F(HttpDownloadTest, HtmlPagesInPlaceOfTheFileAreRecognised) {
   HttpResponse binary;
   binary.body = "MZ" + Pattern(3000);
   server_.Serve("/setup.exe", binary);
-  // Nothing is served at /missing.exe, so the server answers with its 404 page.
-  for (const Case& c : {Case{"/missing.exe", true}, Case{"/welcome.exe", true}, Case{"/setup.exe", false}}) {
+  for (const Case& c : {Case{"/welcome.exe", true}, Case{"/setup.exe", false}}) {
     SCOPED_TRACE(c.path);
     const std::string url = server_.Url(c.path);
     const Fetched toFile = Fetch(url, target_);

@@ -164,7 +164,7 @@ TEST_F(HttpsWebInstallerTest, AServerWhoseCertificateNobodyTrustsIsRefused) {
       << run.Boxes()[0].text;
   EXPECT_NE(run.Boxes()[0].text.find(kCertificateRefused), std::string::npos) << run.Boxes()[0].text;
   EXPECT_TRUE(server_.Requests().empty());
-  ExpectNothingStarted(run, web);
+  ExpectNothingStarted(run);
 }
 
 }  // namespace

@@ -55,8 +55,10 @@ class Child {
   DWORD pid_ = 0;
 };
 
-// The scratch folder for a suite, the current folder while the suite runs,
-// so that a program started by the bare name tasklist.exe is the child.
+// The scratch folder for a suite, the current folder while the suite runs.
+// The child stands in for the system's tasklist.exe while the suite runs
+// (Wine's lists nothing; the system's own comes back afterwards), and a
+// copy planted in the current folder would list a process of its own.
 class ChildFolder {
  public:
   ChildFolder() {
@@ -67,11 +69,18 @@ class ChildFolder {
     char current[MAX_PATH + 1] = {};
     ::GetCurrentDirectoryA(sizeof current, current);
     previous_ = current;
-    if (!child_.empty()) Copy("tasklist.exe");
+    if (!child_.empty()) {
+      Copy("tasklist.exe");
+      StandInForSystemTasklist();
+    }
     ::SetCurrentDirectoryA(dir_.c_str());
   }
   ~ChildFolder() {
     ::SetCurrentDirectoryA(previous_.c_str());
+    if (!systemSaved_.empty()) {
+      ForgetOverride();
+      ::MoveFileExA(systemSaved_.c_str(), SystemTasklist().c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }
@@ -89,7 +98,38 @@ class ChildFolder {
   }
 
  private:
-  std::string child_, dir_, previous_;
+  static std::string SystemTasklist() {
+    char system[MAX_PATH] = {};
+    ::GetSystemDirectoryA(system, MAX_PATH);
+    return std::string(system) + "\\tasklist.exe";
+  }
+
+  // Wine starts its own build of a program of the system folder unless its
+  // overrides tell it to take the file there.
+  void StandInForSystemTasklist() {
+    const std::string saved = Path("system-tasklist.exe");
+    if (!::CopyFileA(SystemTasklist().c_str(), saved.c_str(), FALSE) ||
+        !::CopyFileA(child_.c_str(), SystemTasklist().c_str(), FALSE))
+      return;
+    systemSaved_ = saved;
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, kWineOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+      return;
+    UniqueHKey owned(key);
+    ::RegSetValueExA(key, "tasklist.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+  }
+
+  static void ForgetOverride() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, kWineOverrides, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    UniqueHKey owned(key);
+    ::RegDeleteValueA(key, "tasklist.exe");
+  }
+
+  static constexpr char kWineOverrides[] = "Software\\Wine\\DllOverrides";
+
+  std::string child_, dir_, previous_, systemSaved_;
 };
 
 }  // namespace tarnix::test

@@ -91,6 +91,15 @@ TEST_F(ProcessUtilsTest, TwoCopiesOfOneExecutableAreFoundAndEndedOneByOne) {
   EXPECT_FALSE(TerminateProcessByName(name, false));
 }
 
+// The platform's tasklist.exe is started from the system folder, never one
+// planted in the current folder (or the program's), which a bare name
+// would find first.
+TEST_F(ProcessUtilsTest, TasklistIsTheSystemsOwnNotOnePlantedInTheCurrentFolder) {
+  ASSERT_NE(::GetFileAttributesA(folder_->Path("tasklist.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(FindPidByTasklist("tarnix_planted.exe", false), 0u);
+  EXPECT_NE(FindPidByTasklist("win_tests.exe", false), 0u) << "the system's tasklist lists nothing";
+}
+
 TEST_F(ProcessUtilsTest, AWindowlessProcessIsFoundOnlyByTheProcessFinders) {
   const std::string name = "tarnix_windowless.exe";
   test::Child child = Start(name, "sleep 60000");

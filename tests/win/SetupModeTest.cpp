@@ -19,6 +19,7 @@
 
 #include "DebugTestSupport.h"
 #include "PackageBuilder.h"
+#include "Utils/StrUtils.h"
 #include "Utils/UniqueResource.h"
 #include "package/FileBlocks.h"
 #include "package/LanguageDefaults.h"
@@ -125,8 +126,8 @@ class SetupModeTest : public test::SetupFixture {
 
   // Runs to the end and tells whether `name` appeared in the extraction
   // folder meanwhile: the stub keeps its files there for over a second.
-  bool FinishSeeing(SetupProcess& run, const std::string& package, const std::string& name) {
-    return run.FinishSeeing(test::ExtractionFolder(package) + "\\" + name);
+  bool FinishSeeing(SetupProcess& run, const std::string& name) {
+    return run.FinishSeeing(run.ExtractionFolder() + "\\" + name);
   }
 
   // Bytes that do not compress, text that does, an empty file and a name
@@ -196,10 +197,10 @@ TEST_P(TempSpaceTest, QuestionAndAnswer) {
   plan.options = kShowTempSpaceInfo;
   plan.silent = c.silentPackage;
   const std::string package = Build(plan);
-  const std::string folder = test::ExtractionFolder(package);
 
   SetupProcess run(package, c.params, [&](const SeenBox&) { return std::string(c.answer ? c.answer : ""); });
-  const bool extracted = FinishSeeing(run, package, "setup.exe");
+  const std::string folder = run.ExtractionFolder();
+  const bool extracted = FinishSeeing(run, "setup.exe");
   ASSERT_TRUE(run.Ended());
   EXPECT_EQ(extracted, c.installs);
 
@@ -222,7 +223,7 @@ TEST_P(TempSpaceTest, QuestionAndAnswer) {
   if (c.installs) {
     ExpectCompletedRun(run, package, c.params, 0, c.showWindow);
   } else {
-    ExpectNothingStarted(run, package);
+    ExpectNothingStarted(run);
   }
 }
 
@@ -304,7 +305,7 @@ TEST_P(SpannedSetupTest, ReadsEveryDisk) {
     return std::string(c.answer);
   });
   // Whatever happens to the last disk, the ones before it were read.
-  EXPECT_TRUE(FinishSeeing(run, package, inputs_[inputs_.size() - 2].name));
+  EXPECT_TRUE(FinishSeeing(run, inputs_[inputs_.size() - 2].name));
   ASSERT_TRUE(run.Ended());
   force.reset();
 
@@ -319,7 +320,7 @@ TEST_P(SpannedSetupTest, ReadsEveryDisk) {
   if (c.installs) {
     ExpectCompletedRun(run, package, "", 0, kShown);
   } else {
-    ExpectNothingStarted(run, package);
+    ExpectNothingStarted(run);
   }
 }
 
@@ -363,7 +364,7 @@ TEST_P(DamagedSetupTest, ShowsAnErrorAndStartsNothing) {
   if (HasFatalFailure()) return;
 
   SetupProcess run(package, params);
-  const std::string folder = test::ExtractionFolder(package) + "\\";
+  const std::string folder = run.ExtractionFolder() + "\\";
   const std::string written = c.writtenBefore ? c.writtenBefore : "setup.exe";
   bool writtenSeen = false, neverWrittenSeen = false;
   run.WaitUntil([&] {
@@ -377,7 +378,7 @@ TEST_P(DamagedSetupTest, ShowsAnErrorAndStartsNothing) {
   ASSERT_GE(run.Boxes().size(), 1u) << "no error box";
   for (const SeenBox& box : run.Boxes()) EXPECT_EQ(box.title, "Error") << box.text;
   EXPECT_NE(run.Boxes()[0].text.find(c.fragment), std::string::npos) << run.Boxes()[0].text;
-  ExpectNothingStarted(run, package);
+  ExpectNothingStarted(run);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -422,10 +423,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SetupModeTest, APackageWithoutASetupProgramStartsNothing) {
   const std::string package = Build(Plan("", false));
   SetupProcess run(package, "");
-  EXPECT_TRUE(FinishSeeing(run, package, "readme.txt"));
+  EXPECT_TRUE(FinishSeeing(run, "readme.txt"));
   ASSERT_TRUE(run.Ended());
   EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
-  ExpectNothingStarted(run, package);
+  ExpectNothingStarted(run);
 }
 
 TEST_F(SetupModeTest, ASecondStartWhileTheFirstRunsEndsAtOnce) {
@@ -479,8 +480,8 @@ TEST_P(ClosingTest, ClosingTheWindowDuringExtractionEndsTheRun) {
     }
   }
   const std::string package = Build(plan);
-  const std::string first = test::ExtractionFolder(package) + "\\setup.exe";
   SetupProcess run(package, "");
+  const std::string first = run.ExtractionFolder() + "\\setup.exe";
   HWND window = nullptr;
   ASSERT_TRUE(run.WaitUntil([&] {
     window = ::FindWindowA(package.c_str(), nullptr);
@@ -492,7 +493,7 @@ TEST_P(ClosingTest, ClosingTheWindowDuringExtractionEndsTheRun) {
   ASSERT_TRUE(run.Finish());
   // Nothing is written into the removed folder, so no save failure shows.
   EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
-  ExpectNothingStarted(run, package);
+  ExpectNothingStarted(run);
 }
 
 INSTANTIATE_TEST_SUITE_P(Moments, ClosingTest,
@@ -557,11 +558,10 @@ TEST_F(SpannedPackageTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) 
   const std::string package = BuildSpanned(plan);
   ASSERT_GE(report_.diskFiles.size(), 3u);
   ASSERT_EQ(report_.diskFiles[1], package + ".001");
-  const std::string folder = test::ExtractionFolder(package);
-  const std::string copy = folder + "\\Y_Setup.exe";
-
   // The launcher ends as soon as its copy runs; the copy does the setup.
   SetupProcess launcher(package, "/ExitCode=3");
+  const std::string folder = launcher.ExtractionFolder();
+  const std::string copy = folder + "\\Y_Setup.exe";
   ASSERT_TRUE(launcher.Finish());
   EXPECT_EQ(launcher.ExitCode(), 0u);
   EXPECT_TRUE(launcher.Boxes().empty()) << test::Describe(launcher.Boxes());
@@ -581,15 +581,21 @@ TEST_F(SpannedPackageTest, ACdSetRunsFromACopyInTheTempFolderThatRemovesItself) 
   if (!originValue.empty() && originValue[0] == '"') originValue.erase(0, 1);
   EXPECT_EQ(originValue.substr(0, package.size()), package) << commandLine;
   EXPECT_NE(originValue.substr(package.size(), 4), ".001") << commandLine;
-  EXPECT_STRCASEEQ(record["ExeDir"].c_str(), folder.c_str());
+  // The copy extracts into a folder of its own process, beside the one it
+  // runs from.
+  const std::string extracted = record["ExeDir"];
+  EXPECT_EQ(UpperCase(extracted.substr(0, test::TempDir().size() + 6)), UpperCase(test::TempDir() + "SETUP_"))
+      << extracted;
+  EXPECT_STRCASENE(extracted.c_str(), folder.c_str());
   EXPECT_EQ(record["AtomFound"], "1");
   EXPECT_EQ(record["Completed"], "1");
   EXPECT_NE(commandLine.find(" /TH_ID=" + record["Token"]), std::string::npos) << commandLine;
-  ExpectInstalled({"Y_Setup.exe"});
+  ExpectInstalled();
 
   // A batch file removes the copy and its folder once the copy has ended.
   EXPECT_TRUE(test::PollUntil([&] { return !PathExists(copy) && !PathExists(folder); }, 60000))
       << copy << (PathExists(copy) ? " stays" : " is gone but its folder stays");
+  EXPECT_FALSE(PathExists(extracted)) << extracted;
   EXPECT_TRUE(test::PollUntil([&] { return test::SelfDeleteScriptsLeft(folder).empty(); }, 10000))
       << test::SelfDeleteScriptsLeft(folder);
 }
@@ -604,7 +610,7 @@ TEST_F(SetupModeTest, AnInstallationThatDoesNotCompleteLeavesNoAtomBehind) {
   EXPECT_EQ(record["AtomFound"], "1");
   EXPECT_EQ(record["Completed"], "0");
   EXPECT_EQ(::GlobalFindAtomA((kAtomPrefix + run.Token()).c_str()), 0);
-  EXPECT_FALSE(PathExists(test::ExtractionFolder(package)));
+  EXPECT_FALSE(PathExists(run.ExtractionFolder()));
 }
 
 TEST_F(SetupModeTest, ASetupProgramThatCannotStartEndsTheRunWithCodeZero) {
@@ -612,11 +618,51 @@ TEST_F(SetupModeTest, ASetupProgramThatCannotStartEndsTheRunWithCodeZero) {
   for (pack::InputFile& f : plan.files) f.isSetup = f.name == "readme.txt";
   const std::string package = Build(plan);
   SetupProcess run(package, "");
-  EXPECT_TRUE(FinishSeeing(run, package, "readme.txt"));
+  EXPECT_TRUE(FinishSeeing(run, "readme.txt"));
   ASSERT_TRUE(run.Ended());
   EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
-  ExpectNothingStarted(run, package);
+  ExpectNothingStarted(run);
   EXPECT_EQ(::GlobalFindAtomA((kAtomPrefix + run.Token()).c_str()), 0);
+}
+
+// Two copies of one package (one stamp, as an agent and the setup that
+// wrote it have) that run at the same time extract into folders of their
+// own: neither deletes nor overwrites the other's running files.
+TEST_F(SetupModeTest, TwoRunsAtOnceExtractIntoFoldersOfTheirOwn) {
+  const std::string package = Build(Plan());
+  const std::string second = dir_ / "out\\Second.exe";
+  // The copy keeps the stamp.
+  ASSERT_TRUE(::CopyFileA(package.c_str(), second.c_str(), FALSE));
+  SetupProcess first(package, "/DelayMs=6000 /ExitCode=3");
+  ASSERT_TRUE(first.WaitUntil([&] {
+    return ::FindWindowA((".SDialog_Class_Name." + first.Token()).c_str(), nullptr) != nullptr;
+  })) << "the first setup program did not come up";
+  SetupProcess other(second, "/ExitCode=4");
+  ASSERT_TRUE(other.Finish());
+  ASSERT_TRUE(first.Finish());
+  EXPECT_TRUE(other.Boxes().empty()) << test::Describe(other.Boxes());
+  EXPECT_TRUE(first.Boxes().empty()) << test::Describe(first.Boxes());
+  EXPECT_EQ(other.ExitCode(), 4u);
+  EXPECT_EQ(first.ExitCode(), 3u);
+  EXPECT_FALSE(PathExists(first.ExtractionFolder()));
+  EXPECT_FALSE(PathExists(other.ExtractionFolder()));
+}
+
+// A setup program whose name holds a blank starts as itself, not as the
+// program named by its first word that the package carries beside it.
+TEST_F(SetupModeTest, ASetupNameWithABlankStartsThatProgramAndNoOther) {
+  const std::string child = test::PathFromEnv("TARNIX_TEST_CHILD_EXE");
+  ASSERT_FALSE(child.empty()) << "TARNIX_TEST_CHILD_EXE is not set";
+  pack::PackageSpec plan = Plan("", false);
+  plan.files.push_back({"Product Setup.exe", standin_, 0, true, StandinArgs() + " /ExitCode=6"});
+  plan.files.push_back({"Product.exe", child, 0, false, ""});
+  const std::string package = Build(plan);
+  SetupProcess run(package, "");
+  ASSERT_TRUE(run.Finish());
+  EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
+  EXPECT_EQ(run.ExitCode(), 6u);
+  ASSERT_TRUE(Recorded()) << "the setup program did not run";
+  EXPECT_EQ(ReadRecord()["CommandLine"].substr(0, 1), "\"");
 }
 
 // The agent copy among the extracted files, for the setup program to

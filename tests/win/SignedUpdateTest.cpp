@@ -108,11 +108,21 @@ enum class Fault {
   NoHashAnnounced,
 };
 
+// Where the fault is caught.
+enum class Refusal {
+  Announcement,
+  // The downloaded update file, with an error box.
+  File,
+  // The download itself, before anything is written: the server's length is
+  // not the signed size.
+  Download,
+};
+
 struct RefusalCase {
   const char* name;
   Fault fault;
-  bool announcement;   // refused at the announcement, else at the update file
-  const char* reason;  // in the box and the log line
+  Refusal at;
+  const char* reason;  // in the log line, and the box when there is one
 };
 void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 
@@ -141,7 +151,7 @@ TEST_P(SignedUpdateRefusalTest, RefusesWithABoxAndALogLineAndRunsNothing) {
       ServeAltered(setup, [](std::string& bytes) { bytes[bytes.size() / 2] ^= 0x20; });
       break;
     case Fault::TruncatedUpdate:
-      // Within the size the decision tolerates: only the exact check sees it.
+      // Within the size the decision tolerates: only the signed size sees it.
       ServeAltered(setup, [](std::string& bytes) { bytes.resize(bytes.size() - 50); });
       break;
     case Fault::NoHashAnnounced:
@@ -150,7 +160,17 @@ TEST_P(SignedUpdateRefusalTest, RefusesWithABoxAndALogLineAndRunsNothing) {
       break;
   }
   StartWith(info);
-  if (c.announcement) {
+  if (c.at == Refusal::Download) {
+    ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END"); }, 90000)) << Log();
+    EXPECT_NE(LogLine("Download ERROR: ").find(c.reason), std::string::npos) << Log();
+    EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=FALSE")) << Log();
+    EXPECT_EQ(UpdateRequests(), 1);
+    EXPECT_TRUE(boxes_.empty()) << test::Describe(boxes_);
+    ExpectNothingInstalled();
+    return;
+  }
+  const bool announcement = c.at == Refusal::Announcement;
+  if (announcement) {
     ASSERT_TRUE(WaitUntil([&] { return Logged("GetOkToPerformAU = 0") && boxes_.size() == 1; }, 90000))
         << Log() << test::Describe(boxes_);
     EXPECT_NE(LogLine("ERROR: Announcement refused: ").find(c.reason), std::string::npos) << Log();
@@ -168,7 +188,7 @@ TEST_P(SignedUpdateRefusalTest, RefusesWithABoxAndALogLineAndRunsNothing) {
   }
   ASSERT_EQ(boxes_.size(), 1u) << test::Describe(boxes_);
   EXPECT_EQ(boxes_[0].title, "Error");
-  EXPECT_NE(boxes_[0].text.find(c.announcement ? kAnnouncementRefused : kFileRefused), std::string::npos)
+  EXPECT_NE(boxes_[0].text.find(announcement ? kAnnouncementRefused : kFileRefused), std::string::npos)
       << boxes_[0].text;
   EXPECT_NE(boxes_[0].text.find(c.reason), std::string::npos) << boxes_[0].text;
   ExpectNothingInstalled();
@@ -177,17 +197,79 @@ TEST_P(SignedUpdateRefusalTest, RefusesWithABoxAndALogLineAndRunsNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, SignedUpdateRefusalTest,
     ::testing::Values(
-        RefusalCase{"OneByteOfTheAnnouncement", Fault::OneByteOfTheAnnouncement, true,
+        RefusalCase{"OneByteOfTheAnnouncement", Fault::OneByteOfTheAnnouncement, Refusal::Announcement,
                     "the signature does not match the vendor's key"},
-        RefusalCase{"NoSignature", Fault::NoSignature, true, "it carries no signature"},
-        RefusalCase{"AnotherKeysSignature", Fault::AnotherKeysSignature, true,
+        RefusalCase{"NoSignature", Fault::NoSignature, Refusal::Announcement, "it carries no signature"},
+        RefusalCase{"AnotherKeysSignature", Fault::AnotherKeysSignature, Refusal::Announcement,
                     "the signature does not match the vendor's key"},
-        RefusalCase{"CutSignature", Fault::CutSignature, true, "its signature line is malformed"},
-        RefusalCase{"OneByteOfTheUpdate", Fault::OneByteOfTheUpdate, false,
+        RefusalCase{"CutSignature", Fault::CutSignature, Refusal::Announcement, "its signature line is malformed"},
+        RefusalCase{"OneByteOfTheUpdate", Fault::OneByteOfTheUpdate, Refusal::File,
                     "its SHA-256 differs from the announced one"},
-        RefusalCase{"TruncatedUpdate", Fault::TruncatedUpdate, false, " bytes, announced "},
-        RefusalCase{"NoHashAnnounced", Fault::NoHashAnnounced, false, "the signed announcement gives no SHA-256"}),
+        RefusalCase{"TruncatedUpdate", Fault::TruncatedUpdate, Refusal::Download, " bytes, announced are "},
+        RefusalCase{"NoHashAnnounced", Fault::NoHashAnnounced, Refusal::File, "the signed announcement gives no SHA-256"}),
     [](const ::testing::TestParamInfo<RefusalCase>& info) { return std::string(info.param.name); });
+
+// A tampered download refused for its hash does not block the release: with
+// the shipped settings (no re-asking) the next probe fetches it again, and
+// once the server has the signed file, it installs.
+TEST_F(SignedUpdateTest, AnUpdateRefusedForItsHashIsTriedAgainOnTheNextProbe) {
+  const std::string setup = BuildVersion2();
+  ServeAltered(setup, [](std::string& bytes) { bytes[bytes.size() / 2] ^= 0x20; });
+  InstallVersion1("close", 2);
+  ServeInfo(signer_.Signed(Body(setup)));
+  // While the refusal is shown, the server gets the signed file.
+  answer_ = [&](const test::SeenBox&) {
+    ServeUpdate(setup);
+    return std::string();
+  };
+  firstProductPid_ = StartProduct();
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  xAgent_ = WaitForXAgent();
+  ASSERT_TRUE(xAgent_);
+  ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END    Result=FALSE"); }, 90000)) << Log();
+  ExpectNothingInstalled();
+  ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END    Result=TRUE"); }, 90000)) << Log();
+  EXPECT_EQ(UpdateRequests(), 2);
+  ASSERT_EQ(boxes_.size(), 1u) << test::Describe(boxes_);
+  EXPECT_NE(boxes_[0].text.find(kFileRefused), std::string::npos) << boxes_[0].text;
+  EXPECT_TRUE(InstalledVersion2());
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
+  StopFreshAgent(xAgent_);
+}
+
+// An announcement missing on the server is answered with a page or an
+// object store's XML error: that is no file, so a keyed agent reports no
+// forgery, only a failed download.
+TEST_F(SignedUpdateTest, AMissingAnnouncementIsNoForgery) {
+  struct Case {
+    const char* status;
+    const char* contentType;
+    const char* body;
+  };
+  const Case cases[] = {
+      {"404 Not Found", "application/xml",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Error><Code>NoSuchKey</Code></Error>"},
+      {"404 Not Found", "text/html", "<!doctype html><main><h1>Nothing here</h1></main>"},
+      {"403 Forbidden", "application/xml", "<Error><Code>AccessDenied</Code></Error>"},
+  };
+  InstallVersion1("close", 2);
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  xAgent_ = WaitForXAgent();
+  ASSERT_TRUE(xAgent_);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.status) + " " + c.contentType);
+    test::HttpResponse missing;
+    missing.status = c.status;
+    missing.contentType = c.contentType;
+    missing.body = c.body;
+    server_.Serve("/updates/" + std::string(test::kInfoName), missing);
+    const int probes = LogCount("GetOkToPerformAU = ");
+    ASSERT_TRUE(WaitUntil([&] { return LogCount("GetOkToPerformAU = ") >= probes + 2; }, 60000)) << Log();
+    EXPECT_EQ(LogCount("GetOkToPerformAU = 0"), LogCount("GetOkToPerformAU = ")) << Log();
+  }
+  EXPECT_FALSE(Logged("Announcement refused")) << Log();
+  EXPECT_TRUE(boxes_.empty()) << test::Describe(boxes_);
+}
 
 // A signed announcement of a version that is not above the installed one,
 // replayed from an earlier release, is never acted on: neither by the

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "Utils/DateUtils.h"
@@ -24,6 +25,24 @@ class UpdateCycleTest : public UpdateFixture {
   void RunUpdate(const std::string& info, const std::string& productClose = "close") {
     InstallVersion1(productClose);
     ServeInfo(info);
+    StartAndWaitForTheCycle();
+  }
+
+  // As RunUpdate, with the announcement in a folder, the agent's update
+  // location: only such an announcement may send the agent to a folder.
+  void RunUpdateFromFolder(const std::string& info) {
+    InstallVersion1();
+    ASSERT_TRUE(std::filesystem::create_directories(InfoFolder()));
+    InstallAgent(AgentPlan(InfoFolder()));
+    WriteInfoToFolder(info);
+    StartAndWaitForTheCycle();
+  }
+  std::string InfoFolder() const { return dir_ / "announcements"; }
+  void WriteInfoToFolder(const std::string& info) {
+    ASSERT_TRUE(test::WriteBytes(InfoFolder() + "\\" + test::kInfoName, info));
+  }
+
+  void StartAndWaitForTheCycle() {
     firstProductPid_ = StartProduct();
     ASSERT_EQ(StartPlainAgent(), 0u);
     ASSERT_TRUE(WaitForXAgent());
@@ -161,8 +180,8 @@ TEST_F(UpdateCycleTest, AFolderLocationIsCopiedWithoutAServer) {
   const std::string setup = BuildVersion2();
   ASSERT_TRUE(::CopyFileA(setup.c_str(), (folder + "\\" + test::kUpdateName).c_str(), FALSE));
   answer_ = AnswerYes;
-  RunUpdate(Announcement(setup, {{"DownloadURL_UPDATE", folder}, {"RequestConfirmationBeforeInstall", "0"},
-                                 {"InformFinish", "0"}}));
+  RunUpdateFromFolder(Announcement(setup, {{"DownloadURL_UPDATE", folder}, {"RequestConfirmationBeforeInstall", "0"},
+                                           {"InformFinish", "0"}}));
   EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=TRUE")) << Log() << test::Describe(boxes_);
   EXPECT_EQ(UpdateRequests(), 0);
   EXPECT_TRUE(InstalledVersion2());
@@ -186,7 +205,7 @@ TEST_F(UpdateCycleTest, AMissingFileAtAFolderLocationIsNotFound) {
     // passes the size test, so the download itself must fail.
     const std::string info = Announcement(setup, {{"DownloadURL_UPDATE", c.location}, {"SizeOfUpdateFile", "50"}});
     if (c.location == cases[0].location) {
-      RunUpdate(info);
+      RunUpdateFromFolder(info);
     } else {
       // The first agent ends after its probe; its deletion script must be
       // done before the next copy is written under the same name.
@@ -194,7 +213,7 @@ TEST_F(UpdateCycleTest, AMissingFileAtAFolderLocationIsNotFound) {
         return !XAgentWindow() && !test::PathExists(XAgentPath()) && test::SelfDeleteScriptsLeft().empty();
       }, 30000));
       SetOriginal("OriginalSetup", "Stamp", "0");
-      ServeInfo(info);
+      WriteInfoToFolder(info);
       ASSERT_EQ(StartPlainAgent(), 0u);
       ASSERT_TRUE(WaitForXAgent());
       ASSERT_TRUE(WaitUntil([&] { return LogCount("PerformAutoUpdate() - END") == 2; }, 90000)) << Log();
@@ -221,6 +240,38 @@ TEST_F(UpdateCycleTest, AFailingSetupKeepsTheVersionAndRestartsTheStoppedProduct
   ASSERT_TRUE(WaitUntil([&] { return ProductPid() != 0 && ProductPid() != firstProductPid_; }, 20000))
       << "the stopped product was not started again";
   EXPECT_TRUE(XAgentWindow()) << "the agent stays after a failed update";
+}
+
+// A file of the new setup that cannot be written stops the run, as a full
+// temp drive would (here the name is too long for the extraction folder):
+// the setup never runs on what was written, nothing is recorded, and the
+// announcement stays open for the next probe.
+TEST_F(UpdateCycleTest, AFileThatCannotBeWrittenStopsTheUpdateAndRecordsNothing) {
+  pack::PackageSpec plan = AgentPlan(ServerLocation());
+  plan.isAgent = false;
+  plan.createAgent = true;
+  plan.files.push_back({"setup.exe", standin_, 0, true, "/InstallDir=" + installDir_ + " /Record=" + SetupRecordPath()});
+  plan.files.push_back({std::string(230, 'n') + ".dat", appV2_, 0, false, ""});
+  plan.files.push_back({"SampleApp.exe", appV2_, 0, false, ""});
+  const std::string setup = dir_ / ("out\\" + std::string(test::kUpdateName));
+  std::string error;
+  pack::BuildReport report;
+  ASSERT_TRUE(pack::BuildPackage(plan, setup, report, error)) << error;
+  ServeUpdate(setup);
+  RunUpdate(Announcement(setup, {{"BackgroundUpdate", "1"},
+                                 {"RequestConfirmationBeforeDownload", "0"},
+                                 {"RequestConfirmationBeforeInstall", "0"},
+                                 {"InformFinish", "0"}}));
+  EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=FALSE")) << Log();
+  EXPECT_TRUE(Logged("RunPackage() - END    Finished=FALSE")) << Log();
+  ASSERT_EQ(boxes_.size(), 1u) << test::Describe(boxes_);
+  EXPECT_NE(boxes_[0].text.find("Unable to save Extracted File!"), std::string::npos) << boxes_[0].text;
+  EXPECT_FALSE(test::PathExists(SetupRecordPath())) << "the setup ran";
+  EXPECT_FALSE(InstalledVersion2());
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
+  EXPECT_EQ(Original("OriginalSetup", "Stamp"), "") << "the announcement counts as seen";
+  EXPECT_TRUE(WaitUntil([&] { return ProductPid() != 0 && ProductPid() != firstProductPid_; }, 20000))
+      << "the stopped product was not started again";
 }
 
 TEST_F(UpdateCycleTest, ABackgroundUpdateRunsTheSetupHidden) {

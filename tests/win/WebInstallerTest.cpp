@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <string>
@@ -16,6 +17,7 @@
 #include "DebugTestSupport.h"
 #include "PackageBuilder.h"
 #include "package/TGFileInfo.h"
+#include "package/TempSpace.h"
 #include "win/support/LoopbackHttpServer.h"
 #include "win/support/PlantedLibraries.h"
 #include "win/support/SetupFixture.h"
@@ -33,9 +35,8 @@ using test::SeenBox;
 using test::SetupProcess;
 
 constexpr char kToken[] = "web-s3cret";
-// 15.2 MB in the size question; the stub never compares it with the file.
+// The size a web installer announces when the test serves no full setup.
 constexpr char kAnnouncedSize[] = "15938355";
-constexpr char kSizeLine[] = "Size: 15.2 MB";
 
 // Answers the size question with `answer`; anything else backs out.
 test::BoxAnswer AnswerQuestion(const std::string& answer) {
@@ -84,9 +85,11 @@ class WebInstallerTest : public test::SetupFixture {
     return path;
   }
 
+  // Serves `full`; the web installers built afterwards announce its size.
   void Serve(const std::string& full, HttpResponse response = {}) {
     response.bodyFile = full;
     server_.Serve("/" + name_, response);
+    announcedSize_ = std::to_string(std::filesystem::file_size(full));
   }
 
   // No files and a download block: a web installer that asks before it
@@ -95,9 +98,12 @@ class WebInstallerTest : public test::SetupFixture {
     pack::PackageSpec plan;
     plan.stubPath = stub_;
     plan.confirmDownload = true;
-    plan.download = pack::DownloadSettings{server_.Url(""), name_, false, kToken, kAnnouncedSize};
+    plan.download = pack::DownloadSettings{server_.Url(""), name_, false, kToken, announcedSize_};
     return plan;
   }
+
+  // The size line of the download question.
+  std::string SizeLine() const { return "Size: " + MegabyteText(std::stod(announcedSize_)) + " MB"; }
 
   std::string BuildWeb(const pack::PackageSpec& plan) {
     const std::string path = Build(plan, "Web.exe");
@@ -121,6 +127,7 @@ class WebInstallerTest : public test::SetupFixture {
   bool FinishSeeingDownload(SetupProcess& run) { return run.FinishSeeing(TempPackage()); }
 
   std::string name_;
+  std::string announcedSize_ = kAnnouncedSize;
   test::LoopbackHttpServer server_;
 };
 
@@ -156,7 +163,7 @@ TEST_P(SizeQuestionTest, DownloadsWhatTheAnswerAllows) {
     const SeenBox& box = run.Boxes()[0];
     EXPECT_EQ(box.title, "Confirm");
     EXPECT_NE(box.text.find("INTERNET DOWNLOAD"), std::string::npos) << box.text;
-    EXPECT_NE(box.text.find(kSizeLine), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find(SizeLine()), std::string::npos) << box.text;
   } else {
     EXPECT_TRUE(run.Boxes().empty()) << test::Describe(run.Boxes());
   }
@@ -164,7 +171,7 @@ TEST_P(SizeQuestionTest, DownloadsWhatTheAnswerAllows) {
   if (!c.installs) {
     EXPECT_FALSE(downloaded);
     EXPECT_TRUE(server_.Requests().empty()) << server_.Requests().size() << " requests";
-    ExpectNothingStarted(run, web);
+    ExpectNothingStarted(run);
     return;
   }
   EXPECT_TRUE(downloaded) << TempPackage() << " never appeared";
@@ -193,6 +200,9 @@ struct RefusedCase {
   bool serverDown;
   const char* fragment;
   bool urlInText;
+  // The full setup's GET claims this length and sends as much: far more
+  // than the web installer announces.
+  std::optional<uint64_t> getLength = std::nullopt;
 };
 void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
 
@@ -201,6 +211,16 @@ class RefusedDownloadTest : public WebInstallerTest, public ::testing::WithParam
 TEST_P(RefusedDownloadTest, ShowsAnErrorAndStartsNothing) {
   const RefusedCase& c = GetParam();
   if (c.fullToken) Serve(BuildFull("site", c.fullToken));
+  if (c.getLength) {
+    // The full setup followed by filler, all of it claimed by the GET.
+    std::string longer = test::ReadWholeFile(dir_ / ("site\\" + name_));
+    longer.resize(static_cast<size_t>(*c.getLength), 'z');
+    ASSERT_TRUE(test::WriteBytes(dir_ / "site\\longer.bin", longer));
+    HttpResponse response;
+    response.bodyFile = dir_ / "site\\longer.bin";
+    response.getLength = c.getLength;
+    server_.Serve("/" + name_, response);
+  }
   pack::PackageSpec plan = WebPlan();
   plan.confirmDownload = false;
   std::string url = Url();
@@ -227,13 +247,14 @@ TEST_P(RefusedDownloadTest, ShowsAnErrorAndStartsNothing) {
     EXPECT_NE(box.text.find(url), std::string::npos) << box.text;
   }
   EXPECT_FALSE(PathExists(TempPackage())) << "the downloaded file stays";
-  ExpectNothingStarted(run, web);
+  ExpectNothingStarted(run);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Refused, RefusedDownloadTest,
     ::testing::Values(RefusedCase{"OtherToken", "other", false, "Bad Secret Token!", false},
-                      RefusedCase{"NotFoundPage", nullptr, false, "404 File Not Found", true},
+                      RefusedCase{"NotFoundPage", nullptr, false, "--- Error downloading file (404 Not Found)", false},
+                      RefusedCase{"LongerThanAnnounced", kToken, false, " bytes, announced are ", false, 3000000},
                       RefusedCase{"ServerDown", nullptr, true, "Unable to open Internet Connection: ", true}),
     [](const ::testing::TestParamInfo<RefusedCase>& info) { return std::string(info.param.name); });
 
@@ -308,7 +329,7 @@ TEST_F(WebInstallerTest, ClosingTheWindowStopsTheDownload) {
   EXPECT_NE(run.Boxes()[1].text.find("Download Aborted"), std::string::npos) << run.Boxes()[1].text;
   EXPECT_TRUE(windowUpAtTheError);
   EXPECT_FALSE(PathExists(TempPackage()));
-  ExpectNothingStarted(run, web);
+  ExpectNothingStarted(run);
 }
 
 // The web installer's agent copy of itself, written before the download,

@@ -289,6 +289,11 @@ int Build(const std::vector<std::string>& args, const char* argv0, std::ostream&
                 report.diskFiles.size() == 1 ? "" : "s", Megabytes(report.inputBytes).c_str(),
                 Megabytes(report.outputBytes).c_str(), seconds, report.inputBytes / 1048576.0 / seconds);
   out << outPath << ": " << line << '\n';
+  // The token is in every copy and reads back in clear: without a key the
+  // agent installs whatever answers its update requests.
+  if (plan.publicKey.empty() && (plan.isAgent || plan.createAgent || !plan.updateLocation.empty()))
+    err << outPath << ": warning: no PublicKey in [Settings]; its agent will run any setup that carries the "
+        << "token, which anybody can read from the package, from whoever answers its update requests\n";
   return kExitOk;
 }
 

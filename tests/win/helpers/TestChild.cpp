@@ -18,7 +18,9 @@
 //                        search as the setup's programs do at start when
 //                        "narrow" follows; exit code 0 when it loaded
 // Copied under the name tasklist.exe, it prints the running processes the
-// way the platform's tasklist does with "/FO csv".
+// way the platform's tasklist does with "/FO csv"; a copy outside the system
+// folder (one planted where a bare name is looked for first) also lists
+// "tarnix_planted.exe" with the process id 4242.
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -62,6 +64,20 @@ std::string WithThousands(unsigned long value) {
   return text;
 }
 
+std::string OwnPath() {
+  char self[MAX_PATH] = {};
+  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+  return self;
+}
+
+bool InSystemFolder() {
+  char system[MAX_PATH] = {};
+  ::GetSystemDirectoryA(system, MAX_PATH);
+  const std::string self = OwnPath();
+  const std::string folder = self.substr(0, self.rfind('\\'));
+  return lstrcmpiA(folder.c_str(), system) == 0;
+}
+
 int PrintTasklist() {
   std::string text = "\"Image Name\",\"PID\",\"Session Name\",\"Session#\",\"Mem Usage\"\r\n";
   HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -73,6 +89,7 @@ int PrintTasklist() {
             "\",\"Console\",\"1\",\"" + WithThousands(1000000ul + entry.th32ProcessID * 7ul) + " K\"\r\n";
   }
   ::CloseHandle(snapshot);
+  if (!InSystemFolder()) text += "\"tarnix_planted.exe\",\"4242\",\"Console\",\"1\",\"1,000 K\"\r\n";
   WriteAll(STD_OUTPUT_HANDLE, text);
   return 0;
 }
@@ -145,10 +162,9 @@ int ReadInput(DWORD ms) {
 }
 
 bool NamedTasklist() {
-  char self[MAX_PATH] = {};
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-  const char* name = std::strrchr(self, '\\');
-  return lstrcmpiA(name ? name + 1 : self, "tasklist.exe") == 0;
+  const std::string self = OwnPath();
+  const char* name = std::strrchr(self.c_str(), '\\');
+  return lstrcmpiA(name ? name + 1 : self.c_str(), "tasklist.exe") == 0;
 }
 
 }  // namespace

@@ -223,7 +223,9 @@ class AgentFixture : public ::testing::Test {
     EXPECT_TRUE(WaitUntil([] { return SelfDeleteScriptsLeft().empty(); }, 20000)) << SelfDeleteScriptsLeft();
   }
 
-  // Whatever a failed test left running goes.
+  // Whatever a test left running goes; an agent that ends by itself has
+  // its deletion script finish, which pauses between tries: one ended
+  // half way would stay in the temp folder for later runs to find.
   void EndAgent() {
     if (HWND window = XAgentWindow()) {
       ::PostMessageA(window, wm_ShutDown, 0, 0);
@@ -233,6 +235,7 @@ class AgentFixture : public ::testing::Test {
         UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, pid));
         if (process) ::TerminateProcess(process.get(), 1);
       }
+      WaitUntil([] { return SelfDeleteScriptsLeft().empty(); }, 20000);
     }
   }
 

@@ -288,6 +288,8 @@ bool LoopbackHttpServer::SendResponse(uintptr_t socket, size_t index, const Http
     head += "Content-Length: " + std::to_string(body.Length() - offset) + "\r\n";
     head += "Content-Range: bytes " + std::to_string(offset) + "-" + std::to_string(body.Length() - 1) + "/" +
             std::to_string(body.Length()) + "\r\n";
+  } else if (request.method == "GET" && response.getLength) {
+    if (*response.getLength != kNoLength) head += "Content-Length: " + std::to_string(*response.getLength) + "\r\n";
   } else if (response.sendLength) {
     head += "Content-Length: " + std::to_string(response.announcedLength.value_or(body.Length())) + "\r\n";
   }

@@ -29,6 +29,8 @@
 
 namespace tarnix::test {
 
+inline constexpr uint64_t kNoLength = UINT64_MAX;
+
 enum class BodyEnd {
   Close,        // close the connection after the body
   KeepSending,  // go on sending filler bytes until the client goes away
@@ -44,6 +46,9 @@ struct HttpResponse {
   // Content-Length: the body's length, absent, or this value instead.
   bool sendLength = true;
   std::optional<uint64_t> announcedLength;
+  // The Content-Length of a GET alone, or kNoLength for none: a server whose
+  // HEAD tells the truth and whose GET does not.
+  std::optional<uint64_t> getLength;
   // Last-Modified, ETag and Date header values as sent, none when empty.
   std::string lastModified;
   std::string etag;

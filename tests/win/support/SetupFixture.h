@@ -1,7 +1,7 @@
 // The fixture of the tests that run whole setups: input files in a scratch
 // folder, packages of the stub with the stand-in as their setup program,
-// each with an extraction folder of its own, and what the stand-in records
-// and installs.
+// whose runs each extract into a folder of their own, and what the stand-in
+// records and installs.
 #pragma once
 
 #include <windows.h>
@@ -68,13 +68,6 @@ class SetupFixture : public ::testing::Test {
     for (const Input& in : inputs_) ASSERT_TRUE(WriteBytes(dir_ / ("in\\" + in.name), in.bytes)) << in.name;
   }
 
-  void TearDown() override {
-    // A stub that failed leaves its folder behind; the next run must not
-    // find it.
-    std::error_code ec;
-    for (const std::string& folder : folders_) std::filesystem::remove_all(folder, ec);
-  }
-
   std::string InstallDir() const { return dir_ / "installed"; }
   std::string RecordPath() const { return dir_ / "record.txt"; }
   std::string StandinArgs() const { return "/InstallDir=" + InstallDir() + " /Record=" + RecordPath(); }
@@ -89,19 +82,11 @@ class SetupFixture : public ::testing::Test {
     return plan;
   }
 
-  // Builds out\NAME with a stamp of its own, so that its extraction folder
-  // is one no other test uses.
+  // Builds out\NAME.
   std::string Build(const pack::PackageSpec& plan, const std::string& name = "Setup.exe") {
     const std::string path = dir_ / ("out\\" + name);
     std::string error;
     EXPECT_TRUE(pack::BuildPackage(plan, path, report_, error)) << error;
-    std::random_device random;
-    const uint32_t stamp = PackedStamp(2024, 3, 5, int(random() % 24), int(random() % 60), int(random() % 60));
-    EXPECT_TRUE(SetPackedStamp(path, stamp));
-    const std::string folder = ExtractionFolder(path);
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-    folders_.push_back(folder);
     return path;
   }
 
@@ -132,28 +117,28 @@ class SetupFixture : public ::testing::Test {
     for (const std::string& name : extra) EXPECT_TRUE(PathExists(InstallDir() + "\\" + name)) << name;
   }
 
-  // The run of `package` ended with code 0 and left nothing: no setup
-  // program ran, nothing was installed, the extraction folder is gone.
-  void ExpectNothingStarted(const SetupProcess& run, const std::string& package) const {
+  // The run ended with code 0 and left nothing: no setup program ran,
+  // nothing was installed, the extraction folder is gone.
+  void ExpectNothingStarted(const SetupProcess& run) const {
     EXPECT_EQ(run.ExitCode(), 0u);
     EXPECT_FALSE(Recorded()) << ReadWholeFile(RecordPath());
     EXPECT_FALSE(PathExists(InstallDir()));
-    const std::string folder = ExtractionFolder(package);
+    const std::string folder = run.ExtractionFolder();
     EXPECT_FALSE(PathExists(folder)) << folder;
   }
 
-  // What a completed run shows: the stand-in ran from the extraction folder
-  // of `package` with its arguments and `moreArgs`, the stub's parameters
+  // What a completed run shows: the stand-in ran from the run's extraction
+  // folder with its arguments and `moreArgs`, the stub's parameters
   // and the run's switches, found the run's atom and completed; the stub
   // passed its exit code on and removed its folder and the atom.
   void ExpectCompletedRun(const SetupProcess& run, const std::string& package, const std::string& params,
                           DWORD exitCode, int showWindow, const std::vector<std::string>& extra = {},
                           const std::string& moreArgs = "") const {
-    const std::string folder = ExtractionFolder(package);
+    const std::string folder = run.ExtractionFolder();
     EXPECT_EQ(run.ExitCode(), exitCode);
     ASSERT_TRUE(Recorded()) << "the setup program did not run";
     Record record = ReadRecord();
-    std::string expected = folder + "\\setup.exe " + StandinArgs() + moreArgs;
+    std::string expected = "\"" + folder + "\\setup.exe\" " + StandinArgs() + moreArgs;
     if (!params.empty()) expected += " " + params;
     expected += " /TH_ID=" + run.Token() + " /OriginExe=\"" + package + "\"";
     EXPECT_EQ(record["CommandLine"], expected);
@@ -172,7 +157,6 @@ class SetupFixture : public ::testing::Test {
   ScratchDir dir_;
   std::vector<Input> inputs_;
   pack::BuildReport report_;
-  std::vector<std::string> folders_;
 };
 
 }  // namespace tarnix::test

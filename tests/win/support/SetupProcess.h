@@ -89,23 +89,6 @@ inline uint32_t PackedStampOf(const std::string& path) {
   return uint32_t(date) << 16 | time;
 }
 
-// Sets the file's modification time from a packed local stamp.
-inline bool SetPackedStamp(const std::string& path, uint32_t stamp) {
-  FILETIME local{}, utc{};
-  if (!::DosDateTimeToFileTime(WORD(stamp >> 16), WORD(stamp), &local) || !::LocalFileTimeToFileTime(&local, &utc))
-    return false;
-  UniqueFileHandle file(::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-  return file && ::SetFileTime(file.get(), nullptr, nullptr, &utc);
-}
-
-// Where the stub started from `exe` extracts: the temp folder, "SETUP_" and
-// the decimal time half of the executable's stamp.
-inline std::string ExtractionFolder(const std::string& exe) {
-  const uint32_t stamp = PackedStampOf(exe);
-  return TempDir() + "SETUP_" + std::to_string(stamp ? stamp & 0xFFFF : 65535);
-}
-
 // A started stub; ended, if still running, with the object.
 class SetupProcess {
  public:
@@ -132,6 +115,8 @@ class SetupProcess {
 
   const std::string& CommandLine() const { return commandLine_; }
   DWORD Pid() const { return pid_; }
+  // Where the stub extracts: a folder of its process's own.
+  std::string ExtractionFolder() const { return TempDir() + "SETUP_" + std::to_string(pid_); }
   // The stub has one thread; its id makes the run token.
   DWORD ThreadId() const { return threadId_; }
   std::string Token() const { return "_" + std::to_string(threadId_); }
