@@ -343,14 +343,18 @@ TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextPro
     EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
     // A product stopped for a setup that failed runs again.
     EXPECT_TRUE(WaitUntil([&] { return ProductPid() != 0; }, 30000)) << "the product does not run";
-    if (!setupKilled) EXPECT_EQ(ProductPid(), productBefore) << "the product was stopped";
+    if (!setupKilled) {
+      EXPECT_EQ(ProductPid(), productBefore) << "the product was stopped";
+    }
     if (c.box.empty()) {
       EXPECT_TRUE(boxes_.empty()) << test::Describe(boxes_);
     } else {
       ASSERT_EQ(boxes_.size(), c.retried ? 3u : 2u) << test::Describe(boxes_);
       EXPECT_EQ(boxes_[1].title, "Attention");
       EXPECT_NE(boxes_[1].text.find(c.box), std::string::npos) << boxes_[1].text;
-      if (c.retried) EXPECT_EQ(boxes_[2].text, boxes_[0].text) << "the same question again";
+      if (c.retried) {
+        EXPECT_EQ(boxes_[2].text, boxes_[0].text) << "the same question again";
+      }
     }
     ExpectNothingLeftOver(true);
   }
