@@ -32,31 +32,46 @@ class UpdateFixture : public AgentFixture {
   }
 
   void TearDown() override {
-    EndRestartedAgents();
+    EndAgentsFromTheProductFolder();
     AgentFixture::TearDown();
     EndProduct();
   }
 
-  // An update restarts the agent: the plain copy it starts waits up to ten
-  // seconds for the old one to go and then starts a fresh X_ agent, which
-  // would meet the next test's agent. Ends such copies still waiting.
-  void EndRestartedAgents() const {
+  // An update restarts the agent: the old X_ agent starts the new plain
+  // one, which starts a fresh X_ agent once the old has gone. Any link of
+  // that chain may still be on its way when a test ends, and would meet the
+  // next test's agent. A program starts the next before it ends, so once a
+  // look finds none of them left, none can follow.
+  void EndAgentsFromTheProductFolder() const {
+    for (int pass = 0; pass < 20; ++pass)
+      if (EndProgramsFromTheProductFolder() == 0) return;
+  }
+
+  // Ends every program started from the installation folder but the
+  // product; how many there were.
+  int EndProgramsFromTheProductFolder() const {
     UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return;
+    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return 0;
+    const std::string folder = installDir_ + "\\";
+    int ended = 0;
     PROCESSENTRY32 entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
-      if (::lstrcmpiA(entry.szExeFile, kAgentName) != 0) continue;
       UniqueHandle process(
           ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
       if (!process) continue;
       char image[MAX_PATH * 2] = {};
       DWORD length = sizeof image;
-      if (!::QueryFullProcessImageNameA(process.get(), 0, image, &length) || ::lstrcmpiA(image, AgentPath().c_str()) != 0)
+      if (!::QueryFullProcessImageNameA(process.get(), 0, image, &length)) continue;
+      const std::string path(image, length);
+      if (path.size() <= folder.size() || ::lstrcmpiA(path.substr(0, folder.size()).c_str(), folder.c_str()) != 0 ||
+          ::lstrcmpiA(path.c_str(), ProductPath().c_str()) == 0)
         continue;
       ::TerminateProcess(process.get(), 1);
       ::WaitForSingleObject(process.get(), 5000);
+      ++ended;
     }
+    return ended;
   }
 
   std::string ProductPath() const { return installDir_ + "\\SampleApp.exe"; }
