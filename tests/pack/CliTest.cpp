@@ -119,6 +119,31 @@ TEST_F(PackageTest, BuildWarnsAboutAnAgentWithoutAKey) {
   }
 }
 
+// A web installer caps its download at the size it carries; one built
+// without a size would take whatever the server sends.
+TEST_F(PackageTest, BuildWarnsAboutAWebInstallerWithoutASize) {
+  struct Case {
+    const char* name;
+    std::string download;
+    bool warns;
+  };
+  WriteFile(dir.Path() / "Beside.exe", std::string(1000, 's'));
+  const Case cases[] = {
+      {"size given", "Size = 1000\nFileName = Far.exe\n", false},
+      {"size of the file beside the manifest", "FileName = Beside.exe\n", false},
+      {"no size and no file", "FileName = Far.exe\n", true},
+      {"size 0", "Size = 0\nFileName = Far.exe\n", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(dir.Path() / "manifest.ini",
+              "[Download]\nLocation = http://example.test/dl\n" + c.download + "[Files]\n");
+    CliResult r = RunCli({"build", dir / "manifest.ini", "-o", dir / "OUT.exe", "--stub", dir / "stub.exe"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err.find("warning: no [Download] Size") != std::string::npos, c.warns) << r.err;
+  }
+}
+
 TEST(JsonTest, EscapesEverythingButPrintableAscii) {
   struct Case {
     std::string text;

@@ -294,6 +294,12 @@ int Build(const std::vector<std::string>& args, const char* argv0, std::ostream&
   if (plan.publicKey.empty() && (plan.isAgent || plan.createAgent || !plan.updateLocation.empty()))
     err << outPath << ": warning: no PublicKey in [Settings]; its agent will run any setup that carries the "
         << "token, which anybody can read from the package, from whoever answers its update requests\n";
+  // Without a size the web installer cannot cap the download: a server
+  // that sends more fills the temp drive.
+  int64_t downloadSize = 0;
+  if (plan.download && plan.files.empty() && (!ParseInt64(plan.download->size, downloadSize) || downloadSize <= 0))
+    err << outPath << ": warning: no [Download] Size and no file \"" << plan.download->fileName
+        << "\" beside the manifest; the web installer takes a download of any size\n";
   return kExitOk;
 }
 
