@@ -98,6 +98,9 @@ UpdateOutcome OutcomeOf(PackageRun run) {
       return UpdateOutcome::Installed;
     case PackageRun::WriteFailed:
       return UpdateOutcome::NotExtracted;
+    // A user who will not give the setup its rights has declined the update.
+    case PackageRun::Refused:
+      return UpdateOutcome::Declined;
     case PackageRun::NotStarted:
     case PackageRun::Incomplete:
       break;
