@@ -17,6 +17,7 @@
 #include "autoupdate/ProductShutdown.h"
 #include "autoupdate/SettingsFiles.h"
 #include "autoupdate/UpdateDownload.h"
+#include "startup/AgentFolders.h"
 #include "startup/AgentMessages.h"
 #include "environment/FolderVariables.h"
 #include "package/ExtractFolders.h"
@@ -146,7 +147,7 @@ UpdateOutcome UpdateCycle() {
   Marker(8);
   const bool stopped = wasRunning && !IsProcessRunning(product);
   const bool restart = RestartProcess() && stopped;
-  const std::string setupFile = GetExeDir(true) + FileNamePart(NameOfUpdateFile());
+  const std::string setupFile = AgentWorkDir() + FileNamePart(NameOfUpdateFile());
   Marker(10);
   const PackageRun run = RunNewSetup(setupFile);
   const bool finished = run == PackageRun::Finished;

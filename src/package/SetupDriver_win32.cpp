@@ -62,6 +62,8 @@ PackageRun RunSetupProgram(const std::string& target, const std::string& entry, 
   const StartedProgram started = RunProgram(commandLine, foreground ? SW_SHOW : SW_HIDE);
   if (started.how == ProgramStart::Refused) {
     WriteLog("RunProgram - the user refused the elevation the setup program asked for");
+    // Nothing was installed: a caller of the stub must not read success.
+    SetExitCode(kErrorCancelled);
     return PackageRun::Refused;
   }
   if (started.how == ProgramStart::StartedElevated) WriteLog("RunProgram - the setup program needed elevation");
