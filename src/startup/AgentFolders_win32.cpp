@@ -20,7 +20,8 @@ struct AgentFolders {
 };
 
 // Creating a file is what the agent does first in its folder; the
-// .original file, when there is one, must take writes too.
+// .original file must not be read-only. It is not opened for writing: the
+// product or its setup may be reading it at this moment.
 bool CanWriteIn(const std::string& dir, const std::string& original) {
   const std::string probe = dir + "~tarnix" + std::to_string(::GetCurrentProcessId()) + ".tmp";
   UniqueFileHandle created(
@@ -28,10 +29,8 @@ bool CanWriteIn(const std::string& dir, const std::string& original) {
   if (!created) return false;
   created.reset();
   ::DeleteFileA(probe.c_str());
-  if (!FileExists(original)) return true;
-  UniqueFileHandle opened(::CreateFileA(original.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return static_cast<bool>(opened);
+  const DWORD attributes = ::GetFileAttributesA(original.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
 // The plain agent: its own folder when it can write there, else its per-user

@@ -84,7 +84,6 @@ class AgentFixture : public ::testing::Test {
     ASSERT_FALSE(stub_.empty()) << "TARNIX_STUB_EXE is not set";
     ASSERT_TRUE(server_.Running());
     installDir_ = dir_ / "Program Files\\Sample Product";
-    workDir_ = installDir_;
     std::filesystem::create_directories(installDir_);
     ClearTestMode();
   }
@@ -123,12 +122,13 @@ class AgentFixture : public ::testing::Test {
   std::string AgentPath() const { return installDir_ + "\\" + agentName_; }
   // The agent writes its files in its work folder: the installation folder
   // unless it cannot write there.
-  std::string XAgentPath() const { return workDir_ + "\\X_" + agentName_; }
+  std::string WorkDir() const { return workDir_.empty() ? installDir_ : workDir_; }
+  std::string XAgentPath() const { return WorkDir() + "\\X_" + agentName_; }
   // The agent's name without its extension.
   std::string AgentStem() const { return agentName_.substr(0, agentName_.rfind('.')); }
   std::string OriginalPath() const { return installDir_ + "\\" + kOriginalName; }
-  std::string InfoPath() const { return workDir_ + "\\" + kInfoName; }
-  std::string LogPath() const { return workDir_ + "\\X_" + AgentStem() + ".log"; }
+  std::string InfoPath() const { return WorkDir() + "\\" + kInfoName; }
+  std::string LogPath() const { return WorkDir() + "\\X_" + AgentStem() + ".log"; }
   std::string Log() const { return ReadWholeFile(LogPath()); }
   bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
   int LogCount(const std::string& text) const {
@@ -287,6 +287,7 @@ class AgentFixture : public ::testing::Test {
   std::string stub_;
   ScratchDir dir_;
   std::string installDir_;
+  // Empty: the installation folder.
   std::string workDir_;
   LoopbackHttpServer server_;
   // "https://localhost:<port>" of a TLS front for the server; empty: plain
