@@ -19,6 +19,7 @@ RT_MANIFEST = 24
 ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
 ASM_V3 = "urn:schemas-microsoft-com:asm.v3"
 COMPATIBILITY = "urn:schemas-microsoft-com:compatibility.v1"
+SETTINGS_2005 = "http://schemas.microsoft.com/SMI/2005/WindowsSettings"
 SETTINGS_2016 = "http://schemas.microsoft.com/SMI/2016/WindowsSettings"
 SUPPORTED_OS = {
     "Vista": "{e2011457-1546-43c5-a5fe-008deee3d3f0}",
@@ -93,7 +94,8 @@ class Image:
 def declarations(manifest, machine):
     """Each declaration that must hold: (element, what it must say, what it says)."""
     def find(path):
-        return manifest.find(path, {"v1": ASM_V1, "v3": ASM_V3, "c": COMPATIBILITY, "s16": SETTINGS_2016})
+        return manifest.find(path, {"v1": ASM_V1, "v3": ASM_V3, "c": COMPATIBILITY, "s5": SETTINGS_2005,
+                                    "s16": SETTINGS_2016})
 
     def attribute(path, name):
         element = find(path)
@@ -112,6 +114,7 @@ def declarations(manifest, machine):
     for system, guid in SUPPORTED_OS.items():
         yield f"supportedOS {system}", guid, guid if guid in listed else None
     settings = "v3:application/v3:windowsSettings/"
+    yield "dpiAware", "true", text(settings + "s5:dpiAware")
     yield "longPathAware", "true", text(settings + "s16:longPathAware")
 
 
