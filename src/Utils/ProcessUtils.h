@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "Utils/ProcessUtilsCommon.h"
+#include "Utils/UniqueResource.h"
 
 namespace tarnix {
 
@@ -87,6 +88,32 @@ std::string GetWindowExeName(HWND window);
 // of the stub that only waits and ends would keep the caller waiting until
 // it has gone.
 bool LaunchProgram(std::string_view commandLine, int showCommand);
+
+// How a program was started, or why it was not.
+enum class ProgramStart {
+  Started,
+  // Through the shell, after its consent prompt: the program asks for more
+  // rights than its caller holds.
+  StartedElevated,
+  // The user refused the consent prompt.
+  Refused,
+  Failed,
+};
+
+struct StartedProgram {
+  ProgramStart how = ProgramStart::Failed;
+  // Empty unless started.
+  UniqueHandle process;
+};
+
+// Starts `commandLine` like LaunchProgram and keeps the process handle; a
+// program that needs elevation is started through the shell, which asks
+// the user.
+StartedProgram StartProgram(std::string_view commandLine, int showCommand);
+// The shell's part of StartProgram: the program of `commandLine` (found as
+// process creation finds it) started with its normal verb, so that Windows
+// asks for elevation when the program's manifest wants it.
+StartedProgram StartThroughShell(std::string_view commandLine, int showCommand);
 
 // Receives each piece of captured output (or the start failure's text) with
 // the caller's context; setting `abort` ends the program with exit code 255.

@@ -55,4 +55,48 @@ size_t WholeCharsLength(std::string_view bytes, LeadBytePredicate isLead) {
   return i;
 }
 
+StartRoute RouteAfterCreateFailure(uint32_t error) {
+  return error == kErrorElevationRequired ? StartRoute::ThroughShell : StartRoute::Failed;
+}
+
+ShellStart ShellStartOutcome(bool started, uint32_t error) {
+  if (started) return ShellStart::Started;
+  return error == kErrorCancelled ? ShellStart::Refused : ShellStart::Failed;
+}
+
+namespace {
+
+std::string_view TrimLeadingBlanks(std::string_view text) {
+  const size_t start = text.find_first_not_of(" \t");
+  return start == std::string_view::npos ? std::string_view() : text.substr(start);
+}
+
+// The file that process creation would run for this front of a command line.
+std::string ExistingProgram(const std::string& front, FileExistsPredicate isFile) {
+  if (isFile(front)) return front;
+  const bool hasExtension = FileNamePart(front).find('.') != std::string::npos;
+  if (!hasExtension && isFile(front + ".exe")) return front + ".exe";
+  return {};
+}
+
+}  // namespace
+
+ProgramParts SplitCommandLine(std::string_view commandLine, FileExistsPredicate isFile) {
+  const std::string_view line = TrimLeadingBlanks(commandLine);
+  if (!line.empty() && line.front() == '"') {
+    const size_t close = line.find('"', 1);
+    if (close == std::string_view::npos) return {std::string(line.substr(1)), {}};
+    return {std::string(line.substr(1, close - 1)), std::string(TrimLeadingBlanks(line.substr(close + 1)))};
+  }
+  for (size_t blank = line.find(' '); blank != std::string_view::npos; blank = line.find(' ', blank + 1)) {
+    const std::string program = ExistingProgram(std::string(line.substr(0, blank)), isFile);
+    if (!program.empty()) return {program, std::string(TrimLeadingBlanks(line.substr(blank)))};
+  }
+  const std::string whole = ExistingProgram(std::string(line), isFile);
+  if (!whole.empty()) return {whole, {}};
+  const size_t firstBlank = line.find(' ');
+  if (firstBlank == std::string_view::npos) return {std::string(line), {}};
+  return {std::string(line.substr(0, firstBlank)), std::string(TrimLeadingBlanks(line.substr(firstBlank)))};
+}
+
 }  // namespace tarnix

@@ -48,4 +48,32 @@ std::string FixedProcessName(uint32_t pid, uint32_t osCode);
 // once it is complete.
 size_t WholeCharsLength(std::string_view bytes, LeadBytePredicate isLead);
 
+// A program whose manifest asks for more rights than its caller holds (most
+// products' own setups) is refused by process creation with
+// ERROR_ELEVATION_REQUIRED; the shell starts it, showing the system's consent
+// prompt. A user who refuses the prompt makes the shell fail with
+// ERROR_CANCELLED.
+inline constexpr uint32_t kErrorElevationRequired = 740;
+inline constexpr uint32_t kErrorCancelled = 1223;
+
+enum class StartRoute { Started, ThroughShell, Failed };
+// What follows a failed process creation with this error.
+StartRoute RouteAfterCreateFailure(uint32_t error);
+
+enum class ShellStart { Started, Refused, Failed };
+// The shell's start: started, refused at the consent prompt, or failed.
+ShellStart ShellStartOutcome(bool started, uint32_t error);
+
+// The program and its parameters, as the shell wants them apart.
+struct ProgramParts {
+  std::string program;
+  std::string parameters;
+};
+using FileExistsPredicate = bool (*)(const std::string& path);
+// Splits a command line as process creation reads it: a quoted program ends
+// at its closing quote; an unquoted one is the shortest front, cut at a
+// blank, that names a file (".exe" added to one without an extension), or
+// the first word when none does. The parameters lose their leading blanks.
+ProgramParts SplitCommandLine(std::string_view commandLine, FileExistsPredicate isFile);
+
 }  // namespace tarnix

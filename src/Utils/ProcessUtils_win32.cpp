@@ -1,5 +1,6 @@
 #include "Utils/ProcessUtils.h"
 
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "Utils/Analizer.h"
 #include "Utils/DateUtils.h"
 #include "Utils/FileUtils.h"
+#include "Utils/InFile.h"
 #include "Utils/MessagePump.h"
 #include "Utils/OsInfo.h"
 #include "Utils/StrUtils.h"
@@ -636,16 +638,55 @@ bool RunAndCapture(std::string_view exe, std::string_view parameters, int showWi
 }
 
 bool LaunchProgram(std::string_view commandLine, int showCommand) {
+  const ProgramStart how = StartProgram(commandLine, showCommand).how;
+  return how == ProgramStart::Started || how == ProgramStart::StartedElevated;
+}
+
+StartedProgram StartThroughShell(std::string_view commandLine, int showCommand) {
+  const ProgramParts parts = SplitCommandLine(commandLine, FileExists);
+  SHELLEXECUTEINFOA info{};
+  info.cbSize = sizeof info;
+  // No error box of the shell's own: the caller reports failures its way.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_FLAG_DDEWAIT;
+  info.lpFile = parts.program.c_str();
+  info.lpParameters = parts.parameters.empty() ? nullptr : parts.parameters.c_str();
+  info.nShow = showCommand;
+  const bool ok = ::ShellExecuteExA(&info) != FALSE;
+  const DWORD error = ok ? 0 : ::GetLastError();
+  StartedProgram started;
+  switch (ShellStartOutcome(ok, error)) {
+    case ShellStart::Started:
+      started.how = ProgramStart::StartedElevated;
+      started.process.reset(info.hProcess);
+      break;
+    case ShellStart::Refused:
+      started.how = ProgramStart::Refused;
+      break;
+    case ShellStart::Failed:
+      Trace("StartThroughShell: cannot start %s (%lu)", parts.program.c_str(), error);
+      break;
+  }
+  return started;
+}
+
+StartedProgram StartProgram(std::string_view commandLine, int showCommand) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(showCommand);
-  PROCESS_INFORMATION started{};
+  PROCESS_INFORMATION info{};
   std::string line(commandLine);
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
-    return false;
-  UniqueHandle process(started.hProcess), thread(started.hThread);
-  return true;
+  StartedProgram started;
+  if (::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    UniqueHandle thread(info.hThread);
+    started.how = ProgramStart::Started;
+    started.process.reset(info.hProcess);
+    return started;
+  }
+  const DWORD error = ::GetLastError();
+  if (RouteAfterCreateFailure(error) == StartRoute::ThroughShell) return StartThroughShell(commandLine, showCommand);
+  Trace("StartProgram: cannot start %s (%lu)", line.c_str(), error);
+  return started;
 }
 
 }  // namespace tarnix

@@ -42,8 +42,11 @@ std::string PreviousLogName(std::string_view logName);
 std::string FormatLogLine(std::string_view timestamp, uint32_t threadId, std::string_view tag,
                           std::string_view message);
 
-// Windows only. The log's full path beside the running executable, computed
-// on the first call.
+// Windows only. The folder the log goes to, set before the first line:
+// beside the running executable unless set.
+void SetLogFolder(std::string folder);
+
+// Windows only. The log's full path, computed on the first call.
 const std::string& LogFileName();
 
 // Windows only. The previous log's full path (PreviousLogName).

@@ -1,13 +1,27 @@
 #include <windows.h>
 
+#include <utility>
+
 #include "Utils/DateUtils.h"
 #include "Utils/FileUtils.h"
 #include "Utils/StubLog.h"
 
 namespace tarnix {
 
+namespace {
+
+std::string& LogFolder() {
+  static std::string folder;
+  return folder;
+}
+
+}  // namespace
+
+void SetLogFolder(std::string folder) { LogFolder() = std::move(folder); }
+
 const std::string& LogFileName() {
-  static const std::string name = GetExeDir(true) + StubLogName(GetExeFileName(true));
+  static const std::string name =
+      (LogFolder().empty() ? GetExeDir(true) : LogFolder()) + StubLogName(GetExeFileName(true));
   return name;
 }
 

@@ -9,6 +9,7 @@
 #include "Utils/StubLog.h"
 #include "autoupdate/AgentState.h"
 #include "autoupdate/TransientOverrides.h"
+#include "startup/AgentFolders.h"
 #include "startup/MainWindow.h"
 #include "startup/StubState.h"
 
@@ -18,7 +19,7 @@ void ReStartAutoUpdateExe() {
   WriteLog(".. ReStartAutoUpdateExe() - Start");
   if (Agent().StopCountdown <= 0) {
     const std::string command =
-        AgentRestartCommandLine(GetExeDir(true) + StubPackage().AgentExeName(), TransientText());
+        AgentRestartCommandLine(AgentHomeDir() + StubPackage().AgentExeName(), TransientText());
     WriteLog(".. WinExec - " + command);
     LaunchProgram(command, SW_HIDE);
     DelayPump(0, 1000);

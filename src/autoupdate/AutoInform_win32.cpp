@@ -15,6 +15,7 @@
 #include "autoupdate/UpdateDownload.h"
 #include "net/DownloadRules.h"
 #include "package/Token.h"
+#include "startup/AgentFolders.h"
 #include "startup/AgentMessages.h"
 #include "startup/MainWindow.h"
 #include "ui/RichEditBox.h"
@@ -39,7 +40,7 @@ bool DownloadInformFile() {
 // text: the user gets the page instead of an empty box.
 std::string InformBody() {
   std::string content;
-  ReadFilePart(GetExeDir(true) + FileNamePart(NameOfInformFile()), kMaxMemoryDownload, content);
+  ReadFilePart(AgentWorkDir() + FileNamePart(NameOfInformFile()), kMaxMemoryDownload, content);
   std::string body = ReadScrambledRecord(content).rest;
   if (Trim(body).empty()) body.clear();
   return body;

@@ -1,10 +1,13 @@
-// Windows only. The agent's two settings files, both beside the running
-// executable and named from the package's settings block: the .original
-// file that the product installs (versions, probe times, texts, the look of
-// the message boxes) and the .info file fetched from the update location
-// (where the new setup lies and how to install it). Every accessor opens the
-// file anew; a missing file or key reads as the default, and a write that
-// cannot be made changes nothing and is not reported.
+// Windows only. The agent's two settings files, named from the package's
+// settings block: the .original file that the product installs beside the
+// agent (versions, probe times, texts, the look of the message boxes) and
+// the .info file fetched from the update location into the agent's work
+// folder (where the new setup lies and how to install it). An agent that
+// works per user (startup/AgentFolders.h) records its times, intervals and
+// stamp in a namesake of the .original file there; the version is only
+// ever read from the installed file. Every accessor opens the file anew; a
+// missing file or key reads as the default, and a write that cannot be
+// made changes nothing and is not reported.
 #pragma once
 
 #include <cstdint>

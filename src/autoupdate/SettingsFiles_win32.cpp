@@ -6,6 +6,7 @@
 #include "autoupdate/SettingsValues.h"
 #include "autoupdate/TransientOverrides.h"
 #include "package/VendorSignature.h"
+#include "startup/AgentFolders.h"
 #include "startup/StubState.h"
 
 namespace tarnix {
@@ -28,6 +29,19 @@ std::string OriginalText(const char* section, const char* key, std::string_view 
 }
 int64_t OriginalInt(const char* key) { return ReadIniInt(OriginalFilePath(), kOriginalSetup, key, 0); }
 
+// Where the agent records its times, intervals and the stamp it acted on:
+// the .original file itself, or its namesake in the per-user work folder.
+std::string StateFilePath() { return AgentWorkDir() + StubPackage().OriginalFileName(); }
+
+// A value the agent records: the one recorded per user, else the installed
+// one (the vendor's setting, or what the agent recorded before it had to
+// work per user).
+int64_t StateInt(const char* key) {
+  if (AgentWorksPerUser() && !ReadIniString(StateFilePath(), kOriginalSetup, key, "").empty())
+    return ReadIniInt(StateFilePath(), kOriginalSetup, key, 0);
+  return OriginalInt(key);
+}
+
 std::string InfoText(const char* section, const char* key) { return ReadIniString(InfoFilePath(), section, key, ""); }
 int64_t InfoInt(const char* section, const char* key, int64_t def = 0) {
   return ReadIniInt(InfoFilePath(), section, key, def);
@@ -38,28 +52,27 @@ bool OverridableSwitch(int slot, const char* key) {
   return EffectiveSwitch(slot, [key] { return ReadIniString(InfoFilePath(), kNewSetup, key, "0"); });
 }
 
-bool SetOriginalInt(const char* key, int64_t value) {
-  return WriteIniInt(OriginalFilePath(), kOriginalSetup, key, value);
-}
+bool SetStateInt(const char* key, int64_t value) { return WriteIniInt(StateFilePath(), kOriginalSetup, key, value); }
 
 // The time in seconds, then the same moment readable under the companion key.
-bool SetOriginalTime(const char* key, int64_t time) {
-  const std::string file = OriginalFilePath();
+bool SetStateTime(const char* key, int64_t time) {
+  const std::string file = StateFilePath();
   const bool written = WriteIniInt(file, kOriginalSetup, key, time);
   return WriteIniString(file, kOriginalSetup, CompanionKey(key), SecondsText(time)) && written;
 }
 
 }  // namespace
 
-std::string OriginalFilePath() { return GetExeDir(true) + StubPackage().OriginalFileName(); }
-std::string InfoFilePath() { return GetExeDir(true) + StubPackage().InfoFileName(); }
+std::string OriginalFilePath() { return AgentHomeDir() + StubPackage().OriginalFileName(); }
+std::string InfoFilePath() { return AgentWorkDir() + StubPackage().InfoFileName(); }
 
-int64_t ProbeSecondsInterval() { return OriginalInt("ProbeSecondsInterval"); }
-int64_t ProbeSecondsLast() { return OriginalInt("ProbeSecondsLast"); }
-int64_t ReAskSecondsInterval() { return OriginalInt("ReAskSecondsInterval"); }
-int64_t ReAskSecondsLast() { return OriginalInt("ReAskSecondsLast"); }
+int64_t ProbeSecondsInterval() { return StateInt("ProbeSecondsInterval"); }
+int64_t ProbeSecondsLast() { return StateInt("ProbeSecondsLast"); }
+int64_t ReAskSecondsInterval() { return StateInt("ReAskSecondsInterval"); }
+int64_t ReAskSecondsLast() { return StateInt("ReAskSecondsLast"); }
+// Whoever installed the version wrote it here: nothing kept per user masks it.
 int32_t VersionOriginal() { return LowInt32(OriginalInt("VersionOriginal")); }
-int32_t OriginalStamp() { return LowInt32(OriginalInt("Stamp")); }
+int32_t OriginalStamp() { return LowInt32(StateInt("Stamp")); }
 std::string OriginalProgramName() { return OriginalText(kOriginalSetup, "ProgramName"); }
 
 std::string TargetDir() { return OriginalText(kDirectories, "TargetDir"); }
@@ -117,11 +130,15 @@ bool BackgroundUpdate() { return OverridableSwitch(kSlotBackgroundUpdate, "Backg
 bool InformFinish() { return OverridableSwitch(kSlotInformFinish, "InformFinish"); }
 bool RestartProcess() { return OverridableSwitch(kSlotRestartProcess, "RestartProcess"); }
 
-bool SetProbeSecondsInterval(int64_t seconds) { return SetOriginalInt("ProbeSecondsInterval", seconds); }
-bool SetReAskSecondsInterval(int64_t seconds) { return SetOriginalInt("ReAskSecondsInterval", seconds); }
-bool SetProbeSecondsLast(int64_t time) { return SetOriginalTime("ProbeSecondsLast", time); }
-bool SetReAskSecondsLast(int64_t time) { return SetOriginalTime("ReAskSecondsLast", time); }
-bool SetVersionOriginal(int32_t version) { return SetOriginalInt("VersionOriginal", version); }
-bool SetOriginalStamp(int32_t stamp) { return SetOriginalInt("Stamp", stamp); }
+bool SetProbeSecondsInterval(int64_t seconds) { return SetStateInt("ProbeSecondsInterval", seconds); }
+bool SetReAskSecondsInterval(int64_t seconds) { return SetStateInt("ReAskSecondsInterval", seconds); }
+bool SetProbeSecondsLast(int64_t time) { return SetStateTime("ProbeSecondsLast", time); }
+bool SetReAskSecondsLast(int64_t time) { return SetStateTime("ReAskSecondsLast", time); }
+// An agent that cannot write its home leaves the version to the setup that
+// installed it, which may write there.
+bool SetVersionOriginal(int32_t version) {
+  return WriteIniInt(OriginalFilePath(), kOriginalSetup, "VersionOriginal", version);
+}
+bool SetOriginalStamp(int32_t stamp) { return SetStateInt("Stamp", stamp); }
 
 }  // namespace tarnix

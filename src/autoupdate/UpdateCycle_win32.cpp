@@ -17,6 +17,7 @@
 #include "autoupdate/ProductShutdown.h"
 #include "autoupdate/SettingsFiles.h"
 #include "autoupdate/UpdateDownload.h"
+#include "startup/AgentFolders.h"
 #include "startup/AgentMessages.h"
 #include "environment/FolderVariables.h"
 #include "package/ExtractFolders.h"
@@ -98,6 +99,9 @@ UpdateOutcome OutcomeOf(PackageRun run) {
       return UpdateOutcome::Installed;
     case PackageRun::WriteFailed:
       return UpdateOutcome::NotExtracted;
+    // A user who will not give the setup its rights has declined the update.
+    case PackageRun::Refused:
+      return UpdateOutcome::Declined;
     case PackageRun::NotStarted:
     case PackageRun::Incomplete:
       break;
@@ -143,7 +147,7 @@ UpdateOutcome UpdateCycle() {
   Marker(8);
   const bool stopped = wasRunning && !IsProcessRunning(product);
   const bool restart = RestartProcess() && stopped;
-  const std::string setupFile = GetExeDir(true) + FileNamePart(NameOfUpdateFile());
+  const std::string setupFile = AgentWorkDir() + FileNamePart(NameOfUpdateFile());
   Marker(10);
   const PackageRun run = RunNewSetup(setupFile);
   const bool finished = run == PackageRun::Finished;

@@ -21,6 +21,7 @@
 #include "package/FileBlocks.h"
 #include "package/TGFileInfo.h"
 #include "package/Token.h"
+#include "startup/AgentFolders.h"
 #include "startup/MainWindow.h"
 #include "startup/StubState.h"
 #include "ui/MsgBox.h"
@@ -85,7 +86,7 @@ void FetchFromFolder(int mode, const std::string& name, bool show, Fetch& fetch)
     }
     return;
   }
-  fetch.target = GetExeDir(true) + name;
+  fetch.target = AgentWorkDir() + name;
   const SizeRange expected = AnnouncedRange(mode);
   const int64_t size = GetFileSizeByName(fetch.source);
   if (size < 0 || !expected.Holds(static_cast<uint64_t>(size))) {
@@ -113,8 +114,8 @@ void FetchOverHttp(int mode, const std::string& location, const std::string& nam
   } else {
     // A setup that broke off continues on the next probe; what earlier
     // announcements' files left half done goes.
-    fetch.target = GetExeDir(true) + name;
-    DeleteResumeFilesExcept(GetExeDir(false), name);
+    fetch.target = AgentWorkDir() + name;
+    DeleteResumeFilesExcept(RemoveTrailingSlash(AgentWorkDir()), name);
     HTTP_DownloadFileResuming(window, fetch.source, fetch.target, AnnouncedRange(mode), &EnsureStubProgress(),
                               fetch.error);
   }
@@ -128,7 +129,7 @@ bool FinishInfo(const std::string& name, Fetch& fetch) {
   const bool ok = fetch.error.empty() && !fetch.data.empty();
   // The copy is rewritten after every probe, also empty when nothing came:
   // the decision must never act on an announcement of an earlier probe.
-  WriteFileText(GetExeDir(true) + name, fetch.data);
+  WriteFileText(AgentWorkDir() + name, fetch.data);
   if (!fetch.error.empty() && fetch.error[0] == '3') fetch.error.clear();
   return ok;
 }
@@ -148,7 +149,7 @@ bool CheckToken(int mode, const Fetch& fetch) {
 // when there is none.
 std::string LongNameBesideAgent(const std::string& name) {
   WIN32_FIND_DATAA entry;
-  UniqueFindHandle find(::FindFirstFileA((GetExeDir(true) + name).c_str(), &entry));
+  UniqueFindHandle find(::FindFirstFileA((AgentWorkDir() + name).c_str(), &entry));
   return find ? std::string(entry.cFileName) : name;
 }
 

@@ -5,6 +5,7 @@
 #include "Utils/CommandLine.h"
 #include "Utils/DateUtils.h"
 #include "Utils/FileUtils.h"
+#include "Utils/PathUtils.h"
 #include "Utils/Registry.h"
 #include "Utils/StrUtils.h"
 #include "Utils/SysInfo.h"
@@ -13,6 +14,7 @@
 #include "environment/FolderVariables.h"
 #include "environment/RunTimeDirs.h"
 #include "environment/SpecialFolders.h"
+#include "startup/AgentFolders.h"
 
 namespace tarnix {
 
@@ -42,7 +44,9 @@ class SystemFolderValues final : public FolderVariableSource {
   std::string WindowsDir() override { return GetWindowsDir(false); }
   std::string SystemDir() override { return GetSystemDir(false); }
   std::string TempDir() override { return GetTempDir(false); }
-  std::string ExeDir() override { return GetExeDir(false); }
+  // An agent's X_ copy may run from its per-user folder: the installed
+  // agent's folder is the one a product's paths mean.
+  std::string ExeDir() override { return RemoveTrailingSlash(AgentHomeDir()); }
   std::string OriginDir() override { return tarnix::OriginDir(); }
   std::string SpecialFolderDir(SpecialFolder folder) override { return GetSpecialFolder(folder, false); }
   std::string RunTimeDir(int slot) override { return tarnix::RunTimeDir(slot); }

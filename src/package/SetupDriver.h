@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "Utils/ProcessUtils.h"
 #include "Utils/UniqueResource.h"
 #include "package/TGFileInfo.h"
 
@@ -31,6 +32,9 @@ enum class PackageRun {
   WriteFailed,
   // The setup program ran but did not report its installation complete.
   Incomplete,
+  // The setup program asked for elevation and the user refused the
+  // system's consent prompt: nothing ran.
+  Refused,
   // The setup program reported its installation complete.
   Finished,
 };
@@ -47,8 +51,9 @@ bool SpaceOk(const std::string& target, const std::string& package);
 // short; true to go on.
 bool ConfirmTempSpace(const std::string& target, const TGFileInfo& reader);
 
-// Starts `commandLine` with the show mode; an empty handle when it cannot.
-UniqueHandle RunProgram(const std::string& commandLine, int showMode);
+// Starts `commandLine` with the show mode, through the system's consent
+// prompt when the program needs elevation.
+StartedProgram RunProgram(const std::string& commandLine, int showMode);
 // Until the process has ended, pumping messages.
 void WaitForProgram(HANDLE process);
 

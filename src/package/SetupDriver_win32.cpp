@@ -9,6 +9,7 @@
 #include "Utils/ProcessUtils.h"
 #include "Utils/Registry.h"
 #include "Utils/StrUtils.h"
+#include "Utils/StubLog.h"
 #include "Utils/StubProgress.h"
 #include "Utils/Switches.h"
 #include "Utils/Trace.h"
@@ -47,10 +48,10 @@ void RemoveShortcuts(const Shortcuts& links) {
     ::DeleteFileA(links.checkForUpdate.c_str());
 }
 
-// Starts the setup program and waits for it and for its dialog; true when it
-// reported the installation complete by deleting the run's atom.
-bool RunSetupProgram(const std::string& target, const std::string& entry, const std::string& parameters,
-                     bool foreground) {
+// Starts the setup program and waits for it and for its dialog; finished when
+// it reported the installation complete by deleting the run's atom.
+PackageRun RunSetupProgram(const std::string& target, const std::string& entry, const std::string& parameters,
+                           bool foreground) {
   const std::string token = RunToken(::GetCurrentThreadId());
   SetupLaunch launch{entry, target, parameters, token, GetExeFileName(), StubPackage().IsAgent()};
   const std::string commandLine = BuildSetupCommandLine(launch);
@@ -58,24 +59,29 @@ bool RunSetupProgram(const std::string& target, const std::string& entry, const 
   Trace("%lu ==== WinExec(Engine.exe) >>%s<<", ::GetCurrentProcessId(), commandLine.c_str());
   const std::string atomName = RunAtomName(token);
   UniqueGlobalAtom atom(::GlobalAddAtomA(atomName.c_str()));
-  UniqueHandle process = RunProgram(commandLine, foreground ? SW_SHOW : SW_HIDE);
+  const StartedProgram started = RunProgram(commandLine, foreground ? SW_SHOW : SW_HIDE);
+  if (started.how == ProgramStart::Refused) {
+    WriteLog("RunProgram - the user refused the elevation the setup program asked for");
+    // Nothing was installed: a caller of the stub must not read success.
+    SetExitCode(kErrorCancelled);
+    return PackageRun::Refused;
+  }
+  if (started.how == ProgramStart::StartedElevated) WriteLog("RunProgram - the setup program needed elevation");
   if (HWND window = MainWindow()) ::ShowWindow(window, SW_HIDE);
   DelayPump(0, 1000);
-  if (process) {
-    WaitForProgram(process.get());
+  if (started.process) {
+    WaitForProgram(started.process.get());
     DWORD code = 0;
-    if (::GetExitCodeProcess(process.get(), &code)) SetExitCode(code);
+    if (::GetExitCodeProcess(started.process.get(), &code)) SetExitCode(code);
   }
   WaitWhileWindowExists(SetupDialogClassName(token), "");
   DelayPump(0, 1000);
   // The program deletes the atom when it completes; the atom must go either
   // way, and only once.
-  const bool finished = !GlobalAtomExists(atomName);
-  if (finished) {
-    atom.release();
-    RemoveShortcuts(links);
-  }
-  return finished;
+  if (GlobalAtomExists(atomName)) return PackageRun::Incomplete;
+  atom.release();
+  RemoveShortcuts(links);
+  return PackageRun::Finished;
 }
 
 }  // namespace
@@ -101,19 +107,8 @@ bool ConfirmTempSpace(const std::string& target, const TGFileInfo& reader) {
   return MsgBoxConfirm(0, question, StubText("Confirm"), 0, StubPackage().Charset(), StubText("BtnText"));
 }
 
-UniqueHandle RunProgram(const std::string& commandLine, int showMode) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(showMode);
-  PROCESS_INFORMATION info{};
-  std::string line = commandLine;
-  if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    Trace("RunProgram: cannot start %s (%lu)", commandLine.c_str(), ::GetLastError());
-    return UniqueHandle();
-  }
-  UniqueHandle thread(info.hThread);
-  return UniqueHandle(info.hProcess);
+StartedProgram RunProgram(const std::string& commandLine, int showMode) {
+  return StartProgram(commandLine, showMode);
 }
 
 void WaitForProgram(HANDLE process) {
@@ -147,8 +142,7 @@ PackageRun RunPackage(std::string target, const std::string& package, const std:
       // The user has been told which file; the truncated files never run.
       run = PackageRun::WriteFailed;
     } else if (!extracted.setupEntry.empty()) {
-      run = RunSetupProgram(target, extracted.setupEntry, parameters, foreground) ? PackageRun::Finished
-                                                                                  : PackageRun::Incomplete;
+      run = RunSetupProgram(target, extracted.setupEntry, parameters, foreground);
     }
   }
   RemoveSpareFolder();

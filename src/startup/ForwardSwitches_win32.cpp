@@ -12,6 +12,7 @@
 #include "Utils/StubLog.h"
 #include "Utils/Switches.h"
 #include "autoupdate/TransientOverrides.h"
+#include "startup/AgentFolders.h"
 #include "startup/MainWindow.h"
 #include "startup/RunMode.h"
 
@@ -33,7 +34,7 @@ void Post(const std::string& target, const char* name, UINT message, WPARAM wPar
 
 bool HandleParamOK(bool xAgentWasRunning) {
   WriteLog("HandleParamOK() --- Start");
-  const std::string target = GetExeDir(true) + "X_" + FileNamePart(GetExeFileName());
+  const std::string target = AgentWorkDir() + "X_" + FileNamePart(GetExeFileName());
   const bool targetExists = FileExists(target);
   bool posted = false;
 

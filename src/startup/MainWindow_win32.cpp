@@ -22,6 +22,7 @@
 #include "package/SetupDriver.h"
 #include "startup/StubState.h"
 #include "ui/MsgBox.h"
+#include "ui/MsgBoxLayout.h"
 
 namespace tarnix {
 
@@ -60,17 +61,22 @@ void SetLabelFont(HWND label, HFONT font) {
   State().statusFont.reset(font);
 }
 
+// The window is laid out at 96 DPI and grows with the system's DPI, as
+// its fonts do.
+int Px(int pixels) { return ScaleToDpi(pixels, ScreenDpiY()); }
+
+HWND CreateChild(HWND window, const char* className, DWORD style, int x, int y, int width, int height) {
+  return ::CreateWindowExA(0, className, "", WS_CHILD | style, Px(x), Px(y), Px(width), Px(height), window, nullptr,
+                           ::GetModuleHandleA(nullptr), nullptr);
+}
+
 void CreateChildren(HWND window) {
   WindowState& state = State();
   const bool rtl = RightToLeft(StubPackage().Charset());
-  const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-  state.status = ::CreateWindowExA(0, "Static", "", WS_CHILD | WS_VISIBLE, rtl ? 122 : 70, 20, 340, 18, window,
-                                   nullptr, instance, nullptr);
-  state.mainBar = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 70, 38, 392, 13, window, nullptr,
-                                    instance, nullptr);
-  state.activityBar = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD, rtl ? 70 : 416, 20, 46, 13, window,
-                                        nullptr, instance, nullptr);
-  SetLabelFont(state.status, CreateLabelFont("Tahoma", DEFAULT_CHARSET, -11));
+  state.status = CreateChild(window, "Static", WS_VISIBLE, rtl ? 122 : 70, 20, 340, 18);
+  state.mainBar = CreateChild(window, PROGRESS_CLASSA, WS_VISIBLE, 70, 38, 392, 13);
+  state.activityBar = CreateChild(window, PROGRESS_CLASSA, 0, rtl ? 70 : 416, 20, 46, 13);
+  SetLabelFont(state.status, CreateLabelFont("Tahoma", DEFAULT_CHARSET, -Px(11)));
   SetStubProgressBars(state.mainBar, state.activityBar);
   ::SetTimer(window, kStubTimerId, kTimerMs, nullptr);
 }
@@ -81,7 +87,7 @@ void Paint(HWND window) {
   RECT client;
   ::GetClientRect(window, &client);
   ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_BTNFACE));
-  if (HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), "MainIcon")) ::DrawIcon(dc, 18, 20, icon);
+  if (HICON icon = ::LoadIconA(::GetModuleHandleA(nullptr), "MainIcon")) ::DrawIcon(dc, Px(18), Px(20), icon);
   ::EndPaint(window, &paint);
 }
 
@@ -179,10 +185,11 @@ bool RegisterStubClass(const char* className) {
 HWND CreateMainWindow(const char* className) {
   const TGFileInfo& package = StubPackage();
   int x = 0, y = 0;
-  CenterInWorkArea(kWidth, kHeight, x, y);
+  const int width = Px(kWidth), height = Px(kHeight);
+  CenterInWorkArea(width, height, x, y);
   const std::string title = StubText("s0");
   HWND window = ::CreateWindowExA(0, className, title.c_str(), WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, x, y,
-                                  kWidth, kHeight, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+                                  width, height, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
   SetMsgBoxFont(package.FontName(), package.FontSize(), package.Charset());
   return window;
 }

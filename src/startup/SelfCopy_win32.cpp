@@ -15,6 +15,7 @@
 #include "Utils/StubLog.h"
 #include "Utils/Switches.h"
 #include "Utils/Trace.h"
+#include "startup/AgentFolders.h"
 #include "startup/RunMode.h"
 #include "startup/SelfDeleteScript.h"
 #include "startup/StubState.h"
@@ -100,7 +101,7 @@ bool WriteCopy(const std::string& exe, const std::string& copy) {
 
 void WriteAndStartCopy(bool restart) {
   const std::string exe = GetExeFileName();
-  const std::string copy = GetExeDir(true) + "X_" + FileNamePart(exe);
+  const std::string copy = AgentWorkDir() + "X_" + FileNamePart(exe);
   Trace("%lu CreateAndRun_X_Exe-2", ::GetCurrentProcessId());
   WaitBeforeCopy(restart);
   if (!WriteCopy(exe, copy)) return;

@@ -13,6 +13,7 @@
 #include "Utils/Switches.h"
 #include "autoupdate/TestMode.h"
 #include "package/ExtractFolders.h"
+#include "startup/AgentFolders.h"
 #include "startup/MainWindow.h"
 #include "startup/ForwardSwitches.h"
 #include "startup/RunMode.h"
@@ -108,6 +109,7 @@ int StubMain() {
   const TGFileInfo& package = StubPackage();
   const bool agentMode = package.IsAgent();
   SetLogEnabled(agentMode && package.AgentLog());
+  if (agentMode) SetLogFolder(AgentWorkDir());
   const RunModeFacts facts{agentMode, package.AgentExeName(), package.CdSpanning()};
   const RunMode mode = ChooseRunMode(GetCommandLineParams(), exePath, facts);
   if (mode == RunMode::XAgent) SetLogTag(kXAgentLogTag);

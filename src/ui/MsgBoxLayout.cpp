@@ -79,8 +79,15 @@ int LetterKeyButton(const std::vector<std::string>& captions, char letter) {
   return chosen;
 }
 
+int ScaleToDpi(int pixels, int dpi) {
+  if (dpi <= 0 || dpi == kBaseDpi) return pixels;
+  const int64_t scaled = static_cast<int64_t>(pixels) * dpi;
+  return static_cast<int>((scaled + (scaled < 0 ? -kBaseDpi / 2 : kBaseDpi / 2)) / kBaseDpi);
+}
+
 PixelSize MeasureMsgBoxText(std::string_view text, int lineHeight,
-                            const std::function<int(std::string_view)>& lineWidth) {
+                            const std::function<int(std::string_view)>& lineWidth, int dpi) {
+  const int maxWidth = ScaleToDpi(kMaxTextWidth, dpi);
   std::vector<std::string_view> lines;
   size_t start = 0;
   for (;;) {
@@ -95,29 +102,32 @@ PixelSize MeasureMsgBoxText(std::string_view text, int lineHeight,
   PixelSize size;
   for (std::string_view line : lines) {
     const int w = std::max(lineWidth(line), 0);
-    size.width = std::max(size.width, w + 10);
-    size.height += (w / kMaxTextWidth + 1) * lineHeight;
+    size.width = std::max(size.width, w + ScaleToDpi(10, dpi));
+    size.height += (w / maxWidth + 1) * lineHeight;
   }
-  size.width = std::min(size.width, kMaxTextWidth);
+  size.width = std::min(size.width, maxWidth);
   return size;
 }
 
-PixelSize MsgBoxWindowSize(int tw, int th, int cxFrame, int cyFrame, int cyCaption) {
-  const int hMargin = tw < 200 ? 64 : 32;
-  const int vMargin = th < 39 ? 45 : 32;
-  return {std::max(tw + kMsgBoxBandWidth + 2 * hMargin + 2 * cxFrame, kMsgBoxMinWidth),
-          th + kMsgBoxStripHeight + 2 * vMargin + 2 * cyFrame + cyCaption};
+PixelSize MsgBoxWindowSize(int tw, int th, int cxFrame, int cyFrame, int cyCaption, int dpi) {
+  const auto px = [dpi](int pixels) { return ScaleToDpi(pixels, dpi); };
+  const int hMargin = px(tw < px(200) ? 64 : 32);
+  const int vMargin = px(th < px(39) ? 45 : 32);
+  return {std::max(tw + px(kMsgBoxBandWidth) + 2 * hMargin + 2 * cxFrame, px(kMsgBoxMinWidth)),
+          th + px(kMsgBoxStripHeight) + 2 * vMargin + 2 * cyFrame + cyCaption};
 }
 
-PixelRect MsgBoxTextPlace(int cw, int ch, int tw, int th) {
-  const int x = kMsgBoxBandWidth + (cw - kMsgBoxBandWidth - tw) / 2;
-  const int y = (ch - kMsgBoxStripHeight - th) / 2;
-  return {x, y, tw, ch - y - 39};
+PixelRect MsgBoxTextPlace(int cw, int ch, int tw, int th, int dpi) {
+  const auto px = [dpi](int pixels) { return ScaleToDpi(pixels, dpi); };
+  const int x = px(kMsgBoxBandWidth) + (cw - px(kMsgBoxBandWidth) - tw) / 2;
+  const int y = (ch - px(kMsgBoxStripHeight) - th) / 2;
+  return {x, y, tw, ch - y - px(39)};
 }
 
-PixelRect MsgBoxButtonPlace(int cw, int ch, int index, int count) {
-  const int left = cw - 80 - kMsgBoxButtonWidth * (count - 1 - index);
-  return {left, ch - 29, kMsgBoxButtonWidth, kMsgBoxButtonHeight};
+PixelRect MsgBoxButtonPlace(int cw, int ch, int index, int count, int dpi) {
+  const auto px = [dpi](int pixels) { return ScaleToDpi(pixels, dpi); };
+  const int left = cw - px(80) - px(kMsgBoxButtonWidth) * (count - 1 - index);
+  return {left, ch - px(29), px(kMsgBoxButtonWidth), px(kMsgBoxButtonHeight)};
 }
 
 uint32_t MsgBoxGenericFlags(int64_t mode, uint32_t style, int charset) {

@@ -76,6 +76,12 @@ int AltKeyButton(const std::vector<std::string>& captions, char typed);
 // "&"; -1 for none.
 int LetterKeyButton(const std::vector<std::string>& captions, char letter);
 
+// Layouts are drawn up in pixels at 96 DPI, the system's 100 %; at another
+// DPI every length grows in proportion, to the nearest pixel, as the fonts
+// do.
+inline constexpr int kBaseDpi = 96;
+int ScaleToDpi(int pixels, int dpi);
+
 struct PixelSize {
   int width = 0;
   int height = 0;
@@ -83,10 +89,11 @@ struct PixelSize {
 };
 
 // The size the text needs: the widest line plus 10, at most 600, and for
-// each line its height times the number of 600-pixel widths it takes.
-// Trailing line breaks add nothing; an empty text is measured as a blank.
+// each line its height times the number of 600-pixel widths it takes (both
+// at 96 DPI). Trailing line breaks add nothing; an empty text is measured
+// as a blank.
 PixelSize MeasureMsgBoxText(std::string_view text, int lineHeight,
-                            const std::function<int(std::string_view)>& lineWidth);
+                            const std::function<int(std::string_view)>& lineWidth, int dpi = kBaseDpi);
 
 inline constexpr int kMsgBoxMinWidth = 360;
 // The dark band on the left and the button strip at the bottom.
@@ -97,7 +104,7 @@ inline constexpr int kMsgBoxButtonHeight = 23;
 
 // The box's outer size for a text control of tw x th, with the system's
 // sizing-frame and caption metrics.
-PixelSize MsgBoxWindowSize(int tw, int th, int cxFrame, int cyFrame, int cyCaption);
+PixelSize MsgBoxWindowSize(int tw, int th, int cxFrame, int cyFrame, int cyCaption, int dpi = kBaseDpi);
 
 struct PixelRect {
   int left = 0;
@@ -109,9 +116,9 @@ struct PixelRect {
 
 // Where the text control of tw x th goes in a client area of cw x ch: centred
 // right of the band and above the strip, reaching down to the strip.
-PixelRect MsgBoxTextPlace(int cw, int ch, int tw, int th);
+PixelRect MsgBoxTextPlace(int cw, int ch, int tw, int th, int dpi = kBaseDpi);
 // Button `index` of `count`, right-aligned in the strip without gaps.
-PixelRect MsgBoxButtonPlace(int cw, int ch, int index, int count);
+PixelRect MsgBoxButtonPlace(int cw, int ch, int index, int count, int dpi = kBaseDpi);
 
 // What MsgBoxGeneric adds: right-to-left reading and alignment for Hebrew
 // and Arabic, the wrapper flags, and the greyed Close command in mode 2.

@@ -176,7 +176,8 @@ void Paint(HWND window) {
   ::GetClientRect(window, &client);
   const int cw = client.right;
   const int ch = client.bottom;
-  const int stripTop = ch - kMsgBoxStripHeight;
+  const int dpi = ScreenDpiY();
+  const int stripTop = ch - ScaleToDpi(kMsgBoxStripHeight, dpi);
   ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_WINDOW));
   const RECT shadow = {0, stripTop - 1, cw, stripTop};
   ::FillRect(dc, &shadow, ::GetSysColorBrush(COLOR_3DDKSHADOW));
@@ -184,10 +185,10 @@ void Paint(HWND window) {
   ::FillRect(dc, &light, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
   const RECT strip = {0, stripTop + 1, cw, ch};
   ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
-  const RECT band = {0, 0, kMsgBoxBandWidth, stripTop - 1};
+  const RECT band = {0, 0, ScaleToDpi(kMsgBoxBandWidth, dpi), stripTop - 1};
   const UniqueGdiObject bandBrush(::CreateSolidBrush(kBandColour));
   ::FillRect(dc, &band, static_cast<HBRUSH>(bandBrush.get()));
-  if (g_box.icon) ::DrawIcon(dc, 11, 20, g_box.icon);
+  if (g_box.icon) ::DrawIcon(dc, ScaleToDpi(11, dpi), ScaleToDpi(20, dpi), g_box.icon);
   ::EndPaint(window, &ps);
 }
 
@@ -310,6 +311,8 @@ void ResizeText(int width, int height) {
 
 // Sizes the text control to what the text needs.
 void MeasureText(const MarkupText& markup) {
+  const int dpi = ScreenDpiY();
+  const int step = ScaleToDpi(10, dpi);
   PixelSize size;
   {
     const WindowDc dc(g_box.text);
@@ -322,22 +325,22 @@ void MeasureText(const MarkupText& markup) {
       SIZE extent = {};
       ::GetTextExtentPoint32A(dc.get(), line.data(), static_cast<int>(line.size()), &extent);
       return static_cast<int>(extent.cx);
-    });
+    }, dpi);
     ::SelectObject(dc.get(), old);
   }
-  ResizeText(size.width + 10, size.height);
+  ResizeText(size.width + step, size.height);
 
   // Bold glyphs are wider than the plain measurement assumed: widen the
   // control until it no longer asks for more height.
   if (markup.bold.empty() || !g_box.richText) return;
   int widest = size.width;
   for (int i = 0; i <= 20; ++i) {
-    ResizeText(size.width + 10 * i, size.height);
+    ResizeText(size.width + step * i, size.height);
     ::SendMessageA(g_box.text, EM_REQUESTRESIZE, 0, 0);
     if (g_box.requestedHeight <= size.height) return;
     widest = std::max(widest, g_box.requestedWidth);
   }
-  ResizeText(widest + 10, size.height);
+  ResizeText(widest + step, size.height);
 }
 
 void PlaceBox(std::string_view text) {
@@ -345,8 +348,9 @@ void PlaceBox(std::string_view text) {
   if (g_box.text) ::GetWindowRect(g_box.text, &r);
   const int tw = r.right - r.left;
   const int th = r.bottom - r.top;
+  const int dpi = ScreenDpiY();
   const PixelSize box = MsgBoxWindowSize(tw, th, ::GetSystemMetrics(SM_CXFRAME), ::GetSystemMetrics(SM_CYFRAME),
-                                         ::GetSystemMetrics(SM_CYCAPTION));
+                                         ::GetSystemMetrics(SM_CYCAPTION), dpi);
   int x = 0;
   int y = 0;
   CenterInWorkArea(box.width, box.height, x, y);
@@ -359,7 +363,7 @@ void PlaceBox(std::string_view text) {
   RECT client;
   ::GetClientRect(g_box.box, &client);
   if (!g_box.text) return;
-  const PixelRect place = MsgBoxTextPlace(client.right, client.bottom, tw, th);
+  const PixelRect place = MsgBoxTextPlace(client.right, client.bottom, tw, th, dpi);
   ::SetWindowPos(g_box.text, nullptr, place.left, place.top, place.width, place.height, SWP_NOZORDER);
   ::ShowWindow(g_box.text, SW_SHOW);
 }
@@ -371,7 +375,7 @@ void CreateButtons(uint32_t flags, std::string_view captions) {
   const int n = static_cast<int>(set.size());
   for (int k = 0; k < n; ++k) {
     const std::string caption = SUB::Item(captions, set[k].captionIndex);
-    const PixelRect p = MsgBoxButtonPlace(client.right, client.bottom, k, n);
+    const PixelRect p = MsgBoxButtonPlace(client.right, client.bottom, k, n, ScreenDpiY());
     const HWND b = ::CreateWindowExA(
         0, "Button", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, p.left, p.top, p.width, p.height,
         g_box.box, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + k)), Instance(), nullptr);

@@ -12,20 +12,22 @@ int Fit(int asked, int minimum, int screen) { return std::max(minimum, std::min(
 
 }  // namespace
 
-PixelRect RichEditBoxPlace(int screenWidth, int screenHeight, int width, int height) {
-  const int w = Fit(width, kRichEditBoxMinWidth, screenWidth);
-  const int h = Fit(height, kRichEditBoxMinHeight, screenHeight);
+PixelRect RichEditBoxPlace(int screenWidth, int screenHeight, int width, int height, int dpi) {
+  const int w = Fit(ScaleToDpi(width, dpi), ScaleToDpi(kRichEditBoxMinWidth, dpi), screenWidth);
+  const int h = Fit(ScaleToDpi(height, dpi), ScaleToDpi(kRichEditBoxMinHeight, dpi), screenHeight);
   return {(screenWidth - w) / 2, (screenHeight - h) / 2, w, h};
 }
 
-PixelRect RichEditTextPlace(int cw, int ch, bool hasLink) {
-  const int height = hasLink ? ch - kRichEditStripHeight : ch;
-  return {kRichEditTextLeft, 0, std::max(0, cw - kRichEditTextLeft), std::max(0, height)};
+PixelRect RichEditTextPlace(int cw, int ch, bool hasLink, int dpi) {
+  const int left = ScaleToDpi(kRichEditTextLeft, dpi);
+  const int height = hasLink ? ch - ScaleToDpi(kRichEditStripHeight, dpi) : ch;
+  return {left, 0, std::max(0, cw - left), std::max(0, height)};
 }
 
-PixelRect RichEditButtonPlace(int cw, int ch) {
-  return {(cw - kRichEditButtonWidth) / 2, ch - kRichEditButtonBottomGap, kRichEditButtonWidth,
-          kRichEditButtonHeight};
+PixelRect RichEditButtonPlace(int cw, int ch, int dpi) {
+  const int width = ScaleToDpi(kRichEditButtonWidth, dpi);
+  return {(cw - width) / 2, ch - ScaleToDpi(kRichEditButtonBottomGap, dpi), width,
+          ScaleToDpi(kRichEditButtonHeight, dpi)};
 }
 
 std::string RichEditTextFace(std::string_view face) {

@@ -32,15 +32,18 @@ inline constexpr int kRichEditBoxMinHeight = 150;
 // than any announcement needs.
 inline constexpr size_t kRichEditMaxText = 256 * 1024;
 
+// Lengths above are at 96 DPI and scale with `dpi` (ScaleToDpi); so does
+// the asked size, which the announcement gives at 96 DPI.
+
 // The box's place on a screen of screenWidth x screenHeight: the asked size,
 // kept between the minimum and the screen, centred.
-PixelRect RichEditBoxPlace(int screenWidth, int screenHeight, int width, int height);
+PixelRect RichEditBoxPlace(int screenWidth, int screenHeight, int width, int height, int dpi = kBaseDpi);
 
 // Where the text and the button go in a client area of cw x ch. Without a
 // link the text takes the whole height; nothing is ever given a negative
 // size, as when the box is minimised.
-PixelRect RichEditTextPlace(int cw, int ch, bool hasLink);
-PixelRect RichEditButtonPlace(int cw, int ch);
+PixelRect RichEditTextPlace(int cw, int ch, bool hasLink, int dpi = kBaseDpi);
+PixelRect RichEditButtonPlace(int cw, int ch, int dpi = kBaseDpi);
 
 // "Verdana" for an empty face and for the boxes' usual "Tahoma"; any other
 // face as given.

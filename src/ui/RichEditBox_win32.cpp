@@ -57,8 +57,8 @@ void Place(HWND window, const PixelRect& r) {
 }
 
 void PlaceControls(int cw, int ch) {
-  Place(g_box.text, RichEditTextPlace(cw, ch, !g_box.link.empty()));
-  Place(g_box.button, RichEditButtonPlace(cw, ch));
+  Place(g_box.text, RichEditTextPlace(cw, ch, !g_box.link.empty(), ScreenDpiY()));
+  Place(g_box.button, RichEditButtonPlace(cw, ch, ScreenDpiY()));
 }
 
 void Paint(HWND window) {
@@ -68,7 +68,7 @@ void Paint(HWND window) {
   ::GetClientRect(window, &client);
   ::FillRect(dc, &client, ::GetSysColorBrush(COLOR_WINDOW));
   if (!g_box.link.empty()) {
-    const int lineTop = client.bottom - kRichEditStripHeight;
+    const int lineTop = client.bottom - ScaleToDpi(kRichEditStripHeight, ScreenDpiY());
     const RECT line = {0, lineTop, client.right, lineTop + 1};
     ::FillRect(dc, &line, ::GetSysColorBrush(COLOR_3DDKSHADOW));
     const RECT strip = {0, lineTop + 1, client.right, client.bottom};
@@ -226,12 +226,13 @@ bool RunBox(HWND owner, std::string_view title, std::string_view buttonCaption, 
             std::string_view fontFace, bool rightToLeft, int height, int width, std::string_view text) {
   LoadRichEdit();
   g_box.buttonFont.reset(CreateBoxFont(-PointsToPixels(fontSize), charset, std::string(fontFace)));
-  g_box.textFont.reset(CreateBoxFont(kRichEditTextFontHeight, charset, RichEditTextFace(fontFace)));
+  const int dpi = ScreenDpiY();
+  g_box.textFont.reset(CreateBoxFont(ScaleToDpi(kRichEditTextFontHeight, dpi), charset, RichEditTextFace(fontFace)));
   const BoxClass boxClass;
   if (!boxClass.Registered()) return false;
 
   const PixelRect place =
-      RichEditBoxPlace(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), width, height);
+      RichEditBoxPlace(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), width, height, dpi);
   const std::string caption(title);
   g_box.box = ::CreateWindowExA(WS_EX_DLGMODALFRAME, kRichEditBoxClassName, caption.c_str(),
                                 WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, place.left, place.top,
@@ -240,9 +241,9 @@ bool RunBox(HWND owner, std::string_view title, std::string_view buttonCaption, 
 
   RECT client;
   ::GetClientRect(g_box.box, &client);
-  CreateTextControl(rightToLeft, RichEditShownText(text), RichEditTextPlace(client.right, client.bottom,
-                                                                            !g_box.link.empty()));
-  if (!g_box.link.empty()) CreateButton(buttonCaption, RichEditButtonPlace(client.right, client.bottom));
+  CreateTextControl(rightToLeft, RichEditShownText(text),
+                    RichEditTextPlace(client.right, client.bottom, !g_box.link.empty(), dpi));
+  if (!g_box.link.empty()) CreateButton(buttonCaption, RichEditButtonPlace(client.right, client.bottom, dpi));
   // The keyboard reaches the button, or else lets the text scroll.
   const HWND focus = g_box.button ? g_box.button : g_box.text;
   if (focus) ::SetFocus(focus);

@@ -158,5 +158,51 @@ TEST(MsgBoxLayoutTest, WrappersAddRightToLeftFlagsAndTheHeading) {
   for (const auto& c : textCases) EXPECT_EQ(MsgBoxGenericText(c.mode, "body", c.title), c.text) << c.title;
 }
 
+TEST(MsgBoxLayoutTest, ScaleToDpiRoundsToTheNearestPixel) {
+  struct Case {
+    int pixels, dpi, expected;
+  } cases[] = {
+      {70, 96, 70}, {70, 120, 88}, {70, 144, 105}, {70, 192, 140}, {23, 120, 29},  // 28.75
+      {-3, 144, -5},                                                                // -4.5, away from 0
+      {70, 0, 70},                                                                  // no DPI known
+  };
+  for (const Case& c : cases) EXPECT_EQ(ScaleToDpi(c.pixels, c.dpi), c.expected) << c.pixels << " at " << c.dpi;
+}
+
+// At 100, 125, 150 and 200 % the box grows in proportion: a text whose
+// font grew with the DPI gets a box, text place and buttons of the 96-DPI
+// layout scaled, and every button stays inside the strip, right of the
+// band, tall enough for a line of the scaled font.
+TEST(MsgBoxLayoutTest, TheBoxGrowsInProportionAtEveryDpi) {
+  const PixelSize at96 = MsgBoxWindowSize(250, 60, 4, 4, 23);
+  for (int dpi : {96, 120, 144, 192}) {
+    const auto px = [dpi](int pixels) { return ScaleToDpi(pixels, dpi); };
+    const PixelSize box = MsgBoxWindowSize(px(250), px(60), px(4), px(4), px(23), dpi);
+    EXPECT_NEAR(box.width, px(at96.width), 3) << dpi;
+    EXPECT_NEAR(box.height, px(at96.height), 3) << dpi;
+    const int cw = box.width - 2 * px(4);
+    const int ch = box.height - 2 * px(4) - px(23);
+    const PixelRect text = MsgBoxTextPlace(cw, ch, px(250), px(60), dpi);
+    EXPECT_GE(text.left, px(kMsgBoxBandWidth)) << dpi;
+    EXPECT_LE(text.top + px(60), ch - px(kMsgBoxStripHeight)) << dpi;
+    for (int k = 0; k < 3; ++k) {
+      const PixelRect b = MsgBoxButtonPlace(cw, ch, k, 3, dpi);
+      EXPECT_GE(b.left, px(kMsgBoxBandWidth)) << dpi << " button " << k;
+      EXPECT_LE(b.left + b.width, cw) << dpi << " button " << k;
+      EXPECT_GE(b.top, ch - px(kMsgBoxStripHeight)) << dpi << " button " << k;
+      EXPECT_LE(b.top + b.height, ch) << dpi << " button " << k;
+      // An 8-point line is 13 pixels high at 96 DPI.
+      EXPECT_GE(b.height, px(13) + 4) << dpi << " button " << k;
+    }
+  }
+}
+
+TEST(MsgBoxLayoutTest, TheTextWrapsAtAScaledWidth) {
+  const auto width = [](std::string_view line) { return static_cast<int>(line.size()) * 10; };
+  const std::string line(100, 'x');  // 1000 pixels
+  EXPECT_EQ(MeasureMsgBoxText(line, 13, width), (PixelSize{600, 26}));
+  EXPECT_EQ(MeasureMsgBoxText(line, 26, width, 192), (PixelSize{1000 + 20, 26}));
+}
+
 }  // namespace
 }  // namespace tarnix

@@ -129,3 +129,71 @@ TEST(ProcessUtilsCommonTest, WholeCharsLengthHoldsBackASplitCharacter) {
 
 }  // namespace
 }  // namespace tarnix
+
+namespace tarnix {
+namespace {
+
+TEST(ElevatedStartTest, OnlyElevationRequiredGoesThroughTheShell) {
+  struct Case {
+    uint32_t error;
+    StartRoute expected;
+  } cases[] = {
+      {kErrorElevationRequired, StartRoute::ThroughShell},
+      {2, StartRoute::Failed},     // file not found
+      {5, StartRoute::Failed},     // access denied: the shell would fail too
+      {193, StartRoute::Failed},   // not a valid program
+      {kErrorCancelled, StartRoute::Failed},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RouteAfterCreateFailure(c.error), c.expected) << c.error;
+}
+
+TEST(ElevatedStartTest, ARefusedPromptIsToldApartFromAFailure) {
+  EXPECT_EQ(ShellStartOutcome(true, 0), ShellStart::Started);
+  EXPECT_EQ(ShellStartOutcome(true, kErrorCancelled), ShellStart::Started);
+  EXPECT_EQ(ShellStartOutcome(false, kErrorCancelled), ShellStart::Refused);
+  EXPECT_EQ(ShellStartOutcome(false, 2), ShellStart::Failed);
+  EXPECT_EQ(ShellStartOutcome(false, kErrorElevationRequired), ShellStart::Failed);
+}
+
+// The files of a temporary folder below a user name with a blank, as on
+// Windows XP ("Documents and Settings").
+bool TempFileExists(const std::string& path) {
+  return path == "C:\\Documents and Settings\\Jo Doe\\Temp\\_ab\\Setup.exe" ||
+         path == "C:\\Documents and Settings\\Jo Doe\\Temp\\_cd\\Setup Two.exe" || path == "C:\\Tools\\run.exe" ||
+         path == "C:\\Program";
+}
+
+TEST(ElevatedStartTest, SplitCommandLineFindsTheProgramAsProcessCreationDoes) {
+  struct Case {
+    const char* name;
+    const char* line;
+    const char* program;
+    const char* parameters;
+  } cases[] = {
+      {"unquoted path with blanks", "C:\\Documents and Settings\\Jo Doe\\Temp\\_ab\\Setup.exe /TH_ID=_12 /a",
+       "C:\\Documents and Settings\\Jo Doe\\Temp\\_ab\\Setup.exe", "/TH_ID=_12 /a"},
+      {"unquoted program name with a blank",
+       "C:\\Documents and Settings\\Jo Doe\\Temp\\_cd\\Setup Two.exe /x",
+       "C:\\Documents and Settings\\Jo Doe\\Temp\\_cd\\Setup Two.exe", "/x"},
+      {"quoted path", "\"C:\\Program Files\\App\\app.exe\"  /S \"a b\"", "C:\\Program Files\\App\\app.exe",
+       "/S \"a b\""},
+      {"quoted path alone", "\"C:\\Program Files\\App\\app.exe\"", "C:\\Program Files\\App\\app.exe", ""},
+      {"unclosed quote", "\"C:\\App\\app.exe /S", "C:\\App\\app.exe /S", ""},
+      {".exe added to a name without extension", "C:\\Tools\\run /q", "C:\\Tools\\run.exe", "/q"},
+      // A file without extension at the first blank wins, as it does for
+      // process creation: the reason paths with blanks are quoted.
+      {"first existing front wins", "C:\\Program Files\\App\\app.exe /S", "C:\\Program", "Files\\App\\app.exe /S"},
+      {"no such file: the first word", "C:\\Gone\\setup.exe /a /b", "C:\\Gone\\setup.exe", "/a /b"},
+      {"whole line is the program", "C:\\Tools\\run.exe", "C:\\Tools\\run.exe", ""},
+      {"leading blanks", "   C:\\Tools\\run.exe  /q", "C:\\Tools\\run.exe", "/q"},
+      {"empty", "", "", ""},
+  };
+  for (const Case& c : cases) {
+    const ProgramParts parts = SplitCommandLine(c.line, TempFileExists);
+    EXPECT_EQ(parts.program, c.program) << c.name;
+    EXPECT_EQ(parts.parameters, c.parameters) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace tarnix

@@ -83,5 +83,24 @@ TEST(RichEditBoxLayoutTest, TextIsTakenUpToItsBound) {
   EXPECT_EQ(RichEditShownText(std::string_view(huge).substr(0, kRichEditMaxText)).size(), kRichEditMaxText);
 }
 
+TEST(RichEditBoxLayoutTest, TheBoxAndItsButtonGrowInProportionAtEveryDpi) {
+  for (int dpi : {96, 120, 144, 192}) {
+    const auto px = [dpi](int pixels) { return ScaleToDpi(pixels, dpi); };
+    const PixelRect box = RichEditBoxPlace(3840, 2160, 360, 360, dpi);
+    EXPECT_EQ(box.width, px(360)) << dpi;
+    EXPECT_EQ(box.height, px(360)) << dpi;
+    const PixelRect small = RichEditBoxPlace(3840, 2160, 10, 10, dpi);
+    EXPECT_EQ(small.width, px(kRichEditBoxMinWidth)) << dpi;
+    const int cw = box.width - px(8), ch = box.height - px(30);
+    const PixelRect text = RichEditTextPlace(cw, ch, true, dpi);
+    const PixelRect button = RichEditButtonPlace(cw, ch, dpi);
+    EXPECT_EQ(button.width, px(kRichEditButtonWidth)) << dpi;
+    EXPECT_EQ(button.height, px(kRichEditButtonHeight)) << dpi;
+    EXPECT_GE(button.top, text.top + text.height) << dpi << ": the button covers the text";
+    EXPECT_LE(button.top + button.height, ch) << dpi;
+    EXPECT_GE(button.left, 0) << dpi;
+  }
+}
+
 }  // namespace
 }  // namespace tarnix

@@ -296,6 +296,35 @@ TEST_F(ProcessUtilsTest, RunAndCaptureReportsAProgramThatCannotStart) {
   EXPECT_EQ(r.pieces[0], "Command line is too long\r\n");
 }
 
+// Wine never refuses process creation for want of elevation, so the shell's
+// start, which a program that asks for elevation takes, is driven directly.
+TEST_F(ProcessUtilsTest, ThroughTheShellAProgramGetsItsParametersAndGivesItsExitCode) {
+  const std::string exe = folder_->Copy("tarnix shell child.exe");
+  for (const std::string& line : {exe + " exit 7", Quote(exe) + "  exit 7"}) {
+    const StartedProgram started = StartThroughShell(line, SW_HIDE);
+    EXPECT_EQ(started.how, ProgramStart::StartedElevated) << line;
+    ASSERT_TRUE(started.process) << line;
+    ASSERT_EQ(::WaitForSingleObject(started.process.get(), 20000), WAIT_OBJECT_0) << line;
+    DWORD code = 0;
+    EXPECT_TRUE(::GetExitCodeProcess(started.process.get(), &code));
+    EXPECT_EQ(code, 7u) << line;
+  }
+  const StartedProgram missing = StartThroughShell(folder_->Path("missing.exe") + " /a", SW_HIDE);
+  EXPECT_EQ(missing.how, ProgramStart::Failed);
+  EXPECT_FALSE(missing.process);
+}
+
+TEST_F(ProcessUtilsTest, AProgramThatNeedsNoElevationStartsWithoutTheShell) {
+  const StartedProgram started = StartProgram(Quote(folder_->Copy("tarnix direct child.exe")) + " exit 3", SW_HIDE);
+  EXPECT_EQ(started.how, ProgramStart::Started);
+  ASSERT_TRUE(started.process);
+  ASSERT_EQ(::WaitForSingleObject(started.process.get(), 20000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  EXPECT_TRUE(::GetExitCodeProcess(started.process.get(), &code));
+  EXPECT_EQ(code, 3u);
+  EXPECT_EQ(StartProgram(folder_->Path("missing.exe"), SW_HIDE).how, ProgramStart::Failed);
+}
+
 TEST_F(ProcessUtilsTest, RunAndCaptureDoesNotWaitForAGrandchildHoldingThePipes) {
   const std::string exe = folder_->Copy("tarnix_parent.exe");
   const int64_t start = NowMs();

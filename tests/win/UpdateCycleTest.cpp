@@ -4,13 +4,16 @@
 // product, installs version 2, records it, restarts the product and
 // replaces itself.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "Utils/DateUtils.h"
+#include "win/support/ImmutableFolder.h"
 #include "win/support/UpdateFixture.h"
 
 namespace tarnix {
@@ -413,6 +416,121 @@ TEST_F(UpdateCycleTest, AMessageBoxIsNotShownWhenTheProductDoesNotRun) {
   EXPECT_TRUE(boxes_.empty()) << test::Describe(boxes_);
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
   EXPECT_EQ(ProductPid(), 0u) << "a product that did not run is never started";
+}
+
+// A product installed per machine, whose folder its users cannot write (a
+// standard user's Program Files): the agent works from its folder per user.
+// The product's setup asks for elevation on Windows and then may write the
+// installation folder; here the folder opens while the setup runs.
+class PerUserAgentTest : public UpdateCycleTest {
+ protected:
+  void SetUp() override {
+    UpdateCycleTest::SetUp();
+    char local[MAX_PATH] = {};
+    ASSERT_EQ(::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local), S_OK);
+    workDir_ = std::string(local) + "\\Halvorin\\Tarnix\\" + agentName_;
+    std::error_code ignored;
+    std::filesystem::remove_all(workDir_, ignored);
+  }
+
+  void TearDown() override {
+    // The fixture's clean-up deletes the installation folder.
+    locked_.reset();
+    UpdateCycleTest::TearDown();
+    std::error_code ignored;
+    std::filesystem::remove_all(workDir_, ignored);
+  }
+
+  // The installation folder and its files turn unwritable; empty, or why
+  // they cannot.
+  std::string Lock() {
+    locked_ = std::make_unique<test::ImmutableFolder>(installDir_);
+    return locked_->Refusal();
+  }
+
+  // What the agent recorded per user.
+  std::string State(const char* key) const {
+    char value[256] = {};
+    ::GetPrivateProfileStringA("OriginalSetup", key, "", value, sizeof value,
+                               (workDir_ + "\\" + test::kOriginalName).c_str());
+    return value;
+  }
+
+  bool InInstallFolder(const std::string& name) const { return test::PathExists(installDir_ + "\\" + name); }
+
+  std::unique_ptr<test::ImmutableFolder> locked_;
+};
+
+TEST_F(PerUserAgentTest, TheWholeUpdateRunsFromThePerUserFolder) {
+  InstallVersion1();
+  // The new version's setup installs the product's facts with it.
+  const std::string original2 = dir_ / ("out\\" + std::string(test::kOriginalName));
+  ASSERT_TRUE(::CopyFileA(OriginalPath().c_str(), original2.c_str(), FALSE));
+  ASSERT_TRUE(::WritePrivateProfileStringA("OriginalSetup", "VersionOriginal", "2", original2.c_str()));
+  const std::string setup = BuildVersion2(test::kProductToken, "", original2);
+  ServeUpdate(setup);
+  ServeInfo(Announcement(setup));
+  answer_ = AnswerYes;
+  if (const std::string refusal = Lock(); !refusal.empty()) GTEST_SKIP() << refusal;
+
+  firstProductPid_ = StartProduct();
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  ASSERT_TRUE(WaitUntil([&] { return Logged("RunPackage() - START"); }, 90000)) << Log();
+  ASSERT_TRUE(locked_->Set(false));
+  ASSERT_TRUE(WaitUntil([&] { return Logged("RunPackage() - END"); }, 90000)) << Log();
+  ASSERT_TRUE(locked_->Set(true));
+  ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END"); }, 90000)) << Log();
+  HWND oldAgent = XAgentWindow();
+
+  EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=TRUE")) << Log();
+  EXPECT_TRUE(InstalledVersion2());
+  EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "2");
+  // The agent's own records went per user; the installed file holds the
+  // setup's facts only, and the version is never kept per user.
+  EXPECT_EQ(State("Stamp"), "7");
+  EXPECT_NE(State("ReAskSecondsLast"), "");
+  EXPECT_NE(State("ProbeSecondsLast"), "");
+  EXPECT_EQ(State("VersionOriginal"), "");
+  EXPECT_EQ(Original("OriginalSetup", "Stamp"), "");
+  EXPECT_EQ(Original("OriginalSetup", "ProbeSecondsLast"), "0");
+  EXPECT_TRUE(test::PathExists(InfoPath()));
+  for (const std::string& name : {"X_" + agentName_, std::string(test::kInfoName), "X_" + AgentStem() + ".log",
+                                  std::string(test::kUpdateName)})
+    EXPECT_FALSE(InInstallFolder(name)) << name;
+
+  ASSERT_TRUE(WaitUntil([&] { return ProductPid() != 0 && ProductPid() != firstProductPid_; }, 20000))
+      << "the product was not started again";
+  EXPECT_NE(test::ReadWholeFile(ProductRecordPath()).find("Started=2"), std::string::npos);
+  // The fresh agent, started from the installed file, works per user too.
+  ASSERT_TRUE(WaitUntil([&] { return XAgentWindow() != nullptr && XAgentWindow() != oldAgent; }, 40000))
+      << "no fresh agent after the update\n"
+      << Log();
+  EXPECT_TRUE(test::PathExists(XAgentPath()));
+  EXPECT_FALSE(InInstallFolder("X_" + agentName_));
+  StopXAgent();
+}
+
+TEST_F(PerUserAgentTest, AVersionWrittenIntoTheInstalledFileIsSeen) {
+  InstallVersion1();
+  ServeInfo("");
+  if (const std::string refusal = Lock(); !refusal.empty()) GTEST_SKIP() << refusal;
+
+  ASSERT_EQ(StartPlainAgent(), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  EXPECT_TRUE(test::PathExists(XAgentPath()));
+  EXPECT_FALSE(InInstallFolder("X_" + agentName_));
+  ASSERT_TRUE(WaitUntil([&] { return !State("ProbeSecondsLast").empty(); }, 30000)) << "no probe recorded\n"
+                                                                                     << Log();
+  EXPECT_EQ(Original("OriginalSetup", "ProbeSecondsLast"), "0");
+  EXPECT_EQ(Request(kRequestVersionOriginal), 1);
+
+  // A repair or a setup run by hand writes another version.
+  ASSERT_TRUE(locked_->Set(false));
+  SetOriginal("OriginalSetup", "VersionOriginal", "5");
+  ASSERT_TRUE(locked_->Set(true));
+  EXPECT_EQ(Request(kRequestVersionOriginal), 5);
+  StopXAgent();
 }
 
 }  // namespace

@@ -120,12 +120,15 @@ class AgentFixture : public ::testing::Test {
   void InstallAgent() { InstallAgent(AgentPlan(ServerLocation())); }
 
   std::string AgentPath() const { return installDir_ + "\\" + agentName_; }
-  std::string XAgentPath() const { return installDir_ + "\\X_" + agentName_; }
+  // The agent writes its files in its work folder: the installation folder
+  // unless it cannot write there.
+  std::string WorkDir() const { return workDir_.empty() ? installDir_ : workDir_; }
+  std::string XAgentPath() const { return WorkDir() + "\\X_" + agentName_; }
   // The agent's name without its extension.
   std::string AgentStem() const { return agentName_.substr(0, agentName_.rfind('.')); }
   std::string OriginalPath() const { return installDir_ + "\\" + kOriginalName; }
-  std::string InfoPath() const { return installDir_ + "\\" + kInfoName; }
-  std::string LogPath() const { return installDir_ + "\\X_" + AgentStem() + ".log"; }
+  std::string InfoPath() const { return WorkDir() + "\\" + kInfoName; }
+  std::string LogPath() const { return WorkDir() + "\\X_" + AgentStem() + ".log"; }
   std::string Log() const { return ReadWholeFile(LogPath()); }
   bool Logged(const std::string& text) const { return Log().find(text) != std::string::npos; }
   int LogCount(const std::string& text) const {
@@ -284,6 +287,8 @@ class AgentFixture : public ::testing::Test {
   std::string stub_;
   ScratchDir dir_;
   std::string installDir_;
+  // Empty: the installation folder.
+  std::string workDir_;
   LoopbackHttpServer server_;
   // "https://localhost:<port>" of a TLS front for the server; empty: plain
   // http.

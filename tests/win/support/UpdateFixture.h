@@ -97,8 +97,10 @@ class UpdateFixture : public AgentFixture {
   }
 
   // Version 2 as a full setup that installs into the same folder and
-  // carries `token`; its path.
-  std::string BuildVersion2(const std::string& token = kProductToken, const std::string& setupArgs = "") {
+  // carries `token`, with the .original file at `original` when given, as
+  // a per-machine setup installs the product's facts; its path.
+  std::string BuildVersion2(const std::string& token = kProductToken, const std::string& setupArgs = "",
+                            const std::string& original = "") {
     pack::PackageSpec plan = AgentPlan(ServerLocation());
     plan.isAgent = false;
     plan.createAgent = true;
@@ -106,6 +108,7 @@ class UpdateFixture : public AgentFixture {
     plan.files.push_back({"setup.exe", standin_, 0, true,
                           "/InstallDir=" + installDir_ + " /Record=" + SetupRecordPath() + setupArgs});
     plan.files.push_back({"SampleApp.exe", appV2_, 0, false, ""});
+    if (!original.empty()) plan.files.push_back({kOriginalName, original, 0, false, ""});
     const std::string path = dir_ / ("out\\" + std::string(kUpdateName));
     std::string error;
     pack::BuildReport report;
