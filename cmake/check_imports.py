@@ -21,6 +21,8 @@ import os
 import struct
 import sys
 
+from pe_image import PeImage, Unreadable
+
 # Oldest first. NT4 stands for NT 4.0 and anything older; 2003 for the NT 5.2
 # systems, Windows Server 2003 with its SP1 and the first 64-bit Windows XP.
 # - is "none of this family".
@@ -30,9 +32,6 @@ VERSIONS = {
 }
 NONE = "-"
 
-
-class Unreadable(Exception):
-    pass
 
 
 def rank(family, version):
@@ -68,35 +67,12 @@ def read_list(path):
     return entries
 
 
-class Image:
+class Image(PeImage):
     """The parts of a PE file that its import table needs."""
 
     def __init__(self, path):
-        with open(path, "rb") as f:
-            self.data = f.read()
-        pe = self.u32(0x3C)
-        if self.data[pe : pe + 4] != b"PE\0\0":
-            raise Unreadable(f"{path}: not a PE file")
-        sections, optional_size = struct.unpack_from("<H12xH", self.data, pe + 6)
-        optional = pe + 24
-        self.wide = self.u16(optional) == 0x20B  # PE32+
-        directories = optional + (112 if self.wide else 96)
-        self.import_rva = self.u32(directories + 8)
-        self.sections = [
-            struct.unpack_from("<8xIIII", self.data, optional + optional_size + 40 * i) for i in range(sections)
-        ]
-
-    def u16(self, offset):
-        return struct.unpack_from("<H", self.data, offset)[0]
-
-    def u32(self, offset):
-        return struct.unpack_from("<I", self.data, offset)[0]
-
-    def offset(self, rva):
-        for virtual_size, address, raw_size, raw in self.sections:
-            if address <= rva < address + max(virtual_size, raw_size):
-                return raw + rva - address
-        raise Unreadable(f"address {rva:#x} lies in no section")
+        super().__init__(path)
+        self.import_rva = self.directory(1)
 
     def text(self, rva):
         start = self.offset(rva)

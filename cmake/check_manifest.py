@@ -15,6 +15,8 @@ import struct
 import sys
 import xml.etree.ElementTree as ET
 
+from pe_image import PeImage, Unreadable
+
 RT_MANIFEST = 24
 ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
 ASM_V3 = "urn:schemas-microsoft-com:asm.v3"
@@ -31,40 +33,12 @@ SUPPORTED_OS = {
 ARCHITECTURE = {0x14C: "x86", 0x8664: "amd64"}
 
 
-class Unreadable(Exception):
-    pass
-
-
-class Image:
+class Image(PeImage):
     """The parts of a PE file that its resource tree needs."""
 
     def __init__(self, path):
-        with open(path, "rb") as f:
-            self.data = f.read()
-        pe = self.u32(0x3C)
-        if self.data[pe : pe + 4] != b"PE\0\0":
-            raise Unreadable(f"{path}: not a PE file")
-        self.machine, sections = struct.unpack_from("<HH", self.data, pe + 4)
-        optional_size = self.u16(pe + 20)
-        optional = pe + 24
-        wide = self.u16(optional) == 0x20B
-        directories = optional + (112 if wide else 96)
-        self.resource_rva = self.u32(directories + 2 * 8)
-        self.sections = [
-            struct.unpack_from("<8xIIII", self.data, optional + optional_size + 40 * i) for i in range(sections)
-        ]
-
-    def u16(self, offset):
-        return struct.unpack_from("<H", self.data, offset)[0]
-
-    def u32(self, offset):
-        return struct.unpack_from("<I", self.data, offset)[0]
-
-    def offset(self, rva):
-        for virtual_size, address, raw_size, raw in self.sections:
-            if address <= rva < address + max(virtual_size, raw_size):
-                return raw + rva - address
-        raise Unreadable(f"address {rva:#x} lies in no section")
+        super().__init__(path)
+        self.resource_rva = self.directory(2)
 
     def entries(self, table):
         """(id, offset of what it points to, is a table) of a directory."""
