@@ -469,6 +469,21 @@ std::string GetWindowExeName(HWND window) {
   return {};
 }
 
+std::string ProcessImagePath(uint32_t pid) {
+  try {
+    UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    if (process) {
+      const std::string path = ModuleText(PsapiApi().fileName, process.get(), nullptr, MAX_PATH);
+      if (!path.empty()) return path;
+    }
+    for (const auto& [id, name] : SnapshotProcesses())
+      if (id == pid) return name;
+  } catch (const std::exception& e) {
+    ReportException(e, "ProcessImagePath", "");
+  }
+  return {};
+}
+
 std::string ListProcesses(bool fullPath, bool withPid) {
   if (ListsProcessesByPsapi(GetOSVersionRecord())) return ListProcessesPsapi(fullPath, withPid);
   return ListWindowProcesses(withPid, false);

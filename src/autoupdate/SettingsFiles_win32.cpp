@@ -3,6 +3,7 @@
 #include "Utils/DateUtils.h"
 #include "Utils/FileUtils.h"
 #include "Utils/IniFile.h"
+#include "autoupdate/AgentTexts.h"
 #include "autoupdate/SettingsValues.h"
 #include "autoupdate/TransientOverrides.h"
 #include "package/VendorSignature.h"
@@ -76,8 +77,10 @@ int32_t MsgBoxCharSet() { return LowInt32(ReadIniInt(OriginalFilePath(), kMsgBox
 std::string MsgBoxFontName() { return OriginalText(kMsgBox, "FontName", "Tahoma"); }
 int32_t MsgBoxFontSize() { return LowInt32(ReadIniInt(OriginalFilePath(), kMsgBox, "FontSize", 8)); }
 
-std::string AgentText(std::string_view key, std::string_view def) {
-  return ReadIniString(OriginalFilePath(), kAutoUpdate, key, def);
+std::string AgentText(std::string_view key) {
+  std::string text;
+  if (!ReadIniKey(OriginalFilePath(), kAutoUpdate, key, text)) text = AgentTextDefault(key);
+  return text;
 }
 
 std::string DownloadURL_UPDATE() { return InfoText(kNewSetup, "DownloadURL_UPDATE"); }
@@ -123,5 +126,10 @@ bool SetProbeSecondsLast(int64_t time) { return SetOriginalTime("ProbeSecondsLas
 bool SetReAskSecondsLast(int64_t time) { return SetOriginalTime("ReAskSecondsLast", time); }
 bool SetVersionOriginal(int32_t version) { return SetOriginalInt("VersionOriginal", version); }
 bool SetOriginalStamp(int32_t stamp) { return SetOriginalInt("Stamp", stamp); }
+bool SetProbeResult(std::string_view result, std::string_view reason) {
+  const std::string file = OriginalFilePath();
+  const bool written = WriteIniString(file, kOriginalSetup, kProbeResultKey, result);
+  return WriteIniString(file, kOriginalSetup, kProbeReasonKey, reason) && written;
+}
 
 }  // namespace tarnix

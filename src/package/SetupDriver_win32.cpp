@@ -9,8 +9,10 @@
 #include "Utils/ProcessUtils.h"
 #include "Utils/Registry.h"
 #include "Utils/StrUtils.h"
+#include "Utils/StubLog.h"
 #include "Utils/StubProgress.h"
 #include "Utils/Switches.h"
+#include "Utils/SysInfo.h"
 #include "Utils/Trace.h"
 #include "autoupdate/SettingsFiles.h"
 #include "package/DownloadAndRun.h"
@@ -20,6 +22,7 @@
 #include "package/TempSpace.h"
 #include "startup/MainWindow.h"
 #include "startup/StubState.h"
+#include "ui/Markup.h"
 #include "ui/MsgBox.h"
 
 namespace tarnix {
@@ -64,7 +67,10 @@ bool RunSetupProgram(const std::string& target, const std::string& entry, const 
   if (process) {
     WaitForProgram(process.get());
     DWORD code = 0;
-    if (::GetExitCodeProcess(process.get(), &code)) SetExitCode(code);
+    if (::GetExitCodeProcess(process.get(), &code)) {
+      SetExitCode(code);
+      WriteLog("Setup ExitCode=" + std::to_string(code));
+    }
   }
   WaitWhileWindowExists(SetupDialogClassName(token), "");
   DelayPump(0, 1000);
@@ -109,7 +115,9 @@ UniqueHandle RunProgram(const std::string& commandLine, int showMode) {
   PROCESS_INFORMATION info{};
   std::string line = commandLine;
   if (!::CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    Trace("RunProgram: cannot start %s (%lu)", commandLine.c_str(), ::GetLastError());
+    const Failure why = LastErrorFailure("cannot start");
+    Trace("RunProgram: cannot start %s (%lu)", commandLine.c_str(), static_cast<unsigned long>(why.systemError));
+    WriteFailureLog("Cannot start " + commandLine, why);
     return UniqueHandle();
   }
   UniqueHandle thread(info.hThread);
@@ -142,6 +150,7 @@ PackageRun RunPackage(std::string target, const std::string& package, const std:
     if (MainWindowClosed()) {
       Trace("RunPackage: the window was closed, nothing is started");
     } else if (!extracted.checksumOk) {
+      WriteLog("ERROR: " + package + ": " + MarkupLogText(StubText("s7")));
       MsgBoxError(0, StubText("s7"), StubText("Error"), stub.Charset(), StubText("BtnText"));
     } else if (extracted.writeFailed) {
       // The user has been told which file; the truncated files never run.

@@ -291,7 +291,7 @@ TEST_F(UpdateCycleTest, ACheckTheUserAskedForSkipsTheQuestionsButAlwaysReports) 
   const std::string setup = BuildVersion2();
   ServeUpdate(setup);
   InstallVersion1("close", -1);
-  SetOriginal("AutoUpdate", "s22", "Check now?");
+  SetCheckQuestion("Check now?");
   ServeInfo(Announcement(setup, {{"InformFinish", "0"}, {"RestartProcess", "0"}}));
   firstProductPid_ = StartProduct();
   answer_ = AnswerYes;

@@ -143,6 +143,14 @@ class AgentFixture : public ::testing::Test {
     ::GetPrivateProfileStringA(section, key, "", value, sizeof value, OriginalPath().c_str());
     return value;
   }
+  // The question before a check the user asks for, in one text of the
+  // vendor's: the two further parts written empty.
+  void SetCheckQuestion(const std::string& text) {
+    SetOriginal("AutoUpdate", "s22", text);
+    SetOriginal("AutoUpdate", "s23", "");
+    SetOriginal("AutoUpdate", "s24", "");
+  }
+
   // The product as installed: its version and the probe settings.
   void WriteOriginal(int version, int64_t probeInterval, int64_t probeLast) {
     SetOriginal("OriginalSetup", "VersionOriginal", std::to_string(version));
