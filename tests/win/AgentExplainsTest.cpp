@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -61,7 +62,7 @@ TEST_P(AgentQuestionTextTest, AnAgentWithoutTextsAsksInEnglish) {
 INSTANTIATE_TEST_SUITE_P(
     Questions, AgentQuestionTextTest,
     testing::Values(QuestionCase{"BeforeTheDownload", false, "Confirm",
-                                 "CONFIRM\r\n\r\nA new version of Sample App is available.\r\nDownload it now?"},
+                                 "CONFIRM\r\n\r\nA new version of Sample App is available.\r\nDownload it now?\r\n"},
                     QuestionCase{"BeforeACheckTheUserAskedFor", true, "Confirm",
                                  "Look for a new version of Sample Product now?\r\n\r\nPlease make sure that you are "
                                  "connected to the Internet.\r\nPress Yes to look now."}),
@@ -139,6 +140,7 @@ TEST_P(ProbeFailureReasonTest, TheLogAndTheOriginalFileNameWhyTheAnnouncementDid
   const std::string decision = LogLine("GetOkToPerformAU = ");
   EXPECT_EQ(decision.rfind("GetOkToPerformAU = 0 - Error downloading .INFO file: " + c.reason, 0), 0u) << Log();
   const std::string failure = LogLine("Download ERROR: ");
+  std::printf("[ figure ] %s:\n  %s\n  %s\n", c.name, failure.c_str(), decision.c_str());
   EXPECT_NE(failure.find(c.reason), std::string::npos) << Log();
   if (c.number.empty()) {
     EXPECT_EQ(failure.find(" ["), std::string::npos) << failure;

@@ -445,7 +445,7 @@ TEST_F(AgentTest, AgentControlSteersTheRunningAgent) {
 }
 
 // The processor the test programs, and the stub with them, are built for.
-constexpr char kArchitecture[] = sizeof(void*) == 8 ? "x64 (64-bit)" : "x86 (32-bit)";
+constexpr const char* kArchitecture = sizeof(void*) == 8 ? "x64 (64-bit)" : "x86 (32-bit)";
 
 // What a support desk asks first, from a running agent and, once it has
 // ended, from its files alone; by the agent's name (the running agent's
@@ -488,7 +488,8 @@ TEST_F(AgentTest, TheReportTellsTheStateOfARunningAgentAndOfOneThatDoesNotRun) {
   const std::string json = Control("SampleAgent.exe report --json --lines 3", out, code);
   EXPECT_EQ(code, 0u);
   for (const std::string& field : {
-           "\"running\": true,", "\"process_id\": " + std::to_string(pid) + ",", std::string("\"agent_status\": 0,"),
+           std::string("\"running\": true,"), "\"process_id\": " + std::to_string(pid) + ",",
+           std::string("\"agent_status\": 0,"),
            std::string("\"installed_version\": 1,"),
            std::string("\"status\": 3, \"result\": \"3 - New version is not higher then old version\", "
                        "\"reason\": \"\"}"),
@@ -530,7 +531,7 @@ TEST_F(AgentTest, TheReportShowsADownloadThatWaitsToContinue) {
            "Partial download    SampleSetup2.exe: 12345 of 50000 bytes (" + name + ")\r\n",
            std::string("Running             no\r\n"),
            std::string("Last probe          ") + SecondsText(ProbeSecondsLastOnFile()) + "\r\n",
-           "Next probe          at the agent's next start (every 3600 seconds)\r\n",
+           std::string("Next probe          at the agent's next start (every 3600 seconds)\r\n"),
        })
     EXPECT_NE(report.find(line), std::string::npos) << line << report;
   const std::string json = Control("\"" + AgentPath() + "\" report --json", out, code);

@@ -297,7 +297,7 @@ TEST_F(HttpDownloadTest, UnreachableServerCannotBeOpened) {
     url = gone.Url("/setup.exe");
   }
   const Fetched f = Fetch(url, target_);
-  EXPECT_EQ(f.error, "Unable to open Internet Connection: " + url);
+  EXPECT_EQ(f.error, "Unable to open Internet Connection: " + url + " (no connection could be made to the server)");
   EXPECT_FALSE(Exists(target_));
 }
 
