@@ -8,6 +8,7 @@
 #include "Utils/DateUtils.h"
 #include "Utils/MessagePump.h"
 #include "Utils/StrUtils.h"
+#include "Utils/StubLog.h"
 #include "Utils/SysInfo.h"
 #include "Utils/Trace.h"
 #include "Utils/WindowUtils.h"
@@ -138,7 +139,10 @@ void PerformShot() {
     result = " - " + ActOnAnnouncement(actionFailure);
     reason = actionFailure.reason;
   }
-  SetProbeResult(std::to_string(code) + " - " + text + result, reason);
+  result = std::to_string(code) + " - " + text + result;
+  SetProbeResult(result, reason);
+  // The probe's last line: what it came to, the update or inform included.
+  WriteLog("ProbeResult=" + result + (reason.empty() ? "" : "  ProbeReason=" + reason));
   if (IsOnDemandCheck()) {
     DelayPump(0, 1000);
     if (HWND window = MainWindow()) ::ShowWindow(window, SW_HIDE);

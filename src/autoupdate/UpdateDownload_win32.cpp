@@ -130,8 +130,12 @@ void FetchOverHttp(int mode, const std::string& location, const std::string& nam
 // One line with what failed and why, with the server's status or the
 // system's error number; the markup of a text meant for a box is taken out.
 void LogFailure(const Fetch& fetch) {
-  const std::string text = fetch.error.empty() ? fetch.source + " --- " + fetch.why.reason : fetch.error;
-  WriteLog("Download ERROR: " + FailureLine(MarkupLogText(text), fetch.why));
+  std::string text = fetch.source + " --- " + fetch.why.reason;
+  if (!fetch.error.empty()) {
+    text = MarkupLogText(fetch.error);
+    if (text.find(fetch.why.reason) == std::string::npos) text += " (" + fetch.why.reason + ")";
+  }
+  WriteLog("Download ERROR: " + FailureLine(text, fetch.why));
 }
 
 bool FinishInfo(const std::string& name, Fetch& fetch) {

@@ -135,7 +135,7 @@ TEST_P(ProbeFailureReasonTest, TheLogAndTheOriginalFileNameWhyTheAnnouncementDid
   WriteOriginal(1, 0, 0);
   ASSERT_EQ(StartPlainAgent(), 0u);
   ASSERT_TRUE(WaitForXAgent());
-  ASSERT_TRUE(WaitUntil([&] { return Logged("GetOkToPerformAU = "); }, 90000)) << Log();
+  ASSERT_TRUE(WaitUntil([&] { return Logged("ProbeResult="); }, 90000)) << Log();
 
   const std::string decision = LogLine("GetOkToPerformAU = ");
   EXPECT_EQ(decision.rfind("GetOkToPerformAU = 0 - Error downloading .INFO file: " + c.reason, 0), 0u) << Log();
@@ -147,6 +147,9 @@ TEST_P(ProbeFailureReasonTest, TheLogAndTheOriginalFileNameWhyTheAnnouncementDid
   } else {
     EXPECT_NE(failure.find(c.number), std::string::npos) << failure;
   }
+  EXPECT_EQ(LogLine("ProbeResult=").rfind("ProbeResult=0 - Error downloading .INFO file  ProbeReason=" + c.reason, 0),
+            0u)
+      << Log();
   EXPECT_EQ(Original("OriginalSetup", "ProbeResult"), "0 - Error downloading .INFO file");
   EXPECT_EQ(Original("OriginalSetup", "ProbeReason").rfind(c.reason, 0), 0u)
       << Original("OriginalSetup", "ProbeReason");

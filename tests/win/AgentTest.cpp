@@ -453,7 +453,7 @@ constexpr const char* kArchitecture = sizeof(void*) == 8 ? "x64 (64-bit)" : "x86
 TEST_F(AgentTest, TheReportTellsTheStateOfARunningAgentAndOfOneThatDoesNotRun) {
   HWND agent = StartAgent(0, 0);
   ASSERT_TRUE(agent);
-  ASSERT_TRUE(WaitUntil([&] { return Logged("GetOkToPerformAU = "); }, 20000)) << Log();
+  ASSERT_TRUE(WaitUntil([&] { return Logged("ProbeResult="); }, 20000)) << Log();
   DWORD pid = 0;
   ::GetWindowThreadProcessId(agent, &pid);
   const std::string byPath = "\"" + AgentPath() + "\" report";
