@@ -62,6 +62,12 @@ std::string AgentFolder(const std::string& name, HWND agent) {
   return NormalizeDir(n == 0 || n >= sizeof current ? std::string(".") : std::string(current, n), true, IsLead);
 }
 
+// The running agent rewrites the .original file whole for every key it
+// writes; the moment it is empty passes within milliseconds.
+void WaitWhileEmpty(const std::string& file) {
+  for (int attempt = 0; attempt < 20 && GetFileSizeByName(file) == 0; ++attempt) ::Sleep(50);
+}
+
 std::string ReadOriginal(const std::string& file, const char* key) {
   return ReadIniString(file, kOriginalSetup, key, "");
 }
@@ -144,6 +150,7 @@ ReportFacts GatherReport(const std::string& name, HWND agent, size_t logLines) {
   }
   if (f.packageFound) {
     const std::string original = folder + package.OriginalFileName();
+    WaitWhileEmpty(original);
     f.originalFound = FileExists(original);
     f.installedVersion = LowInt32(ReadOriginalInt(original, "VersionOriginal"));
     f.probeInterval = ReadOriginalInt(original, "ProbeSecondsInterval");
