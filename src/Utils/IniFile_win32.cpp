@@ -24,22 +24,47 @@ std::string BufferText(const std::vector<char>& buffer, DWORD reported) {
   return std::string(buffer.data(), end);
 }
 
+// What the platform reads for the key: `def` when the key is missing, an
+// empty text for a key with an empty value.
+std::string PlatformRead(std::string_view file, std::string_view section, std::string_view key,
+                         std::string_view def) {
+  const std::string fileZ(file), sectionZ(section), keyZ(key), defZ(def);
+  std::vector<char> buffer(kIniBufferSize, '\0');
+  const DWORD n = ::GetPrivateProfileStringA(sectionZ.c_str(), keyZ.c_str(), defZ.c_str(), buffer.data(),
+                                             kIniBufferSize, fileZ.c_str());
+  return BufferText(buffer, n);
+}
+
 }  // namespace
 
 std::string ReadIniString(std::string_view file, std::string_view section, std::string_view key,
                           std::string_view def) {
   try {
     if (section.empty() || key.empty()) return std::string(def);
-    const std::string fileZ(file), sectionZ(section), keyZ(key), defZ(def);
-    std::vector<char> buffer(kIniBufferSize, '\0');
-    const DWORD n = ::GetPrivateProfileStringA(sectionZ.c_str(), keyZ.c_str(), defZ.c_str(), buffer.data(),
-                                               kIniBufferSize, fileZ.c_str());
-    std::string text = BufferText(buffer, n);
+    std::string text = PlatformRead(file, section, key, def);
     if (!text.empty()) return text;
   } catch (...) {
     Trace("EXCEPTION --- Utils.ReadIniString()  %s", LastErrorText().c_str());
   }
   return std::string(def);
+}
+
+bool ReadIniKey(std::string_view file, std::string_view section, std::string_view key, std::string& value) {
+  // The platform answers a missing key with the default it is given, its
+  // trailing blanks dropped: a control character no value holds tells the
+  // two apart.
+  static constexpr char kMissing[] = "\x01";
+  value.clear();
+  if (section.empty() || key.empty()) return false;
+  try {
+    value = PlatformRead(file, section, key, kMissing);
+  } catch (...) {
+    Trace("EXCEPTION --- Utils.ReadIniKey()  %s", LastErrorText().c_str());
+    value = kMissing;
+  }
+  if (value != kMissing) return true;
+  value.clear();
+  return false;
 }
 
 int64_t ReadIniInt(std::string_view file, std::string_view section, std::string_view key, int64_t def) {

@@ -81,6 +81,10 @@ std::string ListWindowProcesses(bool withPid, bool withHandle);
 TProcessData EnumProcessWindows(bool listAll, std::string_view targetExe, int32_t targetPid);
 // The executable file name of the window's process; empty when unknown.
 std::string GetWindowExeName(HWND window);
+// The full path of the process's executable where the system tells it
+// (PSAPI), else its name as the process list gives it; empty for a process
+// that is gone.
+std::string ProcessImagePath(uint32_t pid);
 
 // Starts `commandLine` (the program's path quoted when it holds blanks) with
 // the show command and returns at once; true when the program started. Unlike
@@ -104,6 +108,8 @@ struct StartedProgram {
   ProgramStart how = ProgramStart::Failed;
   // Empty unless started.
   UniqueHandle process;
+  // Why it failed, for the log.
+  uint32_t systemError = 0;
 };
 
 // Starts `commandLine` like LaunchProgram and keeps the process handle; a

@@ -471,6 +471,21 @@ std::string GetWindowExeName(HWND window) {
   return {};
 }
 
+std::string ProcessImagePath(uint32_t pid) {
+  try {
+    UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    if (process) {
+      const std::string path = ModuleText(PsapiApi().fileName, process.get(), nullptr, MAX_PATH);
+      if (!path.empty()) return path;
+    }
+    for (const auto& [id, name] : SnapshotProcesses())
+      if (id == pid) return name;
+  } catch (const std::exception& e) {
+    ReportException(e, "ProcessImagePath", "");
+  }
+  return {};
+}
+
 std::string ListProcesses(bool fullPath, bool withPid) {
   if (ListsProcessesByPsapi(GetOSVersionRecord())) return ListProcessesPsapi(fullPath, withPid);
   return ListWindowProcesses(withPid, false);
@@ -664,6 +679,7 @@ StartedProgram StartThroughShell(std::string_view commandLine, int showCommand) 
       break;
     case ShellStart::Failed:
       Trace("StartThroughShell: cannot start %s (%lu)", parts.program.c_str(), error);
+      started.systemError = error;
       break;
   }
   return started;
@@ -686,6 +702,7 @@ StartedProgram StartProgram(std::string_view commandLine, int showCommand) {
   const DWORD error = ::GetLastError();
   if (RouteAfterCreateFailure(error) == StartRoute::ThroughShell) return StartThroughShell(commandLine, showCommand);
   Trace("StartProgram: cannot start %s (%lu)", line.c_str(), error);
+  started.systemError = error;
   return started;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "Utils/Failure.h"
+
 namespace tarnix {
 
 inline constexpr std::string_view kDefaultLogTag = "   ";
@@ -55,5 +57,9 @@ const std::string& PreviousLogFileName();
 // Windows only. Appends one line when the log is enabled, first moving a
 // full log aside (kStubLogCap).
 void WriteLog(std::string_view message);
+
+// Windows only. "ERROR: " + what + ": " + the reason and its numbers
+// (FailureLine), as one log line.
+void WriteFailureLog(std::string_view what, const Failure& why);
 
 }  // namespace tarnix

@@ -46,4 +46,8 @@ void WriteLog(std::string_view message) {
   }
 }
 
+void WriteFailureLog(std::string_view what, const Failure& why) {
+  WriteLog(FailureLine("ERROR: " + std::string(what) + ": " + why.reason, why));
+}
+
 }  // namespace tarnix

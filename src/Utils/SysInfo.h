@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "Utils/Failure.h"
+
 namespace tarnix {
 
 // The environment variable whose value "468" switches developer mode on.
@@ -45,6 +47,9 @@ bool IsDeveloperMode();
 // Windows only. The system's message text for `code`, without the line end
 // that the platform appends; empty when the platform has none.
 std::string SysErrorMessage(uint32_t code);
+// Windows only. The calling thread's last error as a failure: its message
+// (or, when the system has none, `what`) and its number, for a log line.
+Failure LastErrorFailure(std::string_view what);
 // Windows only. SysErrorMessage of the calling thread's last error.
 std::string LastErrorText();
 

@@ -127,6 +127,13 @@ std::string SysErrorMessage(uint32_t code) {
   }
 }
 
+Failure LastErrorFailure(std::string_view what) {
+  const DWORD code = ::GetLastError();
+  std::string reason = SysErrorMessage(code);
+  if (reason.empty()) reason = what;
+  return {reason, 0, code};
+}
+
 std::string LastErrorText() {
   const DWORD code = ::GetLastError();
   try {

@@ -7,6 +7,7 @@
 #include "Utils/ProcessUtils.h"
 #include "Utils/StrUtils.h"
 #include "Utils/StubLog.h"
+#include "Utils/SysInfo.h"
 #include "autoupdate/AgentState.h"
 #include "autoupdate/TransientOverrides.h"
 #include "startup/AgentFolders.h"
@@ -21,7 +22,7 @@ void ReStartAutoUpdateExe() {
     const std::string command =
         AgentRestartCommandLine(AgentHomeDir() + StubPackage().AgentExeName(), TransientText());
     WriteLog(".. WinExec - " + command);
-    LaunchProgram(command, SW_HIDE);
+    if (!LaunchProgram(command, SW_HIDE)) WriteFailureLog("ReStartAutoUpdateExe failed", LastErrorFailure("cannot start"));
     DelayPump(0, 1000);
     WriteLog(".. PostMessage(WM_DESTROY)");
     ::PostMessageA(MainWindow(), WM_DESTROY, 0, 0);

@@ -2,6 +2,8 @@
 // about the new version with the announcement's text, or opens its page.
 #pragma once
 
+#include "Utils/Failure.h"
+
 namespace tarnix {
 
 enum class InformOutcome {
@@ -13,6 +15,7 @@ enum class InformOutcome {
   Informed,
 };
 
-InformOutcome PerformAutoInform();
+// `why` (may be null) receives the reason of a download that failed.
+InformOutcome PerformAutoInform(Failure* why = nullptr);
 
 }  // namespace tarnix

@@ -26,11 +26,11 @@ namespace {
 
 void Marker(int step) { Trace("%lu ==== PerformAutoInform-%d ====", ::GetCurrentProcessId(), step); }
 
-bool DownloadInformFile() {
+bool DownloadInformFile(Failure& why) {
   Agent().AgentStatus = 2;
   PostNotify(kNotifyFileDownload, 1);
   std::string error;
-  const bool ok = DownloadFileAU(DownloadURL_UPDATE(), NameOfInformFile(), kDownloadInform, error);
+  const bool ok = DownloadFileAU(DownloadURL_UPDATE(), NameOfInformFile(), kDownloadInform, error, &why);
   PostNotify(kNotifyFileDownload, 2);
   return ok;
 }
@@ -55,13 +55,13 @@ std::string InformLink() {
   return {};
 }
 
-InformOutcome Inform() {
+InformOutcome Inform(Failure& why) {
   if (DownloadURL_UPDATE().empty() || NameOfInformFile().empty()) return InformOutcome::NotShown;
-  if (!DownloadInformFile()) return InformOutcome::NotFetched;
+  if (!DownloadInformFile(why)) return InformOutcome::NotFetched;
   Marker(3);
   const std::string body = InformBody();
   Marker(4);
-  const bool shown = ShowRichEditBox(MainWindow(), AgentText("s34", "New Version"), AgentText("s35", "Download"),
+  const bool shown = ShowRichEditBox(MainWindow(), AgentText("s34"), AgentText("s35"),
                                      MsgBoxCharSet(), MsgBoxFontSize(), MsgBoxFontName(), false, AutoInformH(),
                                      AutoInformW(), InformLink(), body);
   return shown ? InformOutcome::Informed : InformOutcome::NotShown;
@@ -69,10 +69,12 @@ InformOutcome Inform() {
 
 }  // namespace
 
-InformOutcome PerformAutoInform() {
+InformOutcome PerformAutoInform(Failure* why) {
   WriteLog("PerformAutoInform() - START ");
   Marker(1);
-  const InformOutcome outcome = Inform();
+  Failure failure;
+  const InformOutcome outcome = Inform(failure);
+  if (why) *why = failure;
   const bool informed = outcome == InformOutcome::Informed;
   if (informed) {
     Marker(7);

@@ -8,6 +8,7 @@
 #include "Utils/DateUtils.h"
 #include "Utils/MessagePump.h"
 #include "Utils/StrUtils.h"
+#include "Utils/StubLog.h"
 #include "Utils/SysInfo.h"
 #include "Utils/Trace.h"
 #include "Utils/WindowUtils.h"
@@ -29,9 +30,9 @@ namespace tarnix {
 
 namespace {
 
-bool FetchInfo(std::string& error) {
+bool FetchInfo(std::string& error, Failure* why = nullptr) {
   PostNotify(kNotifyInfoDownload, 1);
-  const bool ok = DownloadFileAU(StubPackage().UpdateLocation(), InfoFilePath(), kDownloadInfo, error);
+  const bool ok = DownloadFileAU(StubPackage().UpdateLocation(), InfoFilePath(), kDownloadInfo, error, why);
   PostNotify(kNotifyInfoDownload, 2);
   return ok;
 }
@@ -43,23 +44,56 @@ void SettleAnnouncement(int32_t stamp) {
   SetOriginalStamp(stamp);
 }
 
-// Acts on an announcement the decision accepted. It counts as seen only once
-// the user has answered or been told, or its setup has run: a download that
-// broke off or was refused (a dropped connection, a full disk, a tampered
-// file) is tried again on the next probe, so that one bad download never
-// blocks a release until the vendor changes the Stamp.
-void ActOnAnnouncement() {
+const char* OutcomeText(InformOutcome outcome) {
+  switch (outcome) {
+    case InformOutcome::NotFetched:
+      return "inform file not fetched";
+    case InformOutcome::NotShown:
+      return "nothing to show";
+    case InformOutcome::Informed:
+      break;
+  }
+  return "user informed";
+}
+
+const char* OutcomeText(UpdateOutcome outcome) {
+  switch (outcome) {
+    case UpdateOutcome::NotStarted:
+      return "no update file named";
+    case UpdateOutcome::Declined:
+      return "declined by the user";
+    case UpdateOutcome::NotFetched:
+      return "update not fetched";
+    case UpdateOutcome::NotExtracted:
+      return "update files not written";
+    case UpdateOutcome::SetupFailed:
+      return "update setup did not finish";
+    case UpdateOutcome::Installed:
+      break;
+  }
+  return "update installed";
+}
+
+// Acts on an announcement the decision accepted; what came of it, and
+// `why` a download failed. It counts as seen only once the user has
+// answered or been told, or its setup has run: a download that broke off or
+// was refused (a dropped connection, a full disk, a tampered file) is tried
+// again on the next probe, so that one bad download never blocks a release
+// until the vendor changes the Stamp.
+std::string ActOnAnnouncement(Failure& why) {
   // Read first: the setup may rewrite the files beside the agent.
   const int32_t stamp = NewStamp();
   if (AutoInform()) {
-    if (PerformAutoInform() != InformOutcome::NotFetched) SettleAnnouncement(stamp);
-    return;
+    const InformOutcome outcome = PerformAutoInform(&why);
+    if (outcome != InformOutcome::NotFetched) SettleAnnouncement(stamp);
+    return OutcomeText(outcome);
   }
-  const UpdateOutcome outcome = PerformAutoUpdate();
+  const UpdateOutcome outcome = PerformAutoUpdate(&why);
   if (outcome == UpdateOutcome::Declined || outcome == UpdateOutcome::SetupFailed ||
       outcome == UpdateOutcome::Installed)
     SettleAnnouncement(stamp);
   if (outcome == UpdateOutcome::Installed) ReStartAutoUpdateExe();
+  return OutcomeText(outcome);
 }
 
 // The texts of the answer name the product as the question did.
@@ -93,14 +127,22 @@ void PerformShot() {
   bool done = false;
   Agent().AgentStatus = 1;
   std::string infoError;
-  const bool infoOk = FetchInfo(infoError);
+  Failure infoFailure;
+  const bool infoOk = FetchInfo(infoError, &infoFailure);
   SetProbeSecondsLast(NowSeconds());
   int code = 0;
-  std::string text;
-  if (GetOkToPerformAU(infoOk, code, text)) {
+  std::string text, reason;
+  std::string result;
+  if (GetOkToPerformAU(infoOk, code, text, infoFailure.reason, &reason)) {
     done = true;
-    ActOnAnnouncement();
+    Failure actionFailure;
+    result = " - " + ActOnAnnouncement(actionFailure);
+    reason = actionFailure.reason;
   }
+  result = std::to_string(code) + " - " + text + result;
+  SetProbeResult(result, reason);
+  // The probe's last line: what it came to, the update or inform included.
+  WriteLog("ProbeResult=" + result + (reason.empty() ? "" : "  ProbeReason=" + reason));
   if (IsOnDemandCheck()) {
     DelayPump(0, 1000);
     if (HWND window = MainWindow()) ::ShowWindow(window, SW_HIDE);

@@ -50,8 +50,10 @@ int32_t MsgBoxCharSet();
 std::string MsgBoxFontName();
 int32_t MsgBoxFontSize();
 
-// [AutoUpdate] of the .original file: the agent's texts by key (s2 ... s35).
-std::string AgentText(std::string_view key, std::string_view def = {});
+// [AutoUpdate] of the .original file: the agent's text of `key`, its
+// built-in English text (AgentTexts.h) when the file lacks the key. A key
+// written with an empty value shows nothing.
+std::string AgentText(std::string_view key);
 
 // [NewSetup] of the .info file.
 std::string DownloadURL_UPDATE();
@@ -97,5 +99,7 @@ bool SetProbeSecondsLast(int64_t time);
 bool SetReAskSecondsLast(int64_t time);
 bool SetVersionOriginal(int32_t version);
 bool SetOriginalStamp(int32_t stamp);
+// What the last probe came to and why (kProbeResultKey, kProbeReasonKey).
+bool SetProbeResult(std::string_view result, std::string_view reason);
 
 }  // namespace tarnix

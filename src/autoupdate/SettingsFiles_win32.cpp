@@ -3,6 +3,7 @@
 #include "Utils/DateUtils.h"
 #include "Utils/FileUtils.h"
 #include "Utils/IniFile.h"
+#include "autoupdate/AgentTexts.h"
 #include "autoupdate/SettingsValues.h"
 #include "autoupdate/TransientOverrides.h"
 #include "package/VendorSignature.h"
@@ -89,8 +90,10 @@ int32_t MsgBoxCharSet() { return LowInt32(ReadIniInt(OriginalFilePath(), kMsgBox
 std::string MsgBoxFontName() { return OriginalText(kMsgBox, "FontName", "Tahoma"); }
 int32_t MsgBoxFontSize() { return LowInt32(ReadIniInt(OriginalFilePath(), kMsgBox, "FontSize", 8)); }
 
-std::string AgentText(std::string_view key, std::string_view def) {
-  return ReadIniString(OriginalFilePath(), kAutoUpdate, key, def);
+std::string AgentText(std::string_view key) {
+  std::string text;
+  if (!ReadIniKey(OriginalFilePath(), kAutoUpdate, key, text)) text = AgentTextDefault(key);
+  return text;
 }
 
 std::string DownloadURL_UPDATE() { return InfoText(kNewSetup, "DownloadURL_UPDATE"); }
@@ -140,5 +143,10 @@ bool SetVersionOriginal(int32_t version) {
   return WriteIniInt(OriginalFilePath(), kOriginalSetup, "VersionOriginal", version);
 }
 bool SetOriginalStamp(int32_t stamp) { return SetStateInt("Stamp", stamp); }
+bool SetProbeResult(std::string_view result, std::string_view reason) {
+  const std::string file = StateFilePath();
+  const bool written = WriteIniString(file, kOriginalSetup, kProbeResultKey, result);
+  return WriteIniString(file, kOriginalSetup, kProbeReasonKey, reason) && written;
+}
 
 }  // namespace tarnix

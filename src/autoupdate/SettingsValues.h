@@ -23,6 +23,12 @@ inline int32_t LowInt32(int64_t value) { return static_cast<int32_t>(value); }
 // The key beside a stored time that holds the same moment readable.
 inline std::string CompanionKey(std::string_view key) { return "__" + std::string(key); }
 
+// Written after every probe into [OriginalSetup] of the .original file, for
+// a support desk: what the probe came to ("0 - Error downloading .INFO
+// file", "6 - OK - update installed") and why, in a few words.
+inline constexpr char kProbeResultKey[] = "ProbeResult";
+inline constexpr char kProbeReasonKey[] = "ProbeReason";
+
 // A switch of the announcement under its override slot: what the slot
 // forces, else the file's text, which `readText` fetches only then.
 template <typename ReadText>

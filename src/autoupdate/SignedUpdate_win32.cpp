@@ -20,21 +20,12 @@ namespace tarnix {
 
 namespace {
 
-constexpr char kAnnouncementText[] =
-    "The update announcement is not signed by the vendor and was refused.<P>Nothing has been downloaded or "
-    "installed.";
-constexpr char kFileText[] = "The downloaded file is not the one the vendor signed and was deleted.<P>Nothing has "
-                             "been installed.";
-constexpr char kNoCryptoText[] =
-    "Updates are signed by the vendor, but this system cannot check signatures (bcrypt.dll is missing).<P>Nothing "
-    "has been installed.";
-
 bool g_announcementRefused = false;
 
 // The agent's text for a refusal, with the product named as installed: the
 // refused announcement's own name for it is not to be trusted.
-std::string RefusalText(bool noCrypto, const char* key, const char* def) {
-  const std::string text = noCrypto ? AgentText("s38", kNoCryptoText) : AgentText(key, def);
+std::string RefusalText(bool noCrypto, const char* key) {
+  const std::string text = AgentText(noCrypto ? "s38" : key);
   return ReplaceAll(text, "PROG_NAME", OriginalProgramName());
 }
 
@@ -59,7 +50,7 @@ bool AcceptAnnouncement(std::string_view data, std::string& error) {
   }
   g_announcementRefused = true;
   error = "Announcement refused: " + VerdictText(verdict);
-  Refuse(error, RefusalText(verdict == AnnouncementVerdict::NoCrypto, "s36", kAnnouncementText),
+  Refuse(error, RefusalText(verdict == AnnouncementVerdict::NoCrypto, "s36"),
          VerdictText(verdict));
   return false;
 }
@@ -92,7 +83,7 @@ bool AcceptDownloadedFile(int mode, const std::string& file) {
     return true;
   }
   ::DeleteFileA(file.c_str());
-  Refuse(what + " refused: " + check.reason, RefusalText(check.verdict == FileVerdict::NoCrypto, "s37", kFileText),
+  Refuse(what + " refused: " + check.reason, RefusalText(check.verdict == FileVerdict::NoCrypto, "s37"),
          FileNamePart(file) + ": " + check.reason);
   return false;
 }

@@ -4,6 +4,8 @@
 // run the setup, record the new version and restart the product.
 #pragma once
 
+#include "Utils/Failure.h"
+
 namespace tarnix {
 
 // How an update cycle ended.
@@ -23,6 +25,7 @@ enum class UpdateOutcome {
   Installed,
 };
 
-UpdateOutcome PerformAutoUpdate();
+// `why` (may be null) receives the reason of a download that failed.
+UpdateOutcome PerformAutoUpdate(Failure* why = nullptr);
 
 }  // namespace tarnix

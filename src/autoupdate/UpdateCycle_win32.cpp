@@ -11,6 +11,7 @@
 #include "Utils/StrUtils.h"
 #include "Utils/StubLog.h"
 #include "Utils/Switches.h"
+#include "Utils/SysInfo.h"
 #include "Utils/Trace.h"
 #include "Utils/WindowUtils.h"
 #include "autoupdate/AgentState.h"
@@ -65,11 +66,11 @@ bool AgreeToInstall() {
   return go;
 }
 
-bool DownloadUpdate() {
+bool DownloadUpdate(Failure& why) {
   Agent().AgentStatus = 2;
   PostNotify(kNotifyFileDownload, 1);
   std::string error;
-  const bool ok = DownloadFileAU(DownloadURL_UPDATE(), NameOfUpdateFile(), kDownloadUpdate, error);
+  const bool ok = DownloadFileAU(DownloadURL_UPDATE(), NameOfUpdateFile(), kDownloadUpdate, error, &why);
   PostNotify(kNotifyFileDownload, 2);
   return ok;
 }
@@ -129,14 +130,14 @@ void RecordNewVersion() {
 void RestartProduct(const std::string& product) {
   const std::string command = Quote(product);
   WriteLog("Restart Process - WinExec " + command);
-  LaunchProgram(command, SW_SHOW);
+  if (!LaunchProgram(command, SW_SHOW)) WriteFailureLog("Restart Process failed", LastErrorFailure("cannot start"));
 }
 
-UpdateOutcome UpdateCycle() {
+UpdateOutcome UpdateCycle(Failure& why) {
   if (DownloadURL_UPDATE().empty() || NameOfUpdateFile().empty()) return UpdateOutcome::NotStarted;
   if (!AgreeToDownload()) return UpdateOutcome::Declined;
   Marker(4);
-  const bool downloaded = DownloadUpdate();
+  const bool downloaded = DownloadUpdate(why);
   Marker(5);
   if (!downloaded) return UpdateOutcome::NotFetched;
   if (!AgreeToInstall()) return UpdateOutcome::Declined;
@@ -166,9 +167,11 @@ UpdateOutcome UpdateCycle() {
 
 }  // namespace
 
-UpdateOutcome PerformAutoUpdate() {
+UpdateOutcome PerformAutoUpdate(Failure* why) {
   WriteLog("PerformAutoUpdate() - START");
-  const UpdateOutcome outcome = UpdateCycle();
+  Failure failure;
+  const UpdateOutcome outcome = UpdateCycle(failure);
+  if (why) *why = failure;
   WriteLog(std::string("PerformAutoUpdate() - END    Result=") + BoolText(outcome == UpdateOutcome::Installed));
   return outcome;
 }

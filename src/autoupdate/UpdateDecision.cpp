@@ -48,6 +48,27 @@ std::vector<std::string> SizeMismatchLines(const SizeCheck& check) {
           "  URL=" + check.path};
 }
 
+std::string DecisionReason(const UpdateDecision& decision, std::string_view infoFailure) {
+  if (decision.status == 0) return std::string(infoFailure);
+  if (decision.locationRefused) return "the announcement came from a web server and names no web address";
+  if (!decision.size || decision.size->matches) return {};
+  const SizeCheck& size = *decision.size;
+  if (size.actual < 0) return "the size of " + size.path + " could not be learnt";
+  return size.path + " has " + std::to_string(size.actual) + " bytes, announced are " + std::to_string(size.expected);
+}
+
+std::string DecisionLogLine(int status, std::string_view text, std::string_view reason) {
+  std::string line = "GetOkToPerformAU = ";
+  line += std::to_string(status);
+  line += " - ";
+  line += text;
+  if (!reason.empty()) {
+    line += ": ";
+    line += reason;
+  }
+  return line;
+}
+
 UpdateDecision DecideUpdate(bool infoDownloaded, const DecisionSettings& settings, const DecisionState& state,
                             FileSizeSource& sizes) {
   UpdateDecision decision;

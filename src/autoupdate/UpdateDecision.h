@@ -116,13 +116,25 @@ struct UpdateDecision {
 UpdateDecision DecideUpdate(bool infoDownloaded, const DecisionSettings& settings, const DecisionState& state,
                             FileSizeSource& sizes);
 
+// Why the chain stopped where it did, in a few words, when its text does not
+// say it all: `infoFailure` (why the announcement did not arrive) at status
+// 0, what the size check found or the refused location at status 5; empty
+// otherwise.
+std::string DecisionReason(const UpdateDecision& decision, std::string_view infoFailure);
+
+// The decision's log line: "GetOkToPerformAU = " + status + " - " + text,
+// then ": " + reason when there is one.
+std::string DecisionLogLine(int status, std::string_view text, std::string_view reason);
+
 #ifdef _WIN32
 // Windows only. The same for the running agent: its settings files and
-// state, the file system and the web server. The stub log gets the lines of
-// a failed size check and "GetOkToPerformAU = " + status + " - " + text,
-// the debug channel the process id and " GetOkToPerformAU=" + status. True
-// for status 6.
-bool GetOkToPerformAU(bool infoDownloaded, int& status, std::string& text);
+// state, the file system and the web server. `infoFailure` is why the
+// announcement did not arrive. The stub log gets the lines of a failed size
+// check and DecisionLogLine, the debug channel the process id and
+// " GetOkToPerformAU=" + status; `reason` (may be null) receives
+// DecisionReason. True for status 6.
+bool GetOkToPerformAU(bool infoDownloaded, int& status, std::string& text, std::string_view infoFailure = {},
+                      std::string* reason = nullptr);
 bool ReAskDue();
 bool ValidVersionOk();
 bool UpdateSizeMatches(std::string_view location, std::string_view updateName, std::string_view informName);

@@ -70,7 +70,8 @@ void LogSizeCheck(const SizeCheck& check) {
 
 }  // namespace
 
-bool GetOkToPerformAU(bool infoDownloaded, int& status, std::string& text) {
+bool GetOkToPerformAU(bool infoDownloaded, int& status, std::string& text, std::string_view infoFailure,
+                      std::string* reason) {
   SystemFileSizes sizes;
   const UpdateDecision decision = DecideUpdate(infoDownloaded, ReadDecisionSettings(), CurrentState(), sizes);
   if (decision.size) LogSizeCheck(*decision.size);
@@ -79,8 +80,10 @@ bool GetOkToPerformAU(bool infoDownloaded, int& status, std::string& text) {
              " is no http:// or https:// address, and the announcement came from a web server");
   status = decision.status;
   text = decision.text;
+  const std::string why = DecisionReason(decision, infoFailure);
+  if (reason) *reason = why;
   Trace("%lu GetOkToPerformAU=%d", ::GetCurrentProcessId(), status);
-  WriteLog("GetOkToPerformAU = " + std::to_string(status) + " - " + text);
+  WriteLog(DecisionLogLine(status, text, why));
   return decision.Ok();
 }
 

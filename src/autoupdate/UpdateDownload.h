@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "Utils/Failure.h"
+
 namespace tarnix {
 
 enum DownloadMode : int {
@@ -24,8 +26,10 @@ void ShowAgentStatus(int mode);
 // executable's folder. True when the file arrived and, for the setup and
 // the inform file, carries the product's token. `error` holds what failed
 // for the caller's report; a failure the user has already been told about
-// leaves it empty.
-bool DownloadFileAU(std::string_view location, std::string_view fileName, int mode, std::string& error);
+// leaves it empty. Every failure is logged with its reason, which `why`
+// (may be null) receives.
+bool DownloadFileAU(std::string_view location, std::string_view fileName, int mode, std::string& error,
+                    Failure* why = nullptr);
 
 // Whether the downloaded `file` belongs to this product: the setup's
 // settings token, or the inform file's first field, equals the running

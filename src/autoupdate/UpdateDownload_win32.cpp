@@ -24,6 +24,7 @@
 #include "startup/AgentFolders.h"
 #include "startup/MainWindow.h"
 #include "startup/StubState.h"
+#include "ui/Markup.h"
 #include "ui/MsgBox.h"
 
 namespace tarnix {
@@ -40,6 +41,8 @@ struct Fetch {
   std::string target;
   std::string data;
   std::string error;
+  // Why nothing usable arrived, for the log.
+  Failure why;
   bool attempted = false;
   bool overHttp = false;
 };
@@ -82,7 +85,8 @@ void FetchFromFolder(int mode, const std::string& name, bool show, Fetch& fetch)
     ReadFilePart(fetch.source, kMaxMemoryDownload + 1, fetch.data);
     if (fetch.data.size() > kMaxMemoryDownload) {
       fetch.data.clear();
-      fetch.error = fetch.source + " --- more than " + std::to_string(kMaxMemoryDownload) + " bytes";
+      fetch.why.reason = "more than " + std::to_string(kMaxMemoryDownload) + " bytes";
+      fetch.error = fetch.source + " --- " + fetch.why.reason;
     }
     return;
   }
@@ -90,12 +94,14 @@ void FetchFromFolder(int mode, const std::string& name, bool show, Fetch& fetch)
   const SizeRange expected = AnnouncedRange(mode);
   const int64_t size = GetFileSizeByName(fetch.source);
   if (size < 0 || !expected.Holds(static_cast<uint64_t>(size))) {
-    fetch.error = fetch.source + " --- " + std::to_string(size) + " bytes, announced are " + SizeRangeText(expected);
+    fetch.why.reason = std::to_string(size) + " bytes, announced are " + SizeRangeText(expected);
+    fetch.error = fetch.source + " --- " + fetch.why.reason;
     return;
   }
   // The file may grow while it is copied.
   if (!CopyFileInPieces(fetch.source, fetch.target, expected.most, PumpMessages)) {
-    fetch.error = fetch.source + " --- " + LastErrorText();
+    fetch.why = LastErrorFailure("the copy failed");
+    fetch.error = fetch.source + " --- " + fetch.why.reason;
     return;
   }
   if (show) AnimateCopy();
@@ -110,23 +116,42 @@ void FetchOverHttp(int mode, const std::string& location, const std::string& nam
   // Only a check the user asked for shows the window with its bars.
   HWND window = IsOnDemandCheck() ? MainWindow() : nullptr;
   if (mode == kDownloadInfo) {
-    HTTP_DownloadFile(window, fetch.source, "", fetch.data, &EnsureStubProgress(), fetch.error);
+    HTTP_DownloadFile(window, fetch.source, "", fetch.data, &EnsureStubProgress(), fetch.error, &fetch.why);
   } else {
     // A setup that broke off continues on the next probe; what earlier
     // announcements' files left half done goes.
     fetch.target = AgentWorkDir() + name;
     DeleteResumeFilesExcept(RemoveTrailingSlash(AgentWorkDir()), name);
     HTTP_DownloadFileResuming(window, fetch.source, fetch.target, AnnouncedRange(mode), &EnsureStubProgress(),
-                              fetch.error);
+                              fetch.error, &fetch.why);
   }
   DelayPump(0, kSettleMs);
 }
 
+// One line with what failed and why, with the server's status or the
+// system's error number; the markup of a text meant for a box is taken out.
+void LogFailure(const Fetch& fetch) {
+  std::string text = fetch.source + " --- " + fetch.why.reason;
+  if (!fetch.error.empty()) {
+    text = MarkupLogText(fetch.error);
+    if (text.find(fetch.why.reason) == std::string::npos) text += " (" + fetch.why.reason + ")";
+  }
+  WriteLog("Download ERROR: " + FailureLine(text, fetch.why));
+}
+
 bool FinishInfo(const std::string& name, Fetch& fetch) {
-  if (fetch.error.empty() && !fetch.data.empty()) fetch.error = HtmlErrorMessage("", fetch.data, fetch.source, "", false);
+  if (fetch.error.empty() && !fetch.data.empty()) {
+    fetch.error = HtmlErrorMessage("", fetch.data, fetch.source, "", false);
+    if (!fetch.error.empty()) fetch.why = {"the server sent a web page in place of the file", 0, 0};
+  }
   // A refused announcement is not kept: nothing may act on it.
-  if (!AcceptAnnouncement(fetch.error.empty() ? fetch.data : std::string(), fetch.error)) fetch.data.clear();
+  if (!AcceptAnnouncement(fetch.error.empty() ? fetch.data : std::string(), fetch.error)) {
+    fetch.data.clear();
+    fetch.why = {fetch.error, 0, 0};
+  }
   const bool ok = fetch.error.empty() && !fetch.data.empty();
+  if (!ok && !fetch.why.Failed()) fetch.why.reason = "the server sent an empty file";
+  if (!ok) LogFailure(fetch);
   // The copy is rewritten after every probe, also empty when nothing came:
   // the decision must never act on an announcement of an earlier probe.
   WriteFileText(AgentWorkDir() + name, fetch.data);
@@ -136,9 +161,10 @@ bool FinishInfo(const std::string& name, Fetch& fetch) {
 
 // A setup or inform file that does not carry the product's token is
 // deleted: nothing may ever run it.
-bool CheckToken(int mode, const Fetch& fetch) {
+bool CheckToken(int mode, Fetch& fetch) {
   if (TokenMatches(fetch.target, mode)) return true;
   const std::string message = HtmlErrorMessage(fetch.target, "", fetch.source, kBadToken, false);
+  fetch.why = {message == kBadToken ? kBadToken : "the server sent a web page in place of the file", 0, 0};
   ::DeleteFileA(fetch.target.c_str());
   WriteLog("ERROR: " + message);
   MsgBoxError(0, message, MsgBoxErrorTitle(), MsgBoxCharSet(), MsgBoxButtons());
@@ -169,16 +195,17 @@ bool MayWrite(const std::string& name) {
   return true;
 }
 
-void ReportFailure(const std::string& source) {
+void ReportFailure(const std::string& source, const Failure& why) {
   if (source.size() <= 2 || !RequestConfirmationBeforeDownload()) return;
   std::string message;
   if (DownloadAborted()) {
-    message = AgentText("s3", "File Download Aborted!");
+    message = AgentText("s3");
   } else if (source[1] == ':' || StartsWith("\\\\", source, false)) {
-    message = source + "<P><P>" + AgentText("s4", "File not Found!");
+    message = source + "<P><P>" + AgentText("s4");
   } else {
-    message = source + "<P><P>" + AgentText("s5", "Unable to Download File!");
+    message = source + "<P><P>" + AgentText("s5");
   }
+  if (!DownloadAborted() && why.Failed()) message += "<P><P>(" + why.reason + ")";
   WriteLog("ATTENTION: " + message);
   MsgBoxAttention(0, message, MsgBoxAttentionTitle(), 0, MsgBoxCharSet(), MsgBoxButtons());
 }
@@ -187,13 +214,11 @@ void ReportFailure(const std::string& source) {
 
 void ShowAgentStatus(int mode) {
   const char* key = mode == kDownloadUpdate ? "s32" : mode == kDownloadInform ? "s33" : "s31";
-  const char* def = mode == kDownloadUpdate   ? "Downloading UPDATE File..."
-                    : mode == kDownloadInform ? "Downloading INFORM File..."
-                                              : "Downloading INFO File...";
-  SetStatusText(StatusLine(), AgentText(key, def), MsgBoxFontName(), MsgBoxCharSet(), MsgBoxFontSize());
+  SetStatusText(StatusLine(), AgentText(key), MsgBoxFontName(), MsgBoxCharSet(), MsgBoxFontSize());
 }
 
-bool DownloadFileAU(std::string_view location, std::string_view fileName, int mode, std::string& error) {
+bool DownloadFileAU(std::string_view location, std::string_view fileName, int mode, std::string& error,
+                    Failure* why) {
   const std::string name = FileNamePart(fileName);
   const AgentState& agent = Agent();
   const std::string where = agent.TestMode ? agent.TestModeURL : std::string(location);
@@ -206,14 +231,20 @@ bool DownloadFileAU(std::string_view location, std::string_view fileName, int mo
   if (mode != kDownloadInfo && !MayWrite(name)) {
     error = "\"" + name + "\" --- not a file name the agent may write";
     WriteLog("ERROR: " + error);
+    if (why) *why = {"not a file name the agent may write", 0, 0};
     return false;
   }
   const bool show = ShowsWindow(mode);
   if (show && MainWindow()) ::ShowWindow(MainWindow(), SW_SHOW);
   ShowAgentStatus(mode);
+  std::string netError;
   if (FileExists(fetch.source)) {
     FetchFromFolder(mode, name, show, fetch);
-  } else if (!agent.TestMode && InternetConnected()) {
+  } else if (agent.TestMode) {
+    fetch.why.reason = "not in the test location";
+  } else if (!InternetConnected(netError)) {
+    fetch.why.reason = "no Internet connection" + (netError.empty() ? std::string() : ": " + netError);
+  } else {
     FetchOverHttp(mode, where, name, fetch);
   }
   if (mode == kDownloadInfo) Agent().InfoOverHttp = fetch.overHttp;
@@ -228,13 +259,16 @@ bool DownloadFileAU(std::string_view location, std::string_view fileName, int mo
     // download, not a file with a wrong token.
     if (!fetch.attempted) fetch.error = fetch.source + " --- File not Found!";
     if (fetch.error.empty()) {
-      ok = AcceptDownloadedFile(mode, fetch.target) && CheckToken(mode, fetch);
+      ok = AcceptDownloadedFile(mode, fetch.target);
+      if (!ok) fetch.why = {"the file is not the one the vendor signed", 0, 0};
+      ok = ok && CheckToken(mode, fetch);
     } else {
-      WriteLog("Download ERROR: " + fetch.error);
-      ReportFailure(fetch.source);
+      LogFailure(fetch);
+      ReportFailure(fetch.source, fetch.why);
     }
   }
   error = ok ? std::string() : fetch.error;
+  if (why) *why = ok ? Failure() : fetch.why;
   return ok;
 }
 

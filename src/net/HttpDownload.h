@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "Utils/Failure.h"
 #include "net/DownloadRules.h"
 #include "ui/ProgBar.h"
 
@@ -32,19 +33,22 @@ int32_t HTTP_GetFileSize(std::string_view url);
 
 // Downloads `url` into `targetFile`, or into `data` when the target is empty.
 // `window` (when above 10) is shown, `progress` (may be null) is driven.
-// `error` is empty on success, else one line saying what failed.
+// `error` is empty on success, else one line saying what failed; `why`
+// (may be null) then holds its reason in a few words, with the server's
+// status or the system's error number when there is one.
 void HTTP_DownloadFile(HWND window, std::string_view url, std::string_view targetFile, std::string& data,
-                       TProgBar* progress, std::string& error);
+                       TProgBar* progress, std::string& error, Failure* why = nullptr);
 void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::string_view targetFile,
                                    std::string_view user, std::string_view password, std::string& data,
-                                   TProgBar* progress, std::string& error);
+                                   TProgBar* progress, std::string& error, Failure* why = nullptr);
 
 // As HTTP_DownloadFile into `targetFile`, for a file whose length the
 // caller knows: a response whose length lies outside `expected` is refused
 // before anything is written, and no more than `expected.most` bytes are
 // ever written (a response without a length fails there).
 void HTTP_DownloadFileOfSize(HWND window, std::string_view url, std::string_view targetFile,
-                             const SizeRange& expected, TProgBar* progress, std::string& error);
+                             const SizeRange& expected, TProgBar* progress, std::string& error,
+                             Failure* why = nullptr);
 
 // As HTTP_DownloadFileOfSize, but a download that breaks off
 // may continue on the next call for the same url and target: the partial
@@ -56,7 +60,8 @@ void HTTP_DownloadFileOfSize(HWND window, std::string_view url, std::string_view
 // behind. Any other temporary file of the target is removed, as a fresh
 // download does.
 void HTTP_DownloadFileResuming(HWND window, std::string_view url, std::string_view targetFile,
-                               const SizeRange& expected, TProgBar* progress, std::string& error);
+                               const SizeRange& expected, TProgBar* progress, std::string& error,
+                               Failure* why = nullptr);
 
 // Removes the partial files that resuming downloads left in `folder`, and
 // their records, except those of the target named `keepTarget`: what was

@@ -26,19 +26,41 @@ namespace {
 
 bool IsLead(unsigned char c) { return IsLeadByte(c); }
 
+constexpr char kAbortedText[] = "Download Aborted";
+
 std::string StallText() {
   return "no data from the server for " + std::to_string(kNetworkStallMs / 1000) + " seconds";
 }
 
-std::string DownloadFailure(const std::string& displayName, const std::string& detail) {
+// The error text of a download that went wrong after its request was
+// answered; `why` keeps the reason and its numbers for the log.
+std::string DownloadFailure(const std::string& displayName, Failure& why, const std::string& detail,
+                            uint32_t httpStatus = 0, uint32_t systemError = 0) {
   std::string error = displayName + " --- Error downloading file";
   if (!detail.empty()) error += " (" + detail + ")";
+  why = {detail.empty() ? std::string("Error downloading file") : detail, httpStatus, systemError};
   return error;
 }
 
 // The error of a wait for the server that did not end with an answer.
-std::string WaitFailure(NetWait end, const std::string& failure) {
-  return end == NetWait::Aborted ? std::string("Download Aborted") : failure + " (" + StallText() + ")";
+std::string WaitFailure(NetWait end, const std::string& failure, Failure& why) {
+  if (end == NetWait::Aborted) {
+    why = {kAbortedText, 0, 0};
+    return kAbortedText;
+  }
+  why = {StallText(), 0, 0};
+  return failure + " (" + why.reason + ")";
+}
+
+// The error of a request that could not be sent, with the system's reason
+// when there is one in words.
+std::string OpenFailure(const std::string& url, unsigned long systemError, Failure& why) {
+  const std::string reason = ConnectionFailureReason(systemError);
+  std::string error = "Unable to open Internet Connection: " + url;
+  if (!reason.empty()) error += " (" + reason + ")";
+  why = {reason.empty() ? std::string("Unable to open Internet Connection") : reason, 0,
+         static_cast<uint32_t>(systemError)};
+  return error;
 }
 
 std::string FolderOf(const std::string& path) { return path.substr(0, path.size() - FileNamePart(path, IsLead).size()); }
@@ -109,6 +131,7 @@ class TempFile {
 
   void Close() { file_.reset(); }
   const std::string& Error() const { return error_; }
+  uint32_t ErrorNumber() const { return errorNumber_; }
 
  private:
   bool Open() {
@@ -118,7 +141,8 @@ class TempFile {
   }
 
   bool Failed() {
-    error_ = LastErrorText();
+    errorNumber_ = ::GetLastError();
+    error_ = SysErrorMessage(errorNumber_);
     file_.reset();
     return false;
   }
@@ -126,6 +150,7 @@ class TempFile {
   std::string name_;
   UniqueFileHandle file_;
   std::string error_;
+  uint32_t errorNumber_ = 0;
 };
 
 // A download that may continue later: its partial file, and the record
@@ -187,20 +212,23 @@ struct DownloadJob {
   std::optional<SizeRange> expected;
 };
 
-// Why the file's length `size` is refused; empty when the caller expects it.
-std::string UnexpectedLength(const DownloadJob& job, uint32_t size) {
-  if (!job.expected || size == kUnknownSize || job.expected->Holds(size)) return {};
-  return DownloadFailure(job.displayName, "the server sends " + std::to_string(size) + " bytes, announced are " +
-                                              SizeRangeText(*job.expected));
+// Whether the caller expects a file of `size` bytes.
+bool ExpectedLength(const DownloadJob& job, uint32_t size) {
+  return !job.expected || size == kUnknownSize || job.expected->Holds(size);
+}
+
+std::string UnexpectedLength(const DownloadJob& job, uint32_t size, Failure& why) {
+  return DownloadFailure(job.displayName, why,
+                         "the server sends " + std::to_string(size) + " bytes, announced are " +
+                             SizeRangeText(*job.expected));
 }
 
 // The response to the download's request, sent with a range when an earlier
 // download can continue; `partial` then holds it, and is empty when the
 // download starts over.
 std::string OpenDownload(InternetThread& net, const DownloadJob& job,
-                         std::optional<std::pair<Partial, ResumePlan>>& partial, NetResponseHead& head) {
+                         std::optional<std::pair<Partial, ResumePlan>>& partial, NetResponseHead& head, Failure& why) {
   NetRequest request{job.url, job.user, job.password, partial ? ResumeRequestHeaders(partial->second) : ""};
-  const std::string openFailure = "Unable to open Internet Connection: " + job.url;
   bool opened = false;
   unsigned long openError = 0;
   NetWait end = net.Open(request, opened, head, openError);
@@ -212,33 +240,40 @@ std::string OpenDownload(InternetThread& net, const DownloadJob& job,
       end = net.Open(request, opened, head, openError);
     }
   }
-  if (end != NetWait::Done) return WaitFailure(end, openFailure);
-  if (!opened) return openFailure + SecureConnectionDetail(openError);
-  if (!IsFileStatus(head.status)) return DownloadFailure(job.displayName, StatusReason(head.status));
+  if (end != NetWait::Done) return WaitFailure(end, "Unable to open Internet Connection: " + job.url, why);
+  if (!opened) return OpenFailure(job.url, openError, why);
+  if (!IsFileStatus(head.status)) return DownloadFailure(job.displayName, why, StatusReason(head.status), head.status);
   return {};
 }
 
-// The download itself; the error text, empty on success.
-std::string Download(const DownloadJob& job, std::string& data) {
+// The download itself; the error text, empty on success, and `why` it
+// failed.
+std::string Download(const DownloadJob& job, std::string& data, Failure& why) {
   InternetThread net;
-  if (!net.Start()) return "Unable to initialize \"WinINet.dll\"";
+  if (!net.Start()) {
+    why = {"WinINet.dll could not be loaded", 0, static_cast<uint32_t>(::GetLastError())};
+    return "Unable to initialize \"WinINet.dll\"";
+  }
   const NetWait warmedUp = net.WarmUp(job.url);
-  if (warmedUp != NetWait::Done) return WaitFailure(warmedUp, "Unable to open Internet Connection: " + job.url);
+  if (warmedUp != NetWait::Done) return WaitFailure(warmedUp, "Unable to open Internet Connection: " + job.url, why);
 
   const std::string& target = job.target;
   const bool toFile = !target.empty();
   std::optional<std::pair<Partial, ResumePlan>> partial;
   if (toFile && job.resumable) partial = FindPartial(target, job.url);
   // Bytes kept of a file of another size than announced now are no start.
-  if (partial && !UnexpectedLength(job, partial->second.size).empty()) partial.reset();
+  if (partial && !ExpectedLength(job, partial->second.size)) partial.reset();
   NetResponseHead head;
-  if (std::string error = OpenDownload(net, job, partial, head); !error.empty()) return error;
+  if (std::string error = OpenDownload(net, job, partial, head, why); !error.empty()) return error;
   const uint32_t size = partial ? partial->second.size : head.length;
   const uint32_t date = head.lastModifiedStamp;
-  if (size == 0) return job.url + " --- File Not Found !";
+  if (size == 0) {
+    why = {"the server sends an empty file", head.status, 0};
+    return job.url + " --- File Not Found !";
+  }
   // Refused before anything is written: a server must not fill the disk
   // with more than was announced.
-  if (std::string error = UnexpectedLength(job, size); !error.empty()) return error;
+  if (!ExpectedLength(job, size)) return UnexpectedLength(job, size, why);
 
   if (reinterpret_cast<uintptr_t>(job.window) > 10) ::ShowWindow(job.window, SW_SHOW);
   const uint64_t start = partial ? partial->second.offset : 0;
@@ -258,11 +293,13 @@ std::string Download(const DownloadJob& job, std::string& data) {
   const bool canContinue = recordKept && !partial->first.record.validator.empty();
   TempFile temp(tempName);
   if (toFile) DeleteDownloadTempFiles(target, start > 0 ? tempName : "");
-  if (start > 0 && !temp.KeepFirst(start)) return DownloadFailure(job.displayName, temp.Error());
+  if (start > 0 && !temp.KeepFirst(start))
+    return DownloadFailure(job.displayName, why, temp.Error(), 0, temp.ErrorNumber());
   if (recordKept && start == 0) WriteRecord(partial->first);
   if (!toFile && size != kUnknownSize && size <= kMaxMemoryDownload) data.reserve(size);
 
   std::string readError;
+  unsigned long readErrorNumber = 0;
   uint64_t received = start;
   uint64_t recorded = start;
   // The record counts only bytes flushed to the disk before it.
@@ -275,7 +312,7 @@ std::string Download(const DownloadJob& job, std::string& data) {
   DownloadLoopIo io;
   io.read = [&](char* buffer, uint32_t want, uint32_t& got) {
     bool ok = false;
-    const NetWait end = net.Read(buffer, want, got, ok, readError);
+    const NetWait end = net.Read(buffer, want, got, ok, readError, readErrorNumber);
     if (end == NetWait::Stalled) readError = StallText();
     return end == NetWait::Done && ok;
   };
@@ -298,27 +335,40 @@ std::string Download(const DownloadJob& job, std::string& data) {
 
   std::string error;
   if (result.stop == DownloadStop::ReadFailed) {
-    error = DownloadFailure(job.displayName, readError);
+    error = DownloadFailure(job.displayName, why, readError, 0, readErrorNumber);
   } else if (result.stop == DownloadStop::KeepFailed) {
-    error = DownloadFailure(job.displayName, temp.Error());
+    error = DownloadFailure(job.displayName, why, temp.Error(), 0, temp.ErrorNumber());
   } else if (result.stop == DownloadStop::OverLimit && !toFile && result.received > kMaxMemoryDownload) {
     data.clear();
-    error = DownloadFailure(job.displayName, "more than " + std::to_string(kMaxMemoryDownload) + " bytes for memory");
+    error = DownloadFailure(job.displayName, why,
+                            "more than " + std::to_string(kMaxMemoryDownload) + " bytes for memory");
+  } else if (result.stop == DownloadStop::EndOfBody && !toFile && size != kUnknownSize && result.received < size) {
+    // A body cut short is no announcement: its last keys would be missing.
+    data.clear();
+    error = DownloadFailure(job.displayName, why,
+                            "received " + std::to_string(result.received) + " of " + std::to_string(size) + " bytes");
   }
-  if (DownloadAborted()) error = "Download Aborted";
+  if (DownloadAborted()) {
+    error = kAbortedText;
+    why = {kAbortedText, 0, 0};
+  }
   if (!toFile) return error;
   const int64_t onDisk = GetFileSizeByName(tempName);
   if (onDisk == int64_t{size}) {
     ::DeleteFileA(target.c_str());
-    if (!::MoveFileA(tempName.c_str(), target.c_str())) error = DownloadFailure(job.displayName, LastErrorText());
+    if (!::MoveFileA(tempName.c_str(), target.c_str())) {
+      const DWORD moveError = ::GetLastError();
+      error = DownloadFailure(job.displayName, why, SysErrorMessage(moveError), 0, moveError);
+    }
     ::DeleteFileA(RecordPath(tempName).c_str());
     return error;
   }
   if (error.empty()) {
     // The target stays as it was; the caller must not take it for the file.
-    error = DownloadFailure(job.displayName, size == kUnknownSize ? "the server announced no size"
-                                                                  : "received " + std::to_string(onDisk) + " of " +
-                                                                        std::to_string(size) + " bytes");
+    error = DownloadFailure(job.displayName, why,
+                            size == kUnknownSize ? "the server announced no size"
+                                                 : "received " + std::to_string(onDisk) + " of " +
+                                                       std::to_string(size) + " bytes");
   }
   // What cannot continue later is of no use on the disk, nor is a file that
   // fell short of what the caller expects.
@@ -327,21 +377,23 @@ std::string Download(const DownloadJob& job, std::string& data) {
   return error;
 }
 
-void RunDownload(DownloadJob job, std::string_view url, std::string& data, std::string& error) {
+void RunDownload(DownloadJob job, std::string_view url, std::string& data, std::string& error, Failure* why) {
   error.clear();
   data.clear();
+  Failure failure;
   try {
     job.displayName = DownloadDisplayName(url);
     job.url = UrlWithScheme(url);
-    error = Download(job, data);
+    error = Download(job, data, failure);
   } catch (const std::exception& e) {
     ReportException(e, "HTTP_DownloadFile_Incremental", url);
-    error = DownloadFailure(job.displayName, e.what());
+    error = DownloadFailure(job.displayName, failure, e.what());
   } catch (...) {
     ReportException(std::bad_exception(), "HTTP_DownloadFile_Incremental", url);
-    error = DownloadFailure(job.displayName, "");
+    error = DownloadFailure(job.displayName, failure, "");
   }
   if (!error.empty()) Trace("%lu HTTP_DownloadFile_Incremental: %s", ::GetCurrentProcessId(), error.c_str());
+  if (why) *why = error.empty() ? Failure() : failure;
 }
 
 }  // namespace
@@ -377,30 +429,30 @@ int32_t HTTP_GetFileSize(std::string_view url) {
 }
 
 void HTTP_DownloadFile(HWND window, std::string_view url, std::string_view targetFile, std::string& data,
-                       TProgBar* progress, std::string& error) {
-  HTTP_DownloadFile_Incremental(window, url, targetFile, "", "", data, progress, error);
+                       TProgBar* progress, std::string& error, Failure* why) {
+  HTTP_DownloadFile_Incremental(window, url, targetFile, "", "", data, progress, error, why);
 }
 
 void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::string_view targetFile,
                                    std::string_view user, std::string_view password, std::string& data,
-                                   TProgBar* progress, std::string& error) {
+                                   TProgBar* progress, std::string& error, Failure* why) {
   const DownloadJob job{window, "", std::string(targetFile), std::string(user), std::string(password), progress, "",
                         false, std::nullopt};
-  RunDownload(job, url, data, error);
+  RunDownload(job, url, data, error, why);
 }
 
 void HTTP_DownloadFileOfSize(HWND window, std::string_view url, std::string_view targetFile,
-                             const SizeRange& expected, TProgBar* progress, std::string& error) {
+                             const SizeRange& expected, TProgBar* progress, std::string& error, Failure* why) {
   std::string data;
   const DownloadJob job{window, "", std::string(targetFile), "", "", progress, "", false, expected};
-  RunDownload(job, url, data, error);
+  RunDownload(job, url, data, error, why);
 }
 
 void HTTP_DownloadFileResuming(HWND window, std::string_view url, std::string_view targetFile,
-                               const SizeRange& expected, TProgBar* progress, std::string& error) {
+                               const SizeRange& expected, TProgBar* progress, std::string& error, Failure* why) {
   std::string data;
   const DownloadJob job{window, "", std::string(targetFile), "", "", progress, "", !targetFile.empty(), expected};
-  RunDownload(job, url, data, error);
+  RunDownload(job, url, data, error, why);
 }
 
 void DeleteResumeFilesExcept(std::string_view folder, std::string_view keepTarget) {

@@ -12,6 +12,7 @@
 #include "Utils/UniqueResource.h"
 #include "net/DownloadAbort.h"
 #include "net/ResumeRules.h"
+#include "net/SecureConnection.h"
 #include "net/WinInetBinding_win32.h"
 
 namespace tarnix {
@@ -199,6 +200,7 @@ struct NetHandoff {
   std::vector<char> buffer;
   uint32_t got = 0;
   std::string error;
+  DWORD readError = 0;
 
   // The thread's own: the library reference and the download's request.
   WinInetApi api;
@@ -285,7 +287,9 @@ void ReadCall(NetHandoff& h) {
     if (!ok) {
       // What arrived before counts; the next read meets the failure again.
       if (h.got > 0) break;
-      h.error = LastErrorText();
+      h.readError = ::GetLastError();
+      h.error = SysErrorMessage(h.readError);
+      if (h.error.empty()) h.error = ConnectionFailureReason(h.readError);
       if (h.error.empty()) h.error = LastResponseInfo(h.api);
       return;
     }
@@ -300,6 +304,7 @@ void ReadCall(NetHandoff& h) {
 void RunCall(NetHandoff& h) {
   h.ok = false;
   h.openError = 0;
+  h.readError = 0;
   h.error.clear();
   switch (h.call) {
     case NetCall::WarmUp:
@@ -414,9 +419,11 @@ NetWait InternetThread::Open(const NetRequest& request, bool& opened, NetRespons
   return end;
 }
 
-NetWait InternetThread::Read(char* buffer, uint32_t want, uint32_t& got, bool& ok, std::string& error) {
+NetWait InternetThread::Read(char* buffer, uint32_t want, uint32_t& got, bool& ok, std::string& error,
+                             unsigned long& errorNumber) {
   got = 0;
   ok = false;
+  errorNumber = 0;
   if (handoff_) handoff_->want = want;
   const NetWait end = Run(NetCall::Read);
   if (end == NetWait::Done) {
@@ -424,6 +431,7 @@ NetWait InternetThread::Read(char* buffer, uint32_t want, uint32_t& got, bool& o
     got = std::min(handoff_->got, want);
     std::copy(handoff_->buffer.data(), handoff_->buffer.data() + got, buffer);
     error = handoff_->error;
+    errorNumber = handoff_->readError;
   }
   return end;
 }

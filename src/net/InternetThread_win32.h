@@ -93,10 +93,11 @@ class InternetThread {
 
   // Reads what arrives of the body, at most `want` bytes, for a short while
   // once the first of them is there; `got` 0 with `ok` is the end of the
-  // body. On a
-  // failure `error` holds the system's reason, or the server's last
-  // response when the system gives none.
-  NetWait Read(char* buffer, uint32_t want, uint32_t& got, bool& ok, std::string& error);
+  // body. On a failure `error` holds the system's reason, or the server's
+  // last response when the system gives none, and `errorNumber` the
+  // system's error number.
+  NetWait Read(char* buffer, uint32_t want, uint32_t& got, bool& ok, std::string& error,
+               unsigned long& errorNumber);
 
  private:
   NetWait Run(NetCall call);

@@ -24,11 +24,25 @@ constexpr Refusal kRefusals[] = {
     {12170, "the server's certificate has been revoked"},
 };
 
+// The library's other errors of a connection.
+constexpr Refusal kConnectionErrors[] = {
+    {12002, "the server did not answer in time"},
+    {12005, "the address is not valid"},
+    {12006, "the address names no known protocol"},
+    {12007, "the server's name could not be resolved"},
+    {12029, "no connection could be made to the server"},
+    {12030, "the connection to the server was cut"},
+    {12031, "the server reset the connection"},
+    {12152, "the server's answer was not understood"},
+};
+
 }  // namespace
 
-std::string SecureConnectionDetail(unsigned long error) {
+std::string ConnectionFailureReason(unsigned long error) {
   for (const Refusal& refusal : kRefusals)
-    if (refusal.error == error) return std::string(" (secure connection refused: ") + refusal.reason + ")";
+    if (refusal.error == error) return std::string("secure connection refused: ") + refusal.reason;
+  for (const Refusal& known : kConnectionErrors)
+    if (known.error == error) return known.reason;
   return {};
 }
 

@@ -12,6 +12,7 @@
 #include "Utils/MessagePump.h"
 #include "Utils/PathUtils.h"
 #include "Utils/StrUtils.h"
+#include "Utils/StubLog.h"
 #include "Utils/SysInfo.h"
 #include "Utils/Trace.h"
 #include "Utils/UniqueResource.h"
@@ -22,6 +23,7 @@
 #include "package/FileAssembler.h"
 #include "package/FileBlocks.h"
 #include "package/TGFileInfo.h"
+#include "ui/Markup.h"
 #include "ui/MsgBox.h"
 
 namespace tarnix {
@@ -67,7 +69,7 @@ class FolderOutput final : public FileOutput {
     file_.reset(::CreateFileA(path.c_str(), GENERIC_WRITE, share, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file_ && append && SeekFile64(file_.get(), 2, 0) < 0) file_.reset();
-    if (!file_) systemText_ = LastErrorText();
+    if (!file_) NoteSystemError();
     return static_cast<bool>(file_);
   }
 
@@ -76,7 +78,7 @@ class FolderOutput final : public FileOutput {
       DWORD written = 0;
       const DWORD request = static_cast<DWORD>(std::min<size_t>(bytes.size(), 0x40000000u));
       if (!::WriteFile(file_.get(), bytes.data(), request, &written, nullptr) || written == 0) {
-        systemText_ = LastErrorText();
+        NoteSystemError();
         return false;
       }
       bytes.remove_prefix(written);
@@ -90,13 +92,17 @@ class FolderOutput final : public FileOutput {
   }
 
   void Failed(const std::string& name, uint64_t dataSize) override {
-    if (++saveFailures == 1)
-      MsgBoxError(0, SaveFailureText(folder_ + "\\" + name, systemText_, dataSize), "", prompt_.charset,
-                  prompt_.captions);
+    if (++saveFailures > 1) return;
+    const std::string text = SaveFailureText(folder_ + "\\" + name, systemText_, dataSize);
+    WriteLog(FailureLine("ERROR: " + MarkupLogText(text), {systemText_, 0, systemError_}));
+    MsgBoxError(0, text, "", prompt_.charset, prompt_.captions);
   }
 
   // The system's reason for a failure outside the output's own writes.
-  void NoteSystemError() { systemText_ = LastErrorText(); }
+  void NoteSystemError() {
+    systemError_ = ::GetLastError();
+    systemText_ = SysErrorMessage(systemError_);
+  }
 
   void Refused(const std::string& name) override {
     Trace("ExtractPackage: refused file name \"%s\"", name.c_str());
@@ -107,6 +113,7 @@ class FolderOutput final : public FileOutput {
   const DiskPrompt& prompt_;
   UniqueFileHandle file_;
   std::string systemText_;
+  uint32_t systemError_ = 0;
 };
 
 class Extraction {

@@ -12,6 +12,7 @@
 #include "Utils/StubLog.h"
 #include "Utils/StubProgress.h"
 #include "Utils/Switches.h"
+#include "Utils/SysInfo.h"
 #include "Utils/Trace.h"
 #include "autoupdate/SettingsFiles.h"
 #include "package/DownloadAndRun.h"
@@ -21,6 +22,7 @@
 #include "package/TempSpace.h"
 #include "startup/MainWindow.h"
 #include "startup/StubState.h"
+#include "ui/Markup.h"
 #include "ui/MsgBox.h"
 
 namespace tarnix {
@@ -72,7 +74,10 @@ PackageRun RunSetupProgram(const std::string& target, const std::string& entry, 
   if (started.process) {
     WaitForProgram(started.process.get());
     DWORD code = 0;
-    if (::GetExitCodeProcess(started.process.get(), &code)) SetExitCode(code);
+    if (::GetExitCodeProcess(started.process.get(), &code)) {
+      SetExitCode(code);
+      WriteLog("Setup ExitCode=" + std::to_string(code));
+    }
   }
   WaitWhileWindowExists(SetupDialogClassName(token), "");
   DelayPump(0, 1000);
@@ -108,7 +113,13 @@ bool ConfirmTempSpace(const std::string& target, const TGFileInfo& reader) {
 }
 
 StartedProgram RunProgram(const std::string& commandLine, int showMode) {
-  return StartProgram(commandLine, showMode);
+  StartedProgram started = StartProgram(commandLine, showMode);
+  if (started.how == ProgramStart::Failed) {
+    const uint32_t error = started.systemError;
+    const std::string text = SysErrorMessage(error);
+    WriteFailureLog("Cannot start " + commandLine, {text.empty() ? "cannot start" : text, 0, error});
+  }
+  return started;
 }
 
 void WaitForProgram(HANDLE process) {
@@ -137,6 +148,7 @@ PackageRun RunPackage(std::string target, const std::string& package, const std:
     if (MainWindowClosed()) {
       Trace("RunPackage: the window was closed, nothing is started");
     } else if (!extracted.checksumOk) {
+      WriteLog("ERROR: " + package + ": " + MarkupLogText(StubText("s7")));
       MsgBoxError(0, StubText("s7"), StubText("Error"), stub.Charset(), StubText("BtnText"));
     } else if (extracted.writeFailed) {
       // The user has been told which file; the truncated files never run.

@@ -90,7 +90,7 @@ bool WriteCopy(const std::string& exe, const std::string& copy) {
   const int64_t start = NowMs();
   while (!::CopyFileA(exe.c_str(), copy.c_str(), FALSE)) {
     if (NowMs() - start >= kCopyTryMs) {
-      WriteLog("Create X_ File failed: " + LastErrorText());
+      WriteFailureLog("Create X_ File failed", LastErrorFailure("cannot copy"));
       return false;
     }
     DelayPump(0, kCopyStartPollMs);
@@ -108,7 +108,10 @@ void WriteAndStartCopy(bool restart) {
   const std::string commandLine =
       XAgentCommandLine(copy, GetSwitchValue(kSwitchTransient, ""), GetSwitchValue(kSwitchDelay, ""));
   WriteLog("WinExec: " + commandLine);
-  if (!LaunchProgram(commandLine, SW_HIDE)) Trace("CreateAndRun_X_Exe: cannot start %s", commandLine.c_str());
+  if (!LaunchProgram(commandLine, SW_HIDE)) {
+    Trace("CreateAndRun_X_Exe: cannot start %s", commandLine.c_str());
+    WriteFailureLog("Start of the X_ agent failed", LastErrorFailure("cannot start"));
+  }
   if (!GetCommandLineParams().empty()) WaitUntilRunning(copy);
 }
 

@@ -130,4 +130,15 @@ MarkupText ParseMarkup(std::string_view markup) {
   return r;
 }
 
+std::string MarkupLogText(std::string_view markup) {
+  std::string text = ParseMarkup(markup).text;
+  std::string line;
+  line.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    line += text[i] == '\r' || text[i] == '\n' || text[i] == '\t' ? ' ' : text[i];
+  }
+  return line;
+}
+
 }  // namespace tarnix

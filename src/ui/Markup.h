@@ -36,4 +36,8 @@ inline constexpr size_t kMaxMarkupLength = 65535;
 // kind is left in the text. Any other text in angle brackets stays as it is.
 MarkupText ParseMarkup(std::string_view markup);
 
+// The plain text of `markup` on one line, for a log: line breaks and tabs
+// become blanks.
+std::string MarkupLogText(std::string_view markup);
+
 }  // namespace tarnix

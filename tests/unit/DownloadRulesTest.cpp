@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "Utils/Failure.h"
 #include "net/DownloadRules.h"
+#include "net/SecureConnection.h"
 
 namespace tarnix {
 namespace {
@@ -216,6 +218,34 @@ TEST(DownloadRulesTest, HtmlErrorMessageTexts) {
   EXPECT_EQ(HtmlErrorMessage(page, url, "default", true), base + hint);
   EXPECT_EQ(HtmlErrorMessage("<title>404 Not Found</title>", url, "default", true), base);
   EXPECT_EQ(HtmlErrorMessage("<title>404</title><p>Microsoft-iis/10</p>", url, "", true), base + hint);
+}
+
+// The library's connection errors in words: a refused certificate says so,
+// the common failures of a connection are named, others stay to their
+// number.
+TEST(DownloadRulesTest, ConnectionFailuresInWords) {
+  const struct {
+    unsigned long error;
+    const char* reason;
+  } cases[] = {
+      {12007, "the server's name could not be resolved"},
+      {12029, "no connection could be made to the server"},
+      {12030, "the connection to the server was cut"},
+      {12045, "secure connection refused: the server's certificate was not issued by a trusted authority"},
+      {12038, "secure connection refused: the server's certificate was issued for another host name"},
+      {12999, ""},
+      {0, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ConnectionFailureReason(c.error), c.reason) << c.error;
+}
+
+TEST(DownloadRulesTest, AFailureLineCarriesItsNumbers) {
+  EXPECT_EQ(FailureLine("setup.exe --- Error downloading file (404 Not Found)", {"404 Not Found", 404, 0}),
+            "setup.exe --- Error downloading file (404 Not Found) [HTTP status 404]");
+  EXPECT_EQ(FailureLine("x", {"the server's name could not be resolved", 0, 12007}), "x [system error 12007]");
+  EXPECT_EQ(FailureLine("x", {"both", 500, 5}), "x [HTTP status 500] [system error 5]");
+  EXPECT_EQ(FailureLine("x", {"no data from the server for 30 seconds", 0, 0}), "x");
+  EXPECT_FALSE(Failure().Failed());
 }
 
 }  // namespace

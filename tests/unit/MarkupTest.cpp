@@ -114,5 +114,20 @@ TEST(MarkupTest, AgreesWithTheLiteralRuleOnTagSoup) {
   }
 }
 
+// A box's text in the agent's log stays on its one line.
+TEST(MarkupTest, LogTextIsThePlainTextOnOneLine) {
+  const struct {
+    const char* markup;
+    const char* line;
+  } cases[] = {
+      {"http://host/Setup.exe<P><P>Unable to Download File!", "http://host/Setup.exe  Unable to Download File!"},
+      {"<B>404 File Not Found...</B><P>URL:<T>x", "404 File Not Found... URL: x"},
+      {"a\r\nb\nc\rd", "a b c d"},
+      {"plain", "plain"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MarkupLogText(c.markup), c.line) << c.markup;
+}
+
 }  // namespace
 }  // namespace tarnix

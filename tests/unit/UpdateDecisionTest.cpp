@@ -219,6 +219,46 @@ TEST(UpdateLocationTest, AnAnnouncementFromAWebServerNamesWebAddressesOnly) {
   EXPECT_EQ(DecideUpdate(true, w.settings, w.state, w.sizes).status, 6);
 }
 
+// The decision's log line names why it stopped when its text does not say
+// it all: why the announcement did not come, what the size check found.
+TEST(DecisionReasonTest, TheLogLineNamesWhyTheChainStopped) {
+  struct Case {
+    const char* name;
+    std::function<void(World&)> change;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"InfoNotDownloaded", [](World& w) { w.infoDownloaded = false; },
+       "GetOkToPerformAU = 0 - Error downloading .INFO file: no data from the server for 30 seconds"},
+      {"SameVersion", [](World& w) { w.settings.versionNew = 5; },
+       "GetOkToPerformAU = 3 - New version is not higher then old version"},
+      {"ServerSizeOff", [](World& w) { w.sizes.server[kHttpSetup] = 1100; },
+       "GetOkToPerformAU = 5 - Download file size error: http://updates.example/product/Setup.exe has 1100 "
+       "bytes, announced are 1000"},
+      {"ServerGivesNoSize", [](World& w) { w.sizes.server.erase(kHttpSetup); },
+       "GetOkToPerformAU = 5 - Download file size error: the size of http://updates.example/product/Setup.exe "
+       "could not be learnt"},
+      {"ShareFromAWebServer",
+       [](World& w) {
+         w.settings.downloadUrlUpdate = "\\\\fileserver\\share";
+         w.state.infoOverHttp = true;
+       },
+       "GetOkToPerformAU = 5 - Download file size error: the announcement came from a web server and names no "
+       "web address"},
+      {"AllPass", [](World&) {}, "GetOkToPerformAU = 6 - OK"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    World w;
+    c.change(w);
+    const UpdateDecision d = DecideUpdate(w.infoDownloaded, w.settings, w.state, w.sizes);
+    EXPECT_EQ(DecisionLogLine(d.status, d.text, DecisionReason(d, "no data from the server for 30 seconds")),
+              c.line);
+  }
+  // An announcement that did not come for no known reason: the text alone.
+  EXPECT_EQ(DecisionLogLine(0, DecisionText(0), ""), "GetOkToPerformAU = 0 - Error downloading .INFO file");
+}
+
 TEST(DecisionTextTest, EveryStatusHasItsText) {
   const char* const texts[] = {"Error downloading .INFO file",
                                "Error reading .ORIGINAL file",

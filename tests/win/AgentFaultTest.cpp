@@ -193,7 +193,7 @@ TEST_F(AgentFaultTest, AStalledServerNeverFreezesTheAgentAndTheWindowStillCloses
 TEST_F(AgentFaultTest, AnAnnouncementLocationThatDoesNotResolveIsReportedOnEveryCheck) {
   InstallAgent(AgentPlan("http://updates.invalid/product"));
   WriteOriginal(1, -1, 0);
-  SetOriginal("AutoUpdate", "s22", "Check now?");
+  SetCheckQuestion("Check now?");
   answer_ = AnswerYes;
   const std::string error = "Unable to open Internet Connection: http://updates.invalid/product/" +
                             std::string(test::kInfoName);

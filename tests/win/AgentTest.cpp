@@ -7,12 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "PackageBuilder.h"
 #include "Utils/DateUtils.h"
+#include "Utils/PathUtils.h"
+#include "Utils/StrUtils.h"
 #include "Utils/UniqueResource.h"
+#include "Utils/VersionInfo.h"
+#include "net/DownloadRules.h"
+#include "net/ResumeRules.h"
 #include "startup/AgentMessages.h"
 #include "win/support/AgentFixture.h"
 #include "win/support/PlantedLibraries.h"
@@ -49,6 +55,12 @@ class AgentTest : public AgentFixture {
   void Wait(DWORD ms) {
     WaitUntil([] { return false; }, ms);
   }
+
+  // Runs agent-control with `arguments` to its end; what it printed, and
+  // its exit code in `code`.
+  std::string Control(const std::string& arguments, const std::string& outFile, DWORD& code);
+
+  int64_t ProbeSecondsLastOnFile() const { return StrToInt64Def(Original("OriginalSetup", "ProbeSecondsLast"), 0); }
 };
 
 TEST_F(AgentTest, ThePlainAgentStartsItsCopyUnderAFolderWithBlanksAndTheCopyDeletesItself) {
@@ -308,7 +320,7 @@ TEST_F(AgentTest, TestModeHoldsOnlyOnItsDayAndTakesTheTestFolder) {
 
 TEST_F(AgentTest, ACheckTheUserAskedForAsksShowsTheWindowAndAnswers) {
   ASSERT_TRUE(StartAgent(-1, 0));
-  SetOriginal("AutoUpdate", "s22", "Check PROG_NAME for a new version now?");
+  SetCheckQuestion("Check PROG_NAME for a new version now?");
   SetOriginal("AutoUpdate", "s21", "No new version of PROG_NAME is available.");
   // A slow announcement keeps the download going long enough to see the
   // window.
@@ -373,6 +385,15 @@ UniqueHandle StartAgentControl(const std::string& arguments, const std::string& 
   return UniqueHandle(started.hProcess);
 }
 
+std::string AgentTest::Control(const std::string& arguments, const std::string& outFile, DWORD& code) {
+  code = 99;
+  UniqueHandle process = StartAgentControl(arguments, outFile);
+  if (!process) return {};
+  EXPECT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 30000));
+  ::GetExitCodeProcess(process.get(), &code);
+  return test::ReadWholeFile(outFile);
+}
+
 TEST_F(AgentTest, AgentControlSteersTheRunningAgent) {
   HWND agent = StartAgent(-1, 0);
   ASSERT_TRUE(agent);
@@ -421,6 +442,103 @@ TEST_F(AgentTest, AgentControlSteersTheRunningAgent) {
   EXPECT_EQ(test::ReadWholeFile(watchOut), "50 " + std::to_string(reinterpret_cast<uintptr_t>(agent)) +
                                               "\r\n51 1125\r\n40 1\r\n40 2\r\n43 0\r\n");
   EXPECT_TRUE(WaitUntil([&] { return !test::PathExists(XAgentPath()); }, 20000));
+}
+
+// The processor the test programs, and the stub with them, are built for.
+constexpr const char* kArchitecture = sizeof(void*) == 8 ? "x64 (64-bit)" : "x86 (32-bit)";
+
+// What a support desk asks first, from a running agent and, once it has
+// ended, from its files alone; by the agent's name (the running agent's
+// folder) and by its path.
+TEST_F(AgentTest, TheReportTellsTheStateOfARunningAgentAndOfOneThatDoesNotRun) {
+  HWND agent = StartAgent(0, 0);
+  ASSERT_TRUE(agent);
+  ASSERT_TRUE(WaitUntil([&] { return Logged("ProbeResult="); }, 20000)) << Log();
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(agent, &pid);
+  const std::string byPath = "\"" + AgentPath() + "\" report";
+  const std::string out = dir_ / "report.txt";
+  const std::string lastProbe = "Last probe          " + SecondsText(ProbeSecondsLastOnFile()) +
+                                ": 3 - New version is not higher then old version\r\n";
+  for (const std::string& arguments : {std::string("SampleAgent.exe report"), byPath}) {
+    SCOPED_TRACE(arguments);
+    DWORD code = 0;
+    const std::string report = Control(arguments, out, code);
+    EXPECT_EQ(code, 0u);
+    for (const std::string& line : {
+             "Agent               " + AgentPath() + "\r\n",
+             "Agent version       " + GetExeVersion(stub_, 1, 4) + ", " + kArchitecture + "\r\n",
+             "Running             yes, process " + std::to_string(pid) + ": idle\r\n",
+             std::string("Installed version   1\r\n"),
+             "Update location     " + ServerLocation() + "\r\n",
+             std::string("Vendor key          no\r\n"),
+             lastProbe,
+             std::string("Next probe          once at every start of the agent (ProbeSecondsInterval=0)\r\n"),
+             std::string("Partial download    none\r\n"),
+             std::string("Log                 X_SampleAgent.log, last 20 lines:\r\n"),
+         })
+      EXPECT_NE(report.find(line), std::string::npos) << line << report;
+    EXPECT_NE(report.find("GetOkToPerformAU = 3 - New version is not higher then old version\r\n"),
+              std::string::npos)
+        << "the log's last lines\n"
+        << report;
+  }
+
+  DWORD code = 0;
+  const std::string json = Control("SampleAgent.exe report --json --lines 3", out, code);
+  EXPECT_EQ(code, 0u);
+  for (const std::string& field : {
+           std::string("\"running\": true,"), "\"process_id\": " + std::to_string(pid) + ",",
+           std::string("\"agent_status\": 0,"),
+           std::string("\"installed_version\": 1,"),
+           std::string("\"status\": 3, \"result\": \"3 - New version is not higher then old version\", "
+                       "\"reason\": \"\"}"),
+           std::string("\"partial_downloads\": [],"),
+       })
+    EXPECT_NE(json.find(field), std::string::npos) << field << "\n" << json;
+  const size_t tail = json.find("\"log_tail\": [");
+  ASSERT_NE(tail, std::string::npos) << json;
+  EXPECT_EQ(std::count(json.begin() + tail, json.end(), '"'), 2 + 3 * 2) << "three lines of the log\n" << json;
+
+  StopXAgent();
+  const std::string idle = Control(byPath, out, code);
+  EXPECT_EQ(code, 0u);
+  for (const std::string& line : {std::string("Running             no\r\n"), std::string("Installed version   1\r\n"),
+                                  lastProbe})
+    EXPECT_NE(idle.find(line), std::string::npos) << line << idle;
+
+  const std::string nowhere = Control("\"" + (dir_ / "nowhere\\SampleAgent.exe") + "\" report", out, code);
+  EXPECT_EQ(code, 1u);
+  EXPECT_NE(nowhere.find("agent-control: no agent package at "), std::string::npos) << nowhere;
+}
+
+// A download that broke off and waits for the next probe, as the
+// downloader leaves it: the partial file and its record beside the agent.
+TEST_F(AgentTest, TheReportShowsADownloadThatWaitsToContinue) {
+  InstallAgent();
+  WriteOriginal(1, 3600, NowSeconds() - 7200);
+  const std::string target = installDir_ + "\\SampleSetup2.exe";
+  const std::string partial = DownloadTempName(target, 50000, 77);
+  ASSERT_TRUE(test::WriteBytes(partial, std::string(12345, 'x')));
+  ASSERT_TRUE(test::WriteBytes(ResumeRecordName(partial),
+                               FormatResumeRecord({ServerLocation() + "/SampleSetup2.exe", 50000, "\"v2\"", 12288})));
+  const std::string out = dir_ / "report.txt";
+  DWORD code = 0;
+  const std::string report = Control("\"" + AgentPath() + "\" report", out, code);
+  EXPECT_EQ(code, 0u);
+  const std::string name = FileNamePart(partial);
+  for (const std::string& line : {
+           "Partial download    SampleSetup2.exe: 12345 of 50000 bytes (" + name + ")\r\n",
+           std::string("Running             no\r\n"),
+           std::string("Last probe          ") + SecondsText(ProbeSecondsLastOnFile()) + "\r\n",
+           std::string("Next probe          at the agent's next start (every 3600 seconds)\r\n"),
+       })
+    EXPECT_NE(report.find(line), std::string::npos) << line << report;
+  const std::string json = Control("\"" + AgentPath() + "\" report --json", out, code);
+  EXPECT_NE(json.find("\"partial_downloads\": [{\"target\": \"SampleSetup2.exe\", \"file\": \"" + name +
+                      "\", \"url\": \"" + ServerLocation() + "/SampleSetup2.exe\", \"bytes\": 12345, \"size\": 50000}],"),
+            std::string::npos)
+      << json;
 }
 
 }  // namespace

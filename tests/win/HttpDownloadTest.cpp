@@ -87,6 +87,7 @@ void NoPump(int64_t) {}
 struct Fetched {
   std::string error;
   std::string data;
+  Failure why;
 };
 
 class HttpDownloadTest : public ::testing::Test {
@@ -104,7 +105,7 @@ class HttpDownloadTest : public ::testing::Test {
   Fetched Fetch(const std::string& url, const std::string& target, TProgBar* bar = nullptr, HWND window = nullptr) {
     Fetched f;
     f.data = "left over";
-    HTTP_DownloadFile(window, url, target, f.data, bar, f.error);
+    HTTP_DownloadFile(window, url, target, f.data, bar, f.error, &f.why);
     return f;
   }
 
@@ -296,7 +297,7 @@ TEST_F(HttpDownloadTest, UnreachableServerCannotBeOpened) {
     url = gone.Url("/setup.exe");
   }
   const Fetched f = Fetch(url, target_);
-  EXPECT_EQ(f.error, "Unable to open Internet Connection: " + url);
+  EXPECT_EQ(f.error, "Unable to open Internet Connection: " + url + " (no connection could be made to the server)");
   EXPECT_FALSE(Exists(target_));
 }
 
@@ -484,6 +485,57 @@ TEST_F(HttpDownloadTest, AnAnswerOtherThanSuccessIsNoFile) {
     EXPECT_EQ(toMemory.error, toFile.error);
     EXPECT_EQ(toMemory.data, "");
   }
+}
+
+// Every failure comes with its reason in a few words, the words its error
+// text ends with, and the number behind it: the server's status or the
+// system's error. A body cut short is a failure in memory as on disk.
+TEST_F(HttpDownloadTest, AFailureNamesItsReasonAndItsNumber) {
+  std::string unreachable;
+  {
+    test::LoopbackHttpServer gone;
+    unreachable = gone.Url("/setup.exe");
+  }
+  HttpResponse cut;
+  cut.body = Pattern(50000);
+  cut.dropAfter = 20000;
+  server_.Serve("/cut.bin", cut);
+  HttpResponse unavailable;
+  unavailable.status = "503 Service Unavailable";
+  unavailable.body = "later";
+  server_.Serve("/busy.bin", unavailable);
+  struct Case {
+    const char* name;
+    std::string url;
+    std::string reason;
+    uint32_t httpStatus;
+    uint32_t systemError;
+  };
+  const Case cases[] = {
+      {"not found", server_.Url("/missing.bin"), "404 Not Found", 404, 0},
+      {"unavailable", server_.Url("/busy.bin"), "503 Service Unavailable", 503, 0},
+      {"nobody listens", unreachable, "no connection could be made to the server", 0, 12029},
+      {"unknown host", "http://updates.invalid/setup.exe", "the server's name could not be resolved", 0, 12007},
+      {"cut short", server_.Url("/cut.bin"), "received 20000 of 50000 bytes", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::string& target : {std::string(), target_}) {
+      const Fetched f = Fetch(c.url, target);
+      EXPECT_EQ(f.data, "");
+      EXPECT_EQ(f.why.reason, c.reason);
+      EXPECT_EQ(f.why.httpStatus, c.httpStatus);
+      EXPECT_EQ(f.why.systemError, c.systemError);
+      const std::string end = "(" + c.reason + ")";
+      EXPECT_EQ(f.error.substr(f.error.size() - std::min(f.error.size(), end.size())), end) << f.error;
+    }
+  }
+  HttpResponse whole;
+  whole.body = Pattern(1000);
+  server_.Serve("/whole.bin", whole);
+  const Fetched fine = Fetch(server_.Url("/whole.bin"), "");
+  EXPECT_EQ(fine.error, "");
+  EXPECT_FALSE(fine.why.Failed());
 }
 
 // Bytes of an earlier download that could not be deleted (another program

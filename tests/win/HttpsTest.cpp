@@ -80,7 +80,7 @@ TEST_F(HttpsUpdateTest, AServerWhoseCertificateNobodyTrustsIsRefusedWithAClearEr
   const std::string setup = BuildVersion2();
   ServeUpdate(setup);
   InstallVersion1("close", -1);
-  SetOriginal("AutoUpdate", "s22", "Check now?");
+  SetCheckQuestion("Check now?");
   ServeInfo(signer_.Signed(Announcement(setup, {{kUpdateHashKey, test::TestSigner::Sha256HexOfFile(setup)}})));
   answer_ = AnswerYes;
   ASSERT_EQ(StartPlainAgent("/TEST=2"), 0u);

@@ -88,8 +88,8 @@ TEST_F(SettingsFilesTest, MissingFilesReadAsTheDefaults) {
       {"MsgBoxConfirmTitle", MsgBoxConfirmTitle, "Confirm"},
       {"MsgBoxAttentionTitle", MsgBoxAttentionTitle, "Attention"},
       {"MsgBoxFontName", MsgBoxFontName, "Tahoma"},
-      {"AgentText s3", [] { return AgentText("s3", "File Download Aborted!"); }, "File Download Aborted!"},
-      {"AgentText s11", [] { return AgentText("s11"); }, ""},
+      {"AgentText s3", [] { return AgentText("s3"); }, "File Download Aborted!"},
+      {"AgentText s11", [] { return AgentText("s11"); }, "A new version of PROG_NAME is available.<P>"},
       {"DownloadURL_UPDATE", DownloadURL_UPDATE, ""},
       {"NameOfUpdateFile", NameOfUpdateFile, ""},
       {"ShutDownMethod", ShutDownMethod, ""},
@@ -161,7 +161,7 @@ TEST_F(SettingsFilesTest, EveryKeyIsReadFromItsSection) {
       {"MsgBoxAttentionTitle", MsgBoxAttentionTitle, "Achtung"},
       {"MsgBoxFontName", MsgBoxFontName, "Arial"},
       {"AgentText s14", [] { return AgentText("s14"); }, "Install <B>PROG_NAME</B> now?"},
-      {"AgentText s31", [] { return AgentText("s31", "Downloading INFO File..."); }, "Fetching..."},
+      {"AgentText s31", [] { return AgentText("s31"); }, "Fetching..."},
       {"DownloadURL_UPDATE", DownloadURL_UPDATE, "http://updates.example/v2"},
       {"NameOfUpdateFile", NameOfUpdateFile, "Setup2.exe"},
       {"ShutDownMethod", ShutDownMethod, "Using WM_CLOSE"},
@@ -292,6 +292,19 @@ TEST_F(SettingsFilesTest, WritesThatCannotBeMadeFailQuietlyAndChangeNothing) {
   ASSERT_TRUE(::CreateDirectoryA(original_.c_str(), nullptr));
   EXPECT_FALSE(SetOriginalStamp(3));
   EXPECT_EQ(OriginalStamp(), 0);
+}
+
+// A vendor's file gives only the texts it changes; a text written empty on
+// purpose shows nothing, as in a language file of the stub's.
+TEST_F(SettingsFilesTest, AnAgentTextTheFileLacksIsTheEnglishOne) {
+  WriteOriginal("[AutoUpdate]\r\ns11=\r\ns12=Jetzt laden?\r\ns24 = \r\n");
+  EXPECT_EQ(AgentText("s11"), "");
+  EXPECT_EQ(AgentText("s24"), "");
+  EXPECT_EQ(AgentText("s12"), "Jetzt laden?");
+  EXPECT_EQ(AgentText("S12"), "Jetzt laden?");
+  EXPECT_EQ(AgentText("s13"), "Download it now?");
+  EXPECT_EQ(AgentText("s22"), "Look for a new version of PROG_NAME now?<P><P>");
+  EXPECT_EQ(AgentText("s99"), "");
 }
 
 TEST_F(SettingsFilesTest, ValuesLongerThanTheBufferAreCutAtIt) {

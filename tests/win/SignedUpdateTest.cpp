@@ -282,7 +282,7 @@ TEST_F(SignedUpdateTest, AReplayedOlderAnnouncementIsNeverInstalled) {
     boxes_.clear();
     InstallVersion1("close", onDemand ? -1 : 0);
     SetOriginal("OriginalSetup", "VersionOriginal", "3");
-    SetOriginal("AutoUpdate", "s22", "Check now?");
+    SetCheckQuestion("Check now?");
     SetOriginal("AutoUpdate", "s21", "No new version.");
     ServeInfo(signer_.Signed(Body(setup, {{"Stamp", onDemand ? "9" : "8"}})));
     answer_ = AnswerYes;

@@ -50,6 +50,11 @@ class UpdateCycleTest : public UpdateFixture {
     ASSERT_EQ(StartPlainAgent(), 0u);
     ASSERT_TRUE(WaitForXAgent());
     ASSERT_TRUE(WaitUntil([&] { return Logged("PerformAutoUpdate() - END"); }, 90000)) << Log();
+    // The probe goes on after the cycle: it records the announcement as
+    // seen and, after an update, starts the fresh agent.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return LogCount("ProbeResult=6 - OK - ") >= LogCount("PerformAutoUpdate() - END"); }, 20000))
+        << Log();
   }
 
   DWORD firstProductPid_ = 0;
@@ -63,6 +68,7 @@ TEST_F(UpdateCycleTest, TheWholeUpdateAsksInstallsRestartsTheProductAndReplacesT
   HWND oldAgent = XAgentWindow();
 
   EXPECT_TRUE(Logged("PerformAutoUpdate() - END    Result=TRUE")) << Log();
+  EXPECT_TRUE(Logged("ProbeResult=6 - OK - update installed\r\n")) << Log();
   ASSERT_EQ(boxes_.size(), 3u) << test::Describe(boxes_);
   EXPECT_NE(boxes_[0].text.find("A new version of Sample App is available.\r\nDownload it now?"), std::string::npos)
       << boxes_[0].text;
@@ -110,6 +116,7 @@ TEST_F(UpdateCycleTest, ADeclinedDownloadFetchesAndStopsNothing) {
   EXPECT_EQ(ProductPid(), firstProductPid_);
   EXPECT_EQ(Original("OriginalSetup", "VersionOriginal"), "1");
   EXPECT_EQ(Original("OriginalSetup", "Stamp"), "7") << "the announcement counts as seen";
+  EXPECT_EQ(Original("OriginalSetup", "ProbeResult"), "6 - OK - declined by the user");
 }
 
 TEST_F(UpdateCycleTest, ADeclinedInstallKeepsTheDownloadedSetupAndStopsNothing) {
@@ -164,9 +171,11 @@ TEST_F(UpdateCycleTest, AFailedDownloadIsReportedOnlyWithConfirmationOn) {
     if (confirm) {
       ASSERT_EQ(boxes_.size(), 2u) << test::Describe(boxes_);
       EXPECT_EQ(boxes_[1].title, "Attention");
-      EXPECT_NE(boxes_[1].text.find(ServerLocation() + "/" + test::kUpdateName + "\r\n\r\nUnable to Download File!"),
+      EXPECT_NE(boxes_[1].text.find(ServerLocation() + "/" + test::kUpdateName +
+                                    "\r\n\r\nUnable to Download File!\r\n\r\n(received "),
                 std::string::npos)
           << boxes_[1].text;
+      EXPECT_TRUE(Logged("ProbeResult=6 - OK - update not fetched  ProbeReason=received ")) << Log();
     } else {
       EXPECT_TRUE(boxes_.empty()) << test::Describe(boxes_);
     }
@@ -294,7 +303,7 @@ TEST_F(UpdateCycleTest, ACheckTheUserAskedForSkipsTheQuestionsButAlwaysReports) 
   const std::string setup = BuildVersion2();
   ServeUpdate(setup);
   InstallVersion1("close", -1);
-  SetOriginal("AutoUpdate", "s22", "Check now?");
+  SetCheckQuestion("Check now?");
   ServeInfo(Announcement(setup, {{"InformFinish", "0"}, {"RestartProcess", "0"}}));
   firstProductPid_ = StartProduct();
   answer_ = AnswerYes;

@@ -149,9 +149,14 @@ TEST_F(UpdateDecisionWinTest, DecisionReadsTheFilesAndReportsItsStatus) {
     std::string infoExtra;
     int status;
     const char* text;
+    // Why the announcement did not come, and the log line's end.
+    std::string why = "";
+    std::string lineEnd = "";
   } cases[] = {
       {"ok", true, "", 6, "OK"},
       {"not downloaded", false, "", 0, "Error downloading .INFO file"},
+      {"not downloaded, and why", false, "", 0, "Error downloading .INFO file", "503 Service Unavailable",
+       ": 503 Service Unavailable"},
       {"not valid for 5", true, "ValidVersions=4, 5\r\n", 4, "\"Valid for version\" mismatch"},
   };
   for (const Case& c : cases) {
@@ -159,13 +164,15 @@ TEST_F(UpdateDecisionWinTest, DecisionReadsTheFilesAndReportsItsStatus) {
     g_standardOutput.clear();
     const size_t logged = NewLogMessages().size();
     int status = -1;
-    std::string text;
-    EXPECT_EQ(GetOkToPerformAU(c.infoDownloaded, status, text), c.status == 6) << c.name;
+    std::string text, reason;
+    EXPECT_EQ(GetOkToPerformAU(c.infoDownloaded, status, text, c.why, &reason), c.status == 6) << c.name;
+    EXPECT_EQ(reason, c.why) << c.name;
     EXPECT_EQ(status, c.status) << c.name;
     EXPECT_EQ(text, c.text) << c.name;
     const std::vector<std::string> messages = NewLogMessages();
     ASSERT_EQ(messages.size(), logged + 1) << c.name;
-    EXPECT_EQ(messages.back(), "GetOkToPerformAU = " + std::to_string(c.status) + " - " + c.text) << c.name;
+    EXPECT_EQ(messages.back(), "GetOkToPerformAU = " + std::to_string(c.status) + " - " + c.text + c.lineEnd)
+        << c.name;
     const std::string line = std::to_string(::GetCurrentProcessId()) + " GetOkToPerformAU=" + std::to_string(c.status);
     EXPECT_NE(g_standardOutput.find(line), std::string::npos) << c.name << ": " << g_standardOutput;
   }

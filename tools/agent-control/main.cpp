@@ -7,10 +7,13 @@
 //   agent-control NAME status | check [VALUE] | refresh-info
 //   agent-control NAME stop [TICKS]
 //   agent-control NAME watch [--seconds N] [--until CODE]
+//   agent-control NAME report [--json] [--lines N]
 //
-// NAME is the agent's file name as its package names it (ProductAgent.exe).
+// NAME is the agent's file name as its package names it (ProductAgent.exe),
+// or its path; `report` reads the agent's files in that folder, else in the
+// running agent's, else in the current one.
 // Exit codes: 0 done, 1 no agent running (or `watch` ended before CODE
-// arrived), 2 usage error.
+// arrived, or `report` found no agent package), 2 usage error.
 #include <windows.h>
 
 #include <algorithm>
@@ -20,6 +23,8 @@
 #include <string>
 #include <string_view>
 
+#include "Report_win32.h"
+#include "Utils/PathUtils.h"
 #include "Utils/StrUtils.h"
 #include "startup/AgentMessages.h"
 #include "startup/RunMode.h"
@@ -44,7 +49,12 @@ constexpr char kUsage[] =
     "  stop [TICKS]          end the agent after TICKS seconds (default 0)\n"
     "  watch [--seconds N] [--until CODE]\n"
     "                        print notifications as \"CODE VALUE\" lines until\n"
-    "                        CODE arrives (default 43: the agent has ended)\n";
+    "                        CODE arrives (default 43: the agent has ended)\n"
+    "  report [--json] [--lines N]\n"
+    "                        what a support desk asks first: versions, update\n"
+    "                        location, the last probe and why it failed, the\n"
+    "                        next probe, a partial download, the log's last N\n"
+    "                        lines (default 20); the agent need not run\n";
 
 bool ParseNumber(std::string_view text, int64_t low, int64_t high, int64_t& out) {
   return tarnix::ParseInt64(text, out) && out >= low && out <= high;
@@ -52,8 +62,37 @@ bool ParseNumber(std::string_view text, int64_t low, int64_t high, int64_t& out)
 
 // The resident X_ copy, or an agent running under the package's own name.
 HWND FindAgent(const std::string& name) {
-  if (HWND window = ::FindWindowA(tarnix::XAgentClassName(name).c_str(), nullptr)) return window;
-  return ::FindWindowA(tarnix::WindowClassName(true, name).c_str(), nullptr);
+  const std::string file = tarnix::FileNamePart(name, tarnix::IsLeadByte);
+  if (HWND window = ::FindWindowA(tarnix::XAgentClassName(file).c_str(), nullptr)) return window;
+  return ::FindWindowA(tarnix::WindowClassName(true, file).c_str(), nullptr);
+}
+
+struct ReportOptions {
+  bool json = false;
+  int64_t lines = 20;
+};
+
+bool ParseReport(int argc, char** argv, int first, ReportOptions& options) {
+  for (int i = first; i < argc; ++i) {
+    const std::string_view option = argv[i];
+    if (option == "--json") {
+      options.json = true;
+    } else if (option == "--lines" && i + 1 < argc && ParseNumber(argv[i + 1], 0, 10000, options.lines)) {
+      ++i;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+int Report(const std::string& name, const ReportOptions& options) {
+  const tarnix::control::ReportFacts facts =
+      tarnix::control::GatherReport(name, FindAgent(name), static_cast<size_t>(options.lines));
+  const std::string text = options.json ? tarnix::control::ReportJson(facts) : tarnix::control::ReportText(facts);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  if (!facts.packageFound) std::fprintf(stderr, "agent-control: no agent package at %s\n", facts.agentPath.c_str());
+  return facts.packageFound ? 0 : kNoAgent;
 }
 
 int Request(HWND agent, int64_t type, int64_t value) {
@@ -156,7 +195,12 @@ int main(int argc, char** argv) {
   const std::string_view command = argv[2];
   int64_t type = 0, value = 0;
   std::optional<DWORD> seconds;
+  ReportOptions reportOptions;
   bool usageOk = true;
+  if (command == "report") {
+    if (!ParseReport(argc, argv, 3, reportOptions)) return Usage();
+    return Report(name, reportOptions);
+  }
   if (command == "request") {
     usageOk = argc >= 4 && ParseNumber(argv[3], INT32_MIN, INT32_MAX, type) && OptionalNumber(argc, argv, 4, 0, value);
   } else if (command == "check") {

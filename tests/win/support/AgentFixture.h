@@ -141,11 +141,29 @@ class AgentFixture : public ::testing::Test {
   void SetOriginal(const char* section, const char* key, const std::string& value) {
     ASSERT_TRUE(::WritePrivateProfileStringA(section, key, value.c_str(), OriginalPath().c_str()));
   }
+  // The agent rewrites the whole file for every key it writes, the last
+  // ones at the end of each probe; a read at that moment finds the file
+  // empty, and is made again.
   std::string Original(const char* section, const char* key) const {
     char value[256] = {};
-    ::GetPrivateProfileStringA(section, key, "", value, sizeof value, OriginalPath().c_str());
+    for (int attempt = 0; attempt < 40; ++attempt) {
+      ::GetPrivateProfileStringA(section, key, "", value, sizeof value, OriginalPath().c_str());
+      WIN32_FILE_ATTRIBUTE_DATA file{};
+      const bool empty = !::GetFileAttributesExA(OriginalPath().c_str(), GetFileExInfoStandard, &file) ||
+                         (file.nFileSizeLow == 0 && file.nFileSizeHigh == 0);
+      if (value[0] != '\0' || !empty) break;
+      ::Sleep(50);
+    }
     return value;
   }
+  // The question before a check the user asks for, in one text of the
+  // vendor's: the two further parts written empty.
+  void SetCheckQuestion(const std::string& text) {
+    SetOriginal("AutoUpdate", "s22", text);
+    SetOriginal("AutoUpdate", "s23", "");
+    SetOriginal("AutoUpdate", "s24", "");
+  }
+
   // The product as installed: its version and the probe settings.
   void WriteOriginal(int version, int64_t probeInterval, int64_t probeLast) {
     SetOriginal("OriginalSetup", "VersionOriginal", std::to_string(version));

@@ -1,0 +1,169 @@
+#include "Report_win32.h"
+
+#include <algorithm>
+
+#include "Utils/DateUtils.h"
+#include "Utils/FileUtils.h"
+#include "Utils/IniFile.h"
+#include "Utils/InFile.h"
+#include "Utils/PathUtils.h"
+#include "Utils/ProcessUtils.h"
+#include "Utils/Registry.h"
+#include "Utils/StrUtils.h"
+#include "Utils/StubLog.h"
+#include "Utils/SysInfo.h"
+#include "Utils/UniqueResource.h"
+#include "Utils/VersionInfo.h"
+#include "autoupdate/Schedule.h"
+#include "autoupdate/SettingsValues.h"
+#include "autoupdate/TestMode.h"
+#include "net/ResumeRules.h"
+#include "package/TGFileInfo.h"
+#include "startup/AgentMessages.h"
+
+namespace tarnix::control {
+
+namespace {
+
+constexpr char kOriginalSetup[] = "OriginalSetup";
+// A status request that the agent does not answer within this time gets no
+// answer in the report: a busy agent still pumps its messages.
+constexpr UINT kStatusTimeoutMs = 5000;
+// The PE header of the stub lies beyond the usual first page.
+constexpr uint64_t kHeadBytes = 4096;
+// The log's end that is read for its last lines.
+constexpr uint64_t kLogTailBytes = 65536;
+
+bool IsLead(unsigned char c) { return IsLeadByte(c); }
+
+std::string FolderOf(const std::string& path) {
+  return path.substr(0, path.size() - FileNamePart(path, IsLead).size());
+}
+
+std::string FullPath(const std::string& path) {
+  char buffer[MAX_PATH * 2] = {};
+  char* filePart = nullptr;
+  const DWORD n = ::GetFullPathNameA(path.c_str(), sizeof buffer, buffer, &filePart);
+  return n == 0 || n >= sizeof buffer ? path : std::string(buffer, n);
+}
+
+// The agent's folder, with its trailing backslash.
+std::string AgentFolder(const std::string& name, HWND agent) {
+  const std::string file = FileNamePart(name, IsLead);
+  if (file.size() != name.size()) return FolderOf(FullPath(name));
+  if (agent) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(agent, &pid);
+    const std::string image = ProcessImagePath(pid);
+    if (FileNamePart(image, IsLead).size() != image.size()) return FolderOf(image);
+  }
+  char current[MAX_PATH * 2] = {};
+  const DWORD n = ::GetCurrentDirectoryA(sizeof current, current);
+  return NormalizeDir(n == 0 || n >= sizeof current ? std::string(".") : std::string(current, n), true, IsLead);
+}
+
+// The running agent rewrites the .original file whole for every key it
+// writes; the moment it is empty passes within milliseconds.
+void WaitWhileEmpty(const std::string& file) {
+  for (int attempt = 0; attempt < 20 && GetFileSizeByName(file) == 0; ++attempt) ::Sleep(50);
+}
+
+std::string ReadOriginal(const std::string& file, const char* key) {
+  return ReadIniString(file, kOriginalSetup, key, "");
+}
+int64_t ReadOriginalInt(const std::string& file, const char* key) {
+  return ReadIniInt(file, kOriginalSetup, key, 0);
+}
+
+std::vector<PartialDownload> FindPartials(const std::string& folder) {
+  std::vector<PartialDownload> partials;
+  WIN32_FIND_DATAA entry;
+  UniqueFindHandle find(::FindFirstFileA((folder + "*.resume").c_str(), &entry));
+  if (!find) return partials;
+  do {
+    const std::string recordName = entry.cFileName;
+    const std::string target = ResumeRecordTarget(recordName);
+    if (target.empty()) continue;
+    std::string text;
+    ReadFilePart(folder + recordName, kMaxResumeRecord + 1, text);
+    const std::optional<ResumeRecord> record = ParseResumeRecord(text);
+    if (!record) continue;
+    PartialDownload partial;
+    partial.target = target;
+    partial.file = recordName.substr(0, recordName.size() - ResumeRecordName("").size());
+    partial.url = record->url;
+    partial.size = record->size;
+    const int64_t onDisk = GetFileSizeByName(folder + partial.file);
+    partial.bytes = onDisk >= 0 ? static_cast<uint64_t>(onDisk) : record->received;
+    partials.push_back(std::move(partial));
+  } while (::FindNextFileA(find.get(), &entry));
+  return partials;
+}
+
+std::vector<std::string> LogTail(const std::string& path, size_t lines) {
+  const int64_t size = GetFileSizeByName(path);
+  if (size <= 0) return {};
+  const int64_t offset = std::max<int64_t>(0, size - static_cast<int64_t>(kLogTailBytes));
+  std::string text;
+  ReadFilePart(path, kLogTailBytes, text, offset);
+  // A line cut by the start of what was read is no line.
+  if (offset > 0) {
+    const size_t end = text.find('\n');
+    text.erase(0, end == std::string::npos ? text.size() : end + 1);
+  }
+  return LastLines(text, lines);
+}
+
+bool TestModeNow() {
+  const std::string mode = ReadRegValue(kTestModeKey, "TestMode", "0", Use64BitRegistryView);
+  const std::string date = ReadRegValue(kTestModeKey, "TestModeDate", "", Use64BitRegistryView);
+  return TestModeOn(mode, date, DateText(kDateNow));
+}
+
+}  // namespace
+
+ReportFacts GatherReport(const std::string& name, HWND agent, size_t logLines) {
+  ReportFacts f;
+  const std::string folder = AgentFolder(name, agent);
+  const std::string file = FileNamePart(name, IsLead);
+  f.agentPath = folder + file;
+  TGFileInfo package(f.agentPath);
+  // An installed file that a setup is replacing right now: its copy
+  // carries the same package.
+  if (!package.HasPackage()) package = TGFileInfo(folder + "X_" + file);
+  f.packageFound = package.HasPackage();
+  f.agentVersion = GetExeVersion(f.agentPath, 1, 4);
+  std::string head;
+  ReadFilePart(f.agentPath, kHeadBytes, head);
+  f.architecture = ArchitectureName(head);
+  f.updateLocation = package.UpdateLocation();
+  f.vendorKey = !package.PublicKey().empty();
+  if (agent) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(agent, &pid);
+    f.running = true;
+    f.processId = pid;
+    DWORD_PTR status = 0;
+    if (::SendMessageTimeoutA(agent, wm_AgentMsg, WPARAM(kRequestAgentStatus), 0, SMTO_NORMAL, kStatusTimeoutMs,
+                              &status))
+      f.agentStatus = static_cast<int>(static_cast<int32_t>(status));
+  }
+  if (f.packageFound) {
+    const std::string original = folder + package.OriginalFileName();
+    WaitWhileEmpty(original);
+    f.originalFound = FileExists(original);
+    f.installedVersion = LowInt32(ReadOriginalInt(original, "VersionOriginal"));
+    f.probeInterval = ReadOriginalInt(original, "ProbeSecondsInterval");
+    f.lastProbe = ReadOriginalInt(original, "ProbeSecondsLast");
+    f.probeResult = ReadOriginal(original, kProbeResultKey);
+    f.probeReason = ReadOriginal(original, kProbeReasonKey);
+  }
+  f.testMode = TestModeNow();
+  f.now = NowSeconds();
+  f.partials = FindPartials(folder);
+  f.logName = StubLogName(f.packageFound ? package.AgentExeName() : file);
+  f.logTail = LogTail(folder + f.logName, logLines);
+  return f;
+}
+
+}  // namespace tarnix::control
