@@ -27,6 +27,7 @@ namespace tarnix {
 namespace {
 
 using test::AgentFixture;
+using test::StartAgentControl;
 
 constexpr int64_t kDay = 86400;
 
@@ -55,10 +56,6 @@ class AgentTest : public AgentFixture {
   void Wait(DWORD ms) {
     WaitUntil([] { return false; }, ms);
   }
-
-  // Runs agent-control with `arguments` to its end; what it printed, and
-  // its exit code in `code`.
-  std::string Control(const std::string& arguments, const std::string& outFile, DWORD& code);
 
   int64_t ProbeSecondsLastOnFile() const { return StrToInt64Def(Original("OriginalSetup", "ProbeSecondsLast"), 0); }
 };
@@ -360,38 +357,6 @@ TEST_F(AgentTest, LibrariesPlantedBesideTheAgentAreNotLoaded) {
   EXPECT_EQ(Request(kRequestVersionOriginal), 1);
   StopXAgent();
   EXPECT_EQ(planted.Marks(), "");
-}
-
-// Runs agent-control with `arguments`, its standard output into `outFile`;
-// the process, still running.
-UniqueHandle StartAgentControl(const std::string& arguments, const std::string& outFile) {
-  const std::string exe = test::PathFromEnv("TARNIX_AGENT_CONTROL_EXE");
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  UniqueFileHandle out(::CreateFileA(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
-                                     nullptr));
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out.get();
-  startup.hStdError = out.get();
-  PROCESS_INFORMATION started{};
-  std::string commandLine = "\"" + exe + "\" " + arguments;
-  if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &started)) {
-    ADD_FAILURE() << "cannot start " << exe;
-    return {};
-  }
-  UniqueHandle thread(started.hThread);
-  return UniqueHandle(started.hProcess);
-}
-
-std::string AgentTest::Control(const std::string& arguments, const std::string& outFile, DWORD& code) {
-  code = 99;
-  UniqueHandle process = StartAgentControl(arguments, outFile);
-  if (!process) return {};
-  EXPECT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 30000));
-  ::GetExitCodeProcess(process.get(), &code);
-  return test::ReadWholeFile(outFile);
 }
 
 TEST_F(AgentTest, AgentControlSteersTheRunningAgent) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "Utils/DateUtils.h"
+#include "Utils/StrUtils.h"
 #include "win/support/ImmutableFolder.h"
 #include "win/support/UpdateFixture.h"
 
@@ -533,6 +534,25 @@ TEST_F(PerUserAgentTest, AVersionWrittenIntoTheInstalledFileIsSeen) {
                                                                                      << Log();
   EXPECT_EQ(Original("OriginalSetup", "ProbeSecondsLast"), "0");
   EXPECT_EQ(Request(kRequestVersionOriginal), 1);
+
+  // A support desk's report finds the records per user, by the installed
+  // file's path and by the name of the agent that runs per user.
+  ASSERT_TRUE(WaitUntil([&] { return Logged("ProbeResult="); }, 30000)) << Log();
+  EXPECT_EQ(Original("OriginalSetup", "ProbeResult"), "");
+  const std::string result = State("ProbeResult");
+  EXPECT_NE(result, "");
+  for (const std::string& arguments : {"\"" + AgentPath() + "\" report", agentName_ + " report"}) {
+    SCOPED_TRACE(arguments);
+    DWORD code = 99;
+    const std::string report = Control(arguments, dir_ / "report.txt", code);
+    EXPECT_EQ(code, 0u);
+    for (const std::string& line :
+         {"Agent               " + AgentPath() + "\r\n", std::string("Installed version   1\r\n"),
+          "Last probe          " + SecondsText(StrToInt64Def(State("ProbeSecondsLast"), 0)) + ": " + result,
+          "Log                 X_" + AgentStem() + ".log, last 20 lines:\r\n"})
+      EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+    EXPECT_NE(report.find("GetOkToPerformAU = "), std::string::npos) << "the log's last lines\n" << report;
+  }
 
   // A repair or a setup run by hand writes another version.
   ASSERT_TRUE(locked_->Set(false));

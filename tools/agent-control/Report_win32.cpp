@@ -18,7 +18,9 @@
 #include "autoupdate/SettingsValues.h"
 #include "autoupdate/TestMode.h"
 #include "net/ResumeRules.h"
+#include "environment/SpecialFolders.h"
 #include "package/TGFileInfo.h"
+#include "startup/AgentFolders.h"
 #include "startup/AgentMessages.h"
 
 namespace tarnix::control {
@@ -70,6 +72,39 @@ void WaitWhileEmpty(const std::string& file) {
 
 std::string ReadOriginal(const std::string& file, const char* key) {
   return ReadIniString(file, kOriginalSetup, key, "");
+}
+
+// An agent that cannot write its home (a per-machine product run by a
+// standard user) works in a folder of its own per user: its records, log
+// and downloads are there, the product's facts stay at home. Its work
+// folder's .original names the home.
+struct AgentPlaces {
+  std::string home;
+  std::string work;
+};
+
+AgentPlaces FindPlaces(const std::string& folder, const TGFileInfo& package) {
+  const std::string original = package.OriginalFileName();
+  const std::string named = ReadIniString(folder + original, kAgentSection, kInstallFolderKey, "");
+  if (!named.empty()) return {named, folder};
+  const std::string perUser =
+      PerUserAgentDir(GetSpecialFolder(SpecialFolder::UserLocalAppDataDir, true), package.AgentExeName());
+  if (!perUser.empty() && SameText(ReadIniString(perUser + original, kAgentSection, kInstallFolderKey, ""), folder))
+    return {folder, perUser};
+  return {folder, folder};
+}
+
+// As the agent reads its records: the work folder's value when it has one.
+std::string ReadRecord(const AgentPlaces& places, const std::string& name, const char* key) {
+  if (places.work != places.home) {
+    std::string value = ReadOriginal(places.work + name, key);
+    if (!value.empty()) return value;
+  }
+  return ReadOriginal(places.home + name, key);
+}
+
+int64_t ReadRecordInt(const AgentPlaces& places, const std::string& name, const char* key) {
+  return StrToInt64Def(ReadRecord(places, name, key), 0);
 }
 int64_t ReadOriginalInt(const std::string& file, const char* key) {
   return ReadIniInt(file, kOriginalSetup, key, 0);
@@ -126,12 +161,13 @@ ReportFacts GatherReport(const std::string& name, HWND agent, size_t logLines) {
   ReportFacts f;
   const std::string folder = AgentFolder(name, agent);
   const std::string file = FileNamePart(name, IsLead);
-  f.agentPath = folder + file;
-  TGFileInfo package(f.agentPath);
-  // An installed file that a setup is replacing right now: its copy
-  // carries the same package.
+  TGFileInfo package(folder + file);
+  // An installed file that a setup is replacing right now, or an agent
+  // running per user: its copy carries the same package.
   if (!package.HasPackage()) package = TGFileInfo(folder + "X_" + file);
   f.packageFound = package.HasPackage();
+  const AgentPlaces places = f.packageFound ? FindPlaces(folder, package) : AgentPlaces{folder, folder};
+  f.agentPath = places.home + file;
   f.agentVersion = GetExeVersion(f.agentPath, 1, 4);
   std::string head;
   ReadFilePart(f.agentPath, kHeadBytes, head);
@@ -149,20 +185,21 @@ ReportFacts GatherReport(const std::string& name, HWND agent, size_t logLines) {
       f.agentStatus = static_cast<int>(static_cast<int32_t>(status));
   }
   if (f.packageFound) {
-    const std::string original = folder + package.OriginalFileName();
-    WaitWhileEmpty(original);
-    f.originalFound = FileExists(original);
-    f.installedVersion = LowInt32(ReadOriginalInt(original, "VersionOriginal"));
-    f.probeInterval = ReadOriginalInt(original, "ProbeSecondsInterval");
-    f.lastProbe = ReadOriginalInt(original, "ProbeSecondsLast");
-    f.probeResult = ReadOriginal(original, kProbeResultKey);
-    f.probeReason = ReadOriginal(original, kProbeReasonKey);
+    const std::string original = package.OriginalFileName();
+    WaitWhileEmpty(places.home + original);
+    WaitWhileEmpty(places.work + original);
+    f.originalFound = FileExists(places.home + original);
+    f.installedVersion = LowInt32(ReadOriginalInt(places.home + original, "VersionOriginal"));
+    f.probeInterval = ReadRecordInt(places, original, "ProbeSecondsInterval");
+    f.lastProbe = ReadRecordInt(places, original, "ProbeSecondsLast");
+    f.probeResult = ReadRecord(places, original, kProbeResultKey);
+    f.probeReason = ReadRecord(places, original, kProbeReasonKey);
   }
   f.testMode = TestModeNow();
   f.now = NowSeconds();
-  f.partials = FindPartials(folder);
+  f.partials = FindPartials(places.work);
   f.logName = StubLogName(f.packageFound ? package.AgentExeName() : file);
-  f.logTail = LogTail(folder + f.logName, logLines);
+  f.logTail = LogTail(places.work + f.logName, logLines);
   return f;
 }
 

@@ -77,6 +77,29 @@ class NotificationCollector {
   std::vector<std::pair<WPARAM, LPARAM>> received_;
 };
 
+// Runs agent-control with `arguments`, its standard output into `outFile`;
+// the process, still running.
+inline UniqueHandle StartAgentControl(const std::string& arguments, const std::string& outFile) {
+  const std::string exe = PathFromEnv("TARNIX_AGENT_CONTROL_EXE");
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  UniqueFileHandle out(::CreateFileA(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                                     nullptr));
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = out.get();
+  startup.hStdError = out.get();
+  PROCESS_INFORMATION started{};
+  std::string commandLine = "\"" + exe + "\" " + arguments;
+  if (!::CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+    ADD_FAILURE() << "cannot start " << exe;
+    return {};
+  }
+  UniqueHandle thread(started.hThread);
+  return UniqueHandle(started.hProcess);
+}
+
 class AgentFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -147,14 +170,23 @@ class AgentFixture : public ::testing::Test {
   std::string Original(const char* section, const char* key) const {
     char value[256] = {};
     for (int attempt = 0; attempt < 40; ++attempt) {
+      const WIN32_FILE_ATTRIBUTE_DATA before = OriginalAttributes();
       ::GetPrivateProfileStringA(section, key, "", value, sizeof value, OriginalPath().c_str());
-      WIN32_FILE_ATTRIBUTE_DATA file{};
-      const bool empty = !::GetFileAttributesExA(OriginalPath().c_str(), GetFileExInfoStandard, &file) ||
-                         (file.nFileSizeLow == 0 && file.nFileSizeHigh == 0);
-      if (value[0] != '\0' || !empty) break;
+      if (value[0] != '\0') break;
+      // An empty value is the key's only when the agent did not rewrite
+      // the file (empty for a moment) while it was read.
+      const WIN32_FILE_ATTRIBUTE_DATA after = OriginalAttributes();
+      const bool steady = before.nFileSizeLow != 0 && after.nFileSizeLow == before.nFileSizeLow &&
+                          ::CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime) == 0;
+      if (steady) break;
       ::Sleep(50);
     }
     return value;
+  }
+  WIN32_FILE_ATTRIBUTE_DATA OriginalAttributes() const {
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    ::GetFileAttributesExA(OriginalPath().c_str(), GetFileExInfoStandard, &file);
+    return file;
   }
   // The question before a check the user asks for, in one text of the
   // vendor's: the two further parts written empty.
@@ -200,6 +232,17 @@ class AgentFixture : public ::testing::Test {
   }
 
   HWND XAgentWindow() const { return ::FindWindowA((".AutoUpdate.X_" + AgentStem()).c_str(), nullptr); }
+
+  // Runs agent-control with `arguments` to its end; what it printed, and
+  // its exit code in `code`.
+  std::string Control(const std::string& arguments, const std::string& outFile, DWORD& code) {
+    code = 99;
+    UniqueHandle process = StartAgentControl(arguments, outFile);
+    if (!process) return {};
+    EXPECT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 30000));
+    ::GetExitCodeProcess(process.get(), &code);
+    return ReadWholeFile(outFile);
+  }
 
   // Pumps this thread (the collector and the debug receiver live on it) and
   // answers the agent's boxes with `answer` until `done` holds.

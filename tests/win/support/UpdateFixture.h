@@ -33,6 +33,7 @@ class UpdateFixture : public AgentFixture {
 
   void TearDown() override {
     EndAgentsFromTheProductFolder();
+    DeleteScriptsOfEndedAgents();
     AgentFixture::TearDown();
     EndProduct();
   }
@@ -45,6 +46,18 @@ class UpdateFixture : public AgentFixture {
   void EndAgentsFromTheProductFolder() const {
     for (int pass = 0; pass < 20; ++pass)
       if (EndProgramsFromTheProductFolder() == 0) return;
+  }
+
+  // An agent ended between writing its deletion script and starting it
+  // leaves a script that never runs; it names this test's folder only.
+  void DeleteScriptsOfEndedAgents() const {
+    WIN32_FIND_DATAA found{};
+    UniqueFindHandle find(::FindFirstFileA((TempDir() + "_DEL_ME_*.BAT").c_str(), &found));
+    if (!find) return;
+    do {
+      const std::string script = TempDir() + found.cFileName;
+      if (FileMentions(script, installDir_)) ::DeleteFileA(script.c_str());
+    } while (::FindNextFileA(find.get(), &found));
   }
 
   // Ends every program started from the installation folder but the
