@@ -24,6 +24,10 @@ bool AnnouncementRefused();
 // current: it has been logged and shown once, and is not again.
 bool AnnouncementRefusalRepeated();
 
+// After an update's setup ran: the highest serial accepted is written again
+// when the setup replaced the file that kept it with a lower one.
+void KeepAnnouncementSerial();
+
 // Judges a downloaded update (mode 2) or inform file (mode 3) against the
 // signed announcement kept beside the agent, which is checked once more.
 bool AcceptDownloadedFile(int mode, const std::string& file);

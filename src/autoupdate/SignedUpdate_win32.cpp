@@ -24,6 +24,10 @@ namespace {
 
 bool g_announcementRefused = false;
 bool g_refusalRepeated = false;
+// The serial state after the last accepted announcement, written again
+// after an update's setup, which may have replaced the file it is kept in.
+int64_t g_keptSerial = 0;
+std::string g_keptSerialKey;
 
 // Seconds since 1970-01-01 UTC by the system's clock.
 int64_t UtcNowSeconds() {
@@ -64,6 +68,8 @@ bool AcceptFreshness(std::string_view data, const std::string& signer, std::stri
     if (announced.serial && *announced.serial == keep &&
         (AnnouncementSerial() != keep || AnnouncementSerialKey() != signerHex))
       SetAnnouncementSerial(keep, signerHex);
+    g_keptSerial = AnnouncementSerial();
+    g_keptSerialKey = AnnouncementSerialKey();
     if (!StaleAnnouncement().empty()) SetStaleAnnouncement("");
     WriteLog("Announcement: signed by the vendor" +
              (announced.serial ? ", serial " + std::to_string(*announced.serial) : std::string()) +
@@ -102,6 +108,12 @@ bool AcceptAnnouncement(std::string_view data, std::string& error) {
 
 bool AnnouncementRefused() { return g_announcementRefused; }
 bool AnnouncementRefusalRepeated() { return g_refusalRepeated; }
+
+void KeepAnnouncementSerial() {
+  if (g_keptSerial <= 0 || AnnouncementSerial() >= g_keptSerial) return;
+  const bool written = SetAnnouncementSerial(g_keptSerial, g_keptSerialKey);
+  WriteLog("AnnouncementSerial=" + std::to_string(g_keptSerial) + (written ? "" : "  (not written)"));
+}
 
 bool AcceptDownloadedFile(int mode, const std::string& file) {
   if (StubPackage().PublicKey().empty()) return true;
