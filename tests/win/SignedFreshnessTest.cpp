@@ -110,6 +110,31 @@ TEST_F(SignedFreshnessTest, AReplayedLowerSerialIsRefusedAndReportedOnce) {
   StopXAgent();
 }
 
+// A check the user asks for says why, in the box, even when the automatic
+// probes reported that announcement already.
+TEST_F(SignedFreshnessTest, AUsersCheckSaysItInTheResultBox) {
+  setup_ = dir_ / "out\\placeholder.exe";
+  ASSERT_TRUE(test::WriteBytes(setup_, std::string(1000, 'x')));
+  InstallVersion1("close", -1);
+  SetOriginal("OriginalSetup", "VersionOriginal", "3");
+  SetOriginal("OriginalSetup", kSerialStateKey, "7");
+  SetCheckQuestion("Check now?");
+  SetOriginal("AutoUpdate", "s21", "No new version.");
+  const std::string info = signer_.Signed(Body("5"));
+  SetOriginal("OriginalSetup", kStaleStateKey, LowerHex(SplitSignedText(info).signature).substr(0, 32));
+  ServeInfo(info);
+  answer_ = AnswerYes;
+  ASSERT_EQ(StartPlainAgent("/TEST=2"), 0u);
+  ASSERT_TRUE(WaitForXAgent());
+  ASSERT_TRUE(WaitUntil([&] { return boxes_.size() >= 2; }, 60000)) << test::Describe(boxes_) << Log();
+  EXPECT_EQ(boxes_[0].text, "Check now?");
+  EXPECT_NE(boxes_[1].text.find(kStaleRefused), std::string::npos) << boxes_[1].text;
+  EXPECT_NE(boxes_[1].text.find("its serial 5 is below 7"), std::string::npos) << boxes_[1].text;
+  ::Sleep(2000);
+  EXPECT_EQ(boxes_.size(), 2u) << "a second answer\n" << test::Describe(boxes_);
+  StopXAgent();
+}
+
 // An announcement whose Expires has passed by more than a day is what a
 // server that froze the agent keeps serving: refused once; one that passed
 // by less (a wrong clock) is accepted.
