@@ -83,7 +83,8 @@ void FetchFromFolder(int mode, const std::string& name, bool show, Fetch& fetch)
     // An announcement too long is not read at all; one byte more than any
     // announcement may have still tells one that grew meanwhile.
     const int64_t size = GetFileSizeByName(fetch.source);
-    if (size >= 0 && static_cast<uint64_t>(size) <= kMaxInfoBytes) ReadFilePart(fetch.source, kMaxInfoBytes + 1, fetch.data);
+    if (size >= 0 && static_cast<uint64_t>(size) <= kMaxInfoBytes)
+      ReadFilePart(fetch.source, kMaxInfoBytes + 1, fetch.data);
     if (size < 0 || static_cast<uint64_t>(size) > kMaxInfoBytes || fetch.data.size() > kMaxInfoBytes) {
       fetch.data.clear();
       fetch.why.reason = size < 0 ? "it cannot be read" : "more than " + std::to_string(kMaxInfoBytes) + " bytes";
