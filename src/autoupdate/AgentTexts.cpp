@@ -6,7 +6,7 @@ namespace tarnix {
 
 // The parts of one message (s11 with one of s12, s13, s18, s19; s16 with
 // s17; s22 to s24) each stand on their own after a vendor's own first part.
-const std::array<AgentTextKey, 26> kAgentTexts = {{
+const std::array<AgentTextKey, 27> kAgentTexts = {{
     {"s2", "No Internet connection was found.<P>PROG_NAME cannot look for a new version now."},
     {"s3", "File Download Aborted!"},
     {"s4", "File not Found!"},
@@ -37,6 +37,9 @@ const std::array<AgentTextKey, 26> kAgentTexts = {{
     {"s38",
      "Updates are signed by the vendor, but this system cannot check signatures (bcrypt.dll is missing).<P>Nothing "
      "has been installed."},
+    {"s50",
+     "The update announcement of PROG_NAME is signed by the vendor but is not the current one, and was refused.<P>"
+     "Nothing has been downloaded or installed."},
 }};
 
 std::string_view AgentTextDefault(std::string_view key) {

@@ -15,7 +15,7 @@ struct AgentTextKey {
 };
 
 // Every text the agent shows, in the order of its keys.
-extern const std::array<AgentTextKey, 26> kAgentTexts;
+extern const std::array<AgentTextKey, 27> kAgentTexts;
 
 // The built-in English text of `key` (compared ignoring case); empty for a
 // key the agent does not use.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include "Utils/FileUtils.h"
@@ -18,6 +19,7 @@
 #include "startup/AgentFolders.h"
 #include "startup/AgentMessages.h"
 #include "startup/MainWindow.h"
+#include "startup/StubState.h"
 #include "ui/RichEditBox.h"
 
 namespace tarnix {
@@ -40,7 +42,9 @@ bool DownloadInformFile(Failure& why) {
 // text: the user gets the page instead of an empty box.
 std::string InformBody() {
   std::string content;
-  ReadFilePart(AgentWorkDir() + FileNamePart(NameOfInformFile()), kMaxMemoryDownload, content);
+  // Never read beyond the length the announcement gives.
+  const uint64_t most = AnnouncedSizeRange(SizeOfInformFile(), !StubPackage().PublicKey().empty()).most;
+  ReadFilePart(AgentWorkDir() + FileNamePart(NameOfInformFile()), std::min(most, kMaxMemoryDownload), content);
   std::string body = ReadScrambledRecord(content).rest;
   if (Trim(body).empty()) body.clear();
   return body;

@@ -102,4 +102,14 @@ bool SetOriginalStamp(int32_t stamp);
 // What the last probe came to and why (kProbeResultKey, kProbeReasonKey).
 bool SetProbeResult(std::string_view result, std::string_view reason);
 
+// The freshness of signed announcements (AnnouncementFreshness.h), kept
+// with the agent's state: the highest [Signature] Serial accepted with the
+// key (hex digits) that signed it, and the last announcement refused as
+// stale (its signature's first hex digits), reported once.
+int64_t AnnouncementSerial();
+std::string AnnouncementSerialKey();
+bool SetAnnouncementSerial(int64_t serial, std::string_view keyHex);
+std::string StaleAnnouncement();
+bool SetStaleAnnouncement(std::string_view id);
+
 }  // namespace tarnix

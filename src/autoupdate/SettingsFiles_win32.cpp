@@ -4,6 +4,7 @@
 #include "Utils/FileUtils.h"
 #include "Utils/IniFile.h"
 #include "autoupdate/AgentTexts.h"
+#include "autoupdate/AnnouncementFreshness.h"
 #include "autoupdate/SettingsValues.h"
 #include "autoupdate/TransientOverrides.h"
 #include "package/VendorSignature.h"
@@ -41,6 +42,15 @@ int64_t StateInt(const char* key) {
   if (AgentWorksPerUser() && !ReadIniString(StateFilePath(), kOriginalSetup, key, "").empty())
     return ReadIniInt(StateFilePath(), kOriginalSetup, key, 0);
   return OriginalInt(key);
+}
+
+// A text the agent records, found as StateInt finds a value.
+std::string StateText(const char* key) {
+  if (AgentWorksPerUser()) {
+    const std::string text = ReadIniString(StateFilePath(), kOriginalSetup, key, "");
+    if (!text.empty()) return text;
+  }
+  return OriginalText(kOriginalSetup, key);
 }
 
 std::string InfoText(const char* section, const char* key) { return ReadIniString(InfoFilePath(), section, key, ""); }
@@ -147,6 +157,17 @@ bool SetProbeResult(std::string_view result, std::string_view reason) {
   const std::string file = StateFilePath();
   const bool written = WriteIniString(file, kOriginalSetup, kProbeResultKey, result);
   return WriteIniString(file, kOriginalSetup, kProbeReasonKey, reason) && written;
+}
+
+int64_t AnnouncementSerial() { return StateInt(kSerialStateKey); }
+std::string AnnouncementSerialKey() { return StateText(kSerialKeyStateKey); }
+bool SetAnnouncementSerial(int64_t serial, std::string_view keyHex) {
+  const bool written = SetStateInt(kSerialStateKey, serial);
+  return WriteIniString(StateFilePath(), kOriginalSetup, kSerialKeyStateKey, keyHex) && written;
+}
+std::string StaleAnnouncement() { return StateText(kStaleStateKey); }
+bool SetStaleAnnouncement(std::string_view id) {
+  return WriteIniString(StateFilePath(), kOriginalSetup, kStaleStateKey, id);
 }
 
 }  // namespace tarnix

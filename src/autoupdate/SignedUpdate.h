@@ -13,12 +13,20 @@ namespace tarnix {
 
 // Judges an announcement as downloaded, before the agent keeps it; empty
 // `data` (nothing came) is none to judge. `error` says why when it is
-// refused.
+// refused. A signed one must also be current (AnnouncementFreshness.h): its
+// serial is kept when it is accepted.
 bool AcceptAnnouncement(std::string_view data, std::string& error);
 
 // Whether the last announcement was refused: the user has been told, and
 // a check the user asked for needs no second answer.
 bool AnnouncementRefused();
+// Whether the last refusal was of an announcement refused before as not
+// current: it has been logged and shown once, and is not again.
+bool AnnouncementRefusalRepeated();
+
+// After an update's setup ran: the highest serial accepted is written again
+// when the setup replaced the file that kept it with a lower one.
+void KeepAnnouncementSerial();
 
 // Judges a downloaded update (mode 2) or inform file (mode 3) against the
 // signed announcement kept beside the agent, which is checked once more.

@@ -7,6 +7,8 @@
 #include "Utils/PathUtils.h"
 #include "Utils/StrUtils.h"
 #include "Utils/StubLog.h"
+#include "autoupdate/AgentState.h"
+#include "autoupdate/AnnouncementFreshness.h"
 #include "autoupdate/SettingsFiles.h"
 #include "autoupdate/UpdateDownload.h"
 #include "net/DownloadRules.h"
@@ -21,6 +23,19 @@ namespace tarnix {
 namespace {
 
 bool g_announcementRefused = false;
+bool g_refusalRepeated = false;
+// The serial state after the last accepted announcement, written again
+// after an update's setup, which may have replaced the file it is kept in.
+int64_t g_keptSerial = 0;
+std::string g_keptSerialKey;
+
+// Seconds since 1970-01-01 UTC by the system's clock.
+int64_t UtcNowSeconds() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  const uint64_t ticks = (uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime;
+  return static_cast<int64_t>(ticks / 10000000) - 11644473600;
+}
 
 // The agent's text for a refusal, with the product named as installed: the
 // refused announcement's own name for it is not to be trusted.
@@ -34,20 +49,56 @@ void Refuse(const std::string& logLine, const std::string& text, const std::stri
   MsgBoxError(0, text + "<P><P>" + reason, MsgBoxErrorTitle(), MsgBoxCharSet(), MsgBoxButtons());
 }
 
-AnnouncementVerdict JudgeKept(std::string_view data) {
-  return JudgeAnnouncement(StubPackage().PublicKey(), data, VerifyP256Signature);
+AnnouncementVerdict JudgeKept(std::string_view data, std::string* signer = nullptr) {
+  return JudgeAnnouncement(StubPackage().PublicKey(), data, VerifyP256Signature, signer);
+}
+
+// A signed announcement that is not the current one (a replay, an expired
+// one) is refused, logged and shown once per announcement, not at every
+// probe; a check the user asked for always says it.
+bool AcceptFreshness(std::string_view data, const std::string& signer, std::string& error) {
+  const SignedText signedText = SplitSignedText(data);
+  const Freshness announced = ReadFreshness(signedText.body);
+  const std::string keyItem = StubPackage().PublicKey();
+  const SerialState kept{SerialInForce(AnnouncementSerial(), AnnouncementSerialKey(), keyItem)};
+  const FreshnessVerdict verdict = JudgeFreshness(announced, kept, UtcNowSeconds());
+  if (verdict == FreshnessVerdict::Accepted) {
+    const std::string signerHex = LowerHex(signer);
+    const int64_t keep = SerialToKeep(announced, kept.highest);
+    if (announced.serial && *announced.serial == keep &&
+        (AnnouncementSerial() != keep || AnnouncementSerialKey() != signerHex))
+      SetAnnouncementSerial(keep, signerHex);
+    g_keptSerial = AnnouncementSerial();
+    g_keptSerialKey = AnnouncementSerialKey();
+    if (!StaleAnnouncement().empty()) SetStaleAnnouncement("");
+    WriteLog("Announcement: signed by the vendor" +
+             (announced.serial ? ", serial " + std::to_string(*announced.serial) : std::string()) +
+             (announced.expires ? ", expires " + UtcText(*announced.expires) : std::string()));
+    return true;
+  }
+  g_announcementRefused = true;
+  const std::string reason = FreshnessText(verdict, announced, kept);
+  error = "Announcement refused: " + reason;
+  // The signature names the announcement: the same file served again is
+  // the same refusal.
+  const std::string id = LowerHex(signedText.signature).substr(0, 32);
+  g_refusalRepeated = StaleAnnouncement() == id && !IsOnDemandCheck();
+  if (!g_refusalRepeated) {
+    SetStaleAnnouncement(id);
+    Refuse(error, RefusalText(false, "s50"), reason);
+  }
+  return false;
 }
 
 }  // namespace
 
 bool AcceptAnnouncement(std::string_view data, std::string& error) {
   g_announcementRefused = false;
+  g_refusalRepeated = false;
   if (data.empty() || StubPackage().PublicKey().empty()) return true;
-  const AnnouncementVerdict verdict = JudgeKept(data);
-  if (verdict == AnnouncementVerdict::Accepted) {
-    WriteLog("Announcement: signed by the vendor");
-    return true;
-  }
+  std::string signer;
+  const AnnouncementVerdict verdict = JudgeKept(data, &signer);
+  if (verdict == AnnouncementVerdict::Accepted) return AcceptFreshness(data, signer, error);
   g_announcementRefused = true;
   error = "Announcement refused: " + VerdictText(verdict);
   Refuse(error, RefusalText(verdict == AnnouncementVerdict::NoCrypto, "s36"),
@@ -56,13 +107,20 @@ bool AcceptAnnouncement(std::string_view data, std::string& error) {
 }
 
 bool AnnouncementRefused() { return g_announcementRefused; }
+bool AnnouncementRefusalRepeated() { return g_refusalRepeated; }
+
+void KeepAnnouncementSerial() {
+  if (g_keptSerial <= 0 || AnnouncementSerial() >= g_keptSerial) return;
+  const bool written = SetAnnouncementSerial(g_keptSerial, g_keptSerialKey);
+  WriteLog("AnnouncementSerial=" + std::to_string(g_keptSerial) + (written ? "" : "  (not written)"));
+}
 
 bool AcceptDownloadedFile(int mode, const std::string& file) {
   if (StubPackage().PublicKey().empty()) return true;
   const bool update = mode == kDownloadUpdate;
   const std::string what = std::string(update ? "Update file " : "Inform file ") + FileNamePart(file);
   std::string kept;
-  ReadFilePart(InfoFilePath(), kMaxMemoryDownload, kept);
+  ReadFilePart(InfoFilePath(), kMaxInfoBytes, kept);
   const AnnouncementVerdict verdict = JudgeKept(kept);
   FileCheck check;
   if (verdict == AnnouncementVerdict::NoCrypto) {

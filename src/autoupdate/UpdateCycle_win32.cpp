@@ -17,6 +17,7 @@
 #include "autoupdate/AgentState.h"
 #include "autoupdate/ProductShutdown.h"
 #include "autoupdate/SettingsFiles.h"
+#include "autoupdate/SignedUpdate.h"
 #include "autoupdate/UpdateDownload.h"
 #include "startup/AgentFolders.h"
 #include "startup/AgentMessages.h"
@@ -125,6 +126,7 @@ void RecordNewVersion() {
   const int32_t version = VersionNew();
   const bool written = SetVersionOriginal(version);
   WriteLog("VersionOriginal=" + std::to_string(version) + (written ? "" : "  (not written)"));
+  KeepAnnouncementSerial();
 }
 
 void RestartProduct(const std::string& product) {

@@ -80,12 +80,14 @@ SizeRange AnnouncedRange(int mode) {
 void FetchFromFolder(int mode, const std::string& name, bool show, Fetch& fetch) {
   fetch.attempted = true;
   if (mode == kDownloadInfo) {
-    // One byte more than any announcement may have tells a file that is
-    // too long from one that fits.
-    ReadFilePart(fetch.source, kMaxMemoryDownload + 1, fetch.data);
-    if (fetch.data.size() > kMaxMemoryDownload) {
+    // An announcement too long is not read at all; one byte more than any
+    // announcement may have still tells one that grew meanwhile.
+    const int64_t size = GetFileSizeByName(fetch.source);
+    if (size >= 0 && static_cast<uint64_t>(size) <= kMaxInfoBytes)
+      ReadFilePart(fetch.source, kMaxInfoBytes + 1, fetch.data);
+    if (size < 0 || static_cast<uint64_t>(size) > kMaxInfoBytes || fetch.data.size() > kMaxInfoBytes) {
       fetch.data.clear();
-      fetch.why.reason = "more than " + std::to_string(kMaxMemoryDownload) + " bytes";
+      fetch.why.reason = size < 0 ? "it cannot be read" : "more than " + std::to_string(kMaxInfoBytes) + " bytes";
       fetch.error = fetch.source + " --- " + fetch.why.reason;
     }
     return;
@@ -116,7 +118,8 @@ void FetchOverHttp(int mode, const std::string& location, const std::string& nam
   // Only a check the user asked for shows the window with its bars.
   HWND window = IsOnDemandCheck() ? MainWindow() : nullptr;
   if (mode == kDownloadInfo) {
-    HTTP_DownloadFile(window, fetch.source, "", fetch.data, &EnsureStubProgress(), fetch.error, &fetch.why);
+    HTTP_DownloadSmallFile(window, fetch.source, kMaxInfoBytes, fetch.data, &EnsureStubProgress(), fetch.error,
+                           &fetch.why);
   } else {
     // A setup that broke off continues on the next probe; what earlier
     // announcements' files left half done goes.
@@ -151,7 +154,8 @@ bool FinishInfo(const std::string& name, Fetch& fetch) {
   }
   const bool ok = fetch.error.empty() && !fetch.data.empty();
   if (!ok && !fetch.why.Failed()) fetch.why.reason = "the server sent an empty file";
-  if (!ok) LogFailure(fetch);
+  // A stale announcement refused before has been logged once already.
+  if (!ok && !AnnouncementRefusalRepeated()) LogFailure(fetch);
   // The copy is rewritten after every probe, also empty when nothing came:
   // the decision must never act on an announcement of an earlier probe.
   WriteFileText(AgentWorkDir() + name, fetch.data);
@@ -276,8 +280,9 @@ bool TokenMatches(const std::string& file, int mode) {
   const std::string own = StubPackage().SettingsToken(true);
   if (mode == kDownloadUpdate) return TGFileInfo(file).SettingsToken(true) == own;
   if (mode == kDownloadInform) {
+    // Never read beyond the length the announcement gives.
     std::string content;
-    ReadFilePart(file, kMaxMemoryDownload, content);
+    ReadFilePart(file, AnnouncedRange(kDownloadInform).most, content);
     return ReadScrambledRecord(content).first == own;
   }
   return false;

@@ -16,6 +16,10 @@ inline constexpr uint32_t kUnknownSize = 0xFFFFFFFF;
 // more than this; a larger body is refused with an error.
 inline constexpr uint64_t kMaxMemoryDownload = 64 * 1048576;
 
+// An announcement (.info) is a few hundred bytes: one longer than this is
+// refused before any of it is read or parsed.
+inline constexpr uint64_t kMaxInfoBytes = 64 * 1024;
+
 // Every wait on the network ends with an error when the server has sent
 // nothing for this long: a server that accepts a request and then stalls
 // must not hold a download, and with it the agent, for good.

@@ -42,6 +42,13 @@ void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::strin
                                    std::string_view user, std::string_view password, std::string& data,
                                    TProgBar* progress, std::string& error, Failure* why = nullptr);
 
+// As HTTP_DownloadFile into `data`, for a small file of at most `most`
+// bytes: a response whose length is larger is refused before its body is
+// read, and one without a length is never read beyond `most` bytes (it
+// fails there, `data` empty).
+void HTTP_DownloadSmallFile(HWND window, std::string_view url, uint64_t most, std::string& data, TProgBar* progress,
+                            std::string& error, Failure* why = nullptr);
+
 // As HTTP_DownloadFile into `targetFile`, for a file whose length the
 // caller knows: a response whose length lies outside `expected` is refused
 // before anything is written, and no more than `expected.most` bytes are

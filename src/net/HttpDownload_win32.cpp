@@ -210,6 +210,8 @@ struct DownloadJob {
   bool resumable;
   // The lengths the caller expects; none: any.
   std::optional<SizeRange> expected;
+  // The most a download into memory may hold.
+  uint64_t memoryLimit = kMaxMemoryDownload;
 };
 
 // Whether the caller expects a file of `size` bytes.
@@ -274,6 +276,10 @@ std::string Download(const DownloadJob& job, std::string& data, Failure& why) {
   // Refused before anything is written: a server must not fill the disk
   // with more than was announced.
   if (!ExpectedLength(job, size)) return UnexpectedLength(job, size, why);
+  if (!toFile && size != kUnknownSize && size > job.memoryLimit)
+    return DownloadFailure(job.displayName, why,
+                           "the server sends " + std::to_string(size) + " bytes, more than the " +
+                               std::to_string(job.memoryLimit) + " allowed");
 
   if (reinterpret_cast<uintptr_t>(job.window) > 10) ::ShowWindow(job.window, SW_SHOW);
   const uint64_t start = partial ? partial->second.offset : 0;
@@ -296,7 +302,7 @@ std::string Download(const DownloadJob& job, std::string& data, Failure& why) {
   if (start > 0 && !temp.KeepFirst(start))
     return DownloadFailure(job.displayName, why, temp.Error(), 0, temp.ErrorNumber());
   if (recordKept && start == 0) WriteRecord(partial->first);
-  if (!toFile && size != kUnknownSize && size <= kMaxMemoryDownload) data.reserve(size);
+  if (!toFile && size != kUnknownSize && size <= job.memoryLimit) data.reserve(size);
 
   std::string readError;
   unsigned long readErrorNumber = 0;
@@ -327,7 +333,7 @@ std::string Download(const DownloadJob& job, std::string& data, Failure& why) {
     return true;
   };
   io.pump = [] { YieldX(0); };
-  uint64_t limit = toFile ? uint64_t{size} : std::min<uint64_t>(size, kMaxMemoryDownload);
+  uint64_t limit = toFile ? uint64_t{size} : std::min<uint64_t>(size, job.memoryLimit);
   if (job.expected) limit = std::min(limit, job.expected->most);
   const DownloadLoopResult result = RunDownloadLoop(size, start, limit, job.displayName, job.progress, io);
   checkpoint();
@@ -338,10 +344,11 @@ std::string Download(const DownloadJob& job, std::string& data, Failure& why) {
     error = DownloadFailure(job.displayName, why, readError, 0, readErrorNumber);
   } else if (result.stop == DownloadStop::KeepFailed) {
     error = DownloadFailure(job.displayName, why, temp.Error(), 0, temp.ErrorNumber());
-  } else if (result.stop == DownloadStop::OverLimit && !toFile && result.received > kMaxMemoryDownload) {
+  } else if (result.stop == DownloadStop::OverLimit && !toFile && result.received > job.memoryLimit) {
     data.clear();
     error = DownloadFailure(job.displayName, why,
-                            "more than " + std::to_string(kMaxMemoryDownload) + " bytes for memory");
+                            "more than " + std::to_string(job.memoryLimit) + " bytes" +
+                                (job.memoryLimit == kMaxMemoryDownload ? " for memory" : ""));
   } else if (result.stop == DownloadStop::EndOfBody && !toFile && size != kUnknownSize && result.received < size) {
     // A body cut short is no announcement: its last keys would be missing.
     data.clear();
@@ -438,6 +445,13 @@ void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::strin
                                    TProgBar* progress, std::string& error, Failure* why) {
   const DownloadJob job{window, "", std::string(targetFile), std::string(user), std::string(password), progress, "",
                         false, std::nullopt};
+  RunDownload(job, url, data, error, why);
+}
+
+void HTTP_DownloadSmallFile(HWND window, std::string_view url, uint64_t most, std::string& data, TProgBar* progress,
+                            std::string& error, Failure* why) {
+  DownloadJob job{window, "", "", "", "", progress, "", false, std::nullopt};
+  job.memoryLimit = std::min(most, kMaxMemoryDownload);
   RunDownload(job, url, data, error, why);
 }
 

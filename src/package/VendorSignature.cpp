@@ -68,19 +68,42 @@ std::string FirstNewLine(std::string_view text) {
   return newLine > 0 && text[newLine - 1] == '\r' ? "\r\n" : "\n";
 }
 
-AnnouncementVerdict JudgeAnnouncement(std::string_view keyHex, std::string_view text, const SignatureVerifier& verify) {
-  std::string key;
-  if (!ParseHexExact(keyHex, kPublicKeyBytes, key)) return AnnouncementVerdict::NoKey;
+std::vector<std::string> SplitPublicKeys(std::string_view keyHex) {
+  std::vector<std::string> keys;
+  const size_t digits = 2 * kPublicKeyBytes;
+  if (keyHex.empty() || keyHex.size() % digits != 0 || keyHex.size() / digits > kMaxPublicKeys) return keys;
+  for (size_t at = 0; at < keyHex.size(); at += digits) {
+    std::string key;
+    if (!ParseHexExact(keyHex.substr(at, digits), kPublicKeyBytes, key)) return {};
+    keys.push_back(std::move(key));
+  }
+  return keys;
+}
+
+std::string JoinPublicKeys(const std::vector<std::string>& keys) {
+  std::string item;
+  for (const std::string& key : keys) item += LowerHex(key);
+  return item;
+}
+
+AnnouncementVerdict JudgeAnnouncement(std::string_view keyHex, std::string_view text, const SignatureVerifier& verify,
+                                      std::string* signer) {
+  if (signer) signer->clear();
+  const std::vector<std::string> keys = SplitPublicKeys(keyHex);
+  if (keys.empty()) return AnnouncementVerdict::NoKey;
   const SignedText signedText = SplitSignedText(text);
   if (signedText.state == SignatureState::Unsigned) return AnnouncementVerdict::NoSignature;
   if (signedText.state == SignatureState::Malformed) return AnnouncementVerdict::MalformedSignature;
-  switch (verify(key, signedText.body, signedText.signature)) {
-    case SignatureCheck::Good:
-      return AnnouncementVerdict::Accepted;
-    case SignatureCheck::Unavailable:
-      return AnnouncementVerdict::NoCrypto;
-    case SignatureCheck::Bad:
-      break;
+  for (const std::string& key : keys) {
+    switch (verify(key, signedText.body, signedText.signature)) {
+      case SignatureCheck::Good:
+        if (signer) *signer = key;
+        return AnnouncementVerdict::Accepted;
+      case SignatureCheck::Unavailable:
+        return AnnouncementVerdict::NoCrypto;
+      case SignatureCheck::Bad:
+        break;
+    }
   }
   return AnnouncementVerdict::WrongSignature;
 }

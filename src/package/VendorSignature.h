@@ -2,7 +2,11 @@
 //
 // A package that opts in carries the vendor's ECDSA P-256 public key as the
 // sixth item of its settings block: the point X||Y, 64 bytes as 128 hex
-// digits. Readers that know only five items never look at it.
+// digits. Readers that know only five items never look at it. For a key
+// rotation the item may hold two keys, 256 hex digits: the current key's
+// point, then the next key's; a signature by either is good. A stub built
+// before two keys existed finds no key it can read in such a package; a
+// package with one key reads the same as ever.
 //
 // A signed announcement (.info) ends with one line
 //
@@ -26,10 +30,13 @@
 #include <string>
 #include <functional>
 #include <string_view>
+#include <vector>
 
 namespace tarnix {
 
 inline constexpr size_t kPublicKeyBytes = 64;
+// The most keys a package's key item holds: the current and the next.
+inline constexpr size_t kMaxPublicKeys = 2;
 inline constexpr size_t kSignatureBytes = 64;
 inline constexpr size_t kSha256Bytes = 32;
 inline constexpr std::string_view kSignaturePrefix = ";Signature=";
@@ -110,9 +117,18 @@ enum class SignatureCheck { Good, Bad, Unavailable };
 using SignatureVerifier =
     std::function<SignatureCheck(std::string_view key, std::string_view data, std::string_view signature)>;
 
+// The keys (64 bytes each) of a package's key item: one or kMaxPublicKeys
+// points, as 128 hex digits each, one after the other; none for any other
+// text.
+std::vector<std::string> SplitPublicKeys(std::string_view keyHex);
+// The key item of `keys`: their hex digits one after the other.
+std::string JoinPublicKeys(const std::vector<std::string>& keys);
+
 // An announcement `text` as downloaded, against the package's key item
-// `keyHex`.
-AnnouncementVerdict JudgeAnnouncement(std::string_view keyHex, std::string_view text, const SignatureVerifier& verify);
+// `keyHex`: accepted when any of its keys made the signature; `signer`
+// (may be null) then receives that key.
+AnnouncementVerdict JudgeAnnouncement(std::string_view keyHex, std::string_view text, const SignatureVerifier& verify,
+                                      std::string* signer = nullptr);
 
 // What failed, for the log, such as "the signature does not match the
 // vendor's key".

@@ -1,5 +1,6 @@
 // Untrusted texts (list blocks, tokens, command lines, paths with folder
-// variables) through the text routines that parse them.
+// variables, announcements' [Signature] sections and key items) through the
+// text routines that parse them.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,11 +8,13 @@
 #include "Utils/StrUtils.h"
 #include "Utils/SUB.h"
 #include "Utils/Switches.h"
+#include "autoupdate/AnnouncementFreshness.h"
 #include "autoupdate/TransientOverrides.h"
 #include "autoupdate/UpdateDecision.h"
 #include "environment/FolderExpansion.h"
 #include "environment/RunTimeDirs.h"
 #include "package/Token.h"
+#include "package/VendorSignature.h"
 
 using namespace tarnix;
 
@@ -70,6 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ApplyTransientText(text);
   (void)TransientText();
   (void)ValidVersionOk(text, 5);
+  const Freshness freshness = ReadFreshness(text);
+  (void)JudgeFreshness(freshness, SerialState{7}, 1800000000);
+  (void)FreshnessText(FreshnessVerdict::Expired, freshness, SerialState{7});
+  int64_t seconds = 0;
+  if (ParseUtcText(text, seconds)) (void)UtcText(seconds);
+  (void)SplitPublicKeys(text);
+  (void)SplitSignedText(text);
   FuzzMachine machine;
   const InstallFolders folders{"C:\\Apps\\Tool", "", "D:"};
   (void)ExpandFolderVariables(text, "\\", true, true, true, folders, machine);

@@ -8,12 +8,14 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "Fixtures.h"
 #include "Signing.h"
 #include "Utils/SUB.h"
+#include "autoupdate/AnnouncementFreshness.h"
 #include "package/TGFileInfo.h"
 #include "package/VendorSignature.h"
 
@@ -212,6 +214,74 @@ TEST_F(SigningTest, InfoSignWritesTheHashesAndASignatureThatChecksWithEveryFormO
   const std::string resigned = ReadFile(Info());
   EXPECT_EQ(resigned.find(";Signature="), resigned.rfind(";Signature=")) << resigned;
   EXPECT_EQ(Check(Public()).code, 0);
+}
+
+// Signing writes [Signature] Serial inside the signed bytes, one more each
+// time or the one given, and Expires when asked, as a UTC date and time.
+TEST_F(SigningTest, InfoSignWritesASerialAndAnExpiryInsideTheSignedBytes) {
+  ASSERT_EQ(RunCli({"info", Info(), "--update", dir / "Setup.exe", "--sign", Private()}).code, 0);
+  Freshness f = ReadFreshness(SplitSignedText(ReadFile(Info())).body);
+  ASSERT_TRUE(f.serial);
+  EXPECT_EQ(*f.serial, 1);
+  EXPECT_FALSE(f.expires);
+  ASSERT_EQ(RunCli({"info", Info(), "--sign", Private()}).code, 0);
+  EXPECT_EQ(ReadFreshness(SplitSignedText(ReadFile(Info())).body).serial.value_or(0), 2);
+  const CliResult given = RunCli({"info", Info(), "--sign", Private(), "--serial", "40", "--expires", "30"});
+  ASSERT_EQ(given.code, 0) << given.err;
+  EXPECT_NE(given.out.find("[Signature] Serial=40 (was 2)"), std::string::npos) << given.out;
+  const SignedText split = SplitSignedText(ReadFile(Info()));
+  ASSERT_EQ(split.state, SignatureState::Signed);
+  f = ReadFreshness(split.body);
+  EXPECT_EQ(f.serial.value_or(0), 40);
+  ASSERT_TRUE(f.expires);
+  const int64_t now = static_cast<int64_t>(std::time(nullptr));
+  EXPECT_NEAR(static_cast<double>(*f.expires), static_cast<double>(now + 30 * 86400), 120.0);
+  EXPECT_EQ(Check(Public()).code, 0);
+
+  EXPECT_EQ(RunCli({"info", Info(), "--serial", "41"}).code, 2) << "a serial without --sign";
+  EXPECT_EQ(RunCli({"info", Info(), "--sign", Private(), "--serial", "0"}).code, 2);
+  EXPECT_EQ(RunCli({"info", Info(), "--sign", Private(), "--expires", "0"}).code, 2);
+  EXPECT_EQ(RunCli({"info", Info(), "--sign", Private(), "--expires", "9999"}).code, 2);
+  EXPECT_EQ(ReadFreshness(SplitSignedText(ReadFile(Info())).body).serial.value_or(0), 40) << "a refused edit wrote";
+}
+
+// The agent refuses announcements above 64 KB: the builder never signs one.
+TEST_F(SigningTest, AnAnnouncementTooLargeForTheAgentIsNotSigned) {
+  WriteFile(Info(), "; " + std::string(70000, 'x') + "\r\n[NewSetup]\r\nVersionNew=2\r\n");
+  const std::string before = ReadFile(Info());
+  const CliResult r = RunCli({"info", Info(), "--sign", Private()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("agents refuse announcements above 65536"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFile(Info()), before);
+}
+
+// A manifest may name two public keys, the current and the next: the
+// package carries both, and a signature by either checks with it.
+TEST_F(SigningTest, APackageCarriesTwoKeysForARotation) {
+  ASSERT_EQ(RunCli({"keygen", dir / "next.pem", dir / "next.pub.pem"}).code, 0);
+  ASSERT_EQ(RunCli({"keygen", dir / "third.pem", dir / "third.pub.pem"}).code, 0);
+  const CliResult built = BuildWith("PublicKey = vendor.pub.pem, next.pub.pem\n");
+  ASSERT_EQ(built.code, 0) << built.err;
+  const std::string item = TGFileInfo(dir / "OUT.exe").PublicKey();
+  EXPECT_EQ(item, LowerHex(OpensslPoint(Public())) + LowerHex(OpensslPoint(dir / "next.pub.pem")));
+  EXPECT_EQ(SplitPublicKeys(item).size(), 2u);
+
+  for (const char* key : {"vendor.pem", "next.pem"}) {
+    SCOPED_TRACE(key);
+    ASSERT_EQ(RunCli({"info", Info(), "--version", "2", "--sign", dir / key}).code, 0);
+    EXPECT_EQ(Check(dir / "OUT.exe").code, 0) << Check(dir / "OUT.exe").err;
+  }
+  ASSERT_EQ(RunCli({"info", Info(), "--sign", dir / "third.pem"}).code, 0);
+  const CliResult third = Check(dir / "OUT.exe");
+  EXPECT_EQ(third.code, 1);
+  EXPECT_NE(third.err.find("does not match"), std::string::npos) << third.err;
+
+  const CliResult three = BuildWith("PublicKey = vendor.pub.pem, next.pub.pem, third.pub.pem\n");
+  EXPECT_NE(three.code, 0);
+  EXPECT_NE(three.err.find("at most 2 keys"), std::string::npos) << three.err;
+  const CliResult twice = BuildWith("PublicKey = vendor.pub.pem, vendor.pem\n");
+  EXPECT_NE(twice.code, 0);
+  EXPECT_NE(twice.err.find("the same key twice"), std::string::npos) << twice.err;
 }
 
 TEST_F(SigningTest, AnEditWithoutTheKeyRemovesOnlyASignatureThatNoLongerFits) {

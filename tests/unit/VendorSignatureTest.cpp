@@ -142,6 +142,26 @@ TEST(VendorSignatureTest, AnAnnouncementIsAcceptedOnlyWithAGoodSignatureByThePac
   EXPECT_EQ(JudgeAnnouncement(kKeyHex, kBody + line, unavailable), AnnouncementVerdict::NoCrypto);
 }
 
+// A key item with two keys (current, next): a signature by either is good
+// and names its signer; a third key's is not; a key item of anything but one
+// or two keys is none.
+TEST(VendorSignatureTest, EitherKeyOfAPairSigns) {
+  const std::string line = std::string(kSignaturePrefix) + kSignatureHex + "\r\n";
+  const std::string other(kPublicKeyBytes, '\x22'), third(kPublicKeyBytes, '\x33');
+  std::string signer;
+  EXPECT_EQ(JudgeAnnouncement(LowerHex(other) + kKeyHex, kBody + line, Verify, &signer), AnnouncementVerdict::Accepted);
+  EXPECT_EQ(signer, kKey) << "the next key signed";
+  EXPECT_EQ(JudgeAnnouncement(kKeyHex + LowerHex(other), kBody + line, Verify, &signer), AnnouncementVerdict::Accepted);
+  EXPECT_EQ(signer, kKey) << "the current key signed";
+  EXPECT_EQ(JudgeAnnouncement(LowerHex(other) + LowerHex(third), kBody + line, Verify, &signer),
+            AnnouncementVerdict::WrongSignature);
+  EXPECT_EQ(signer, "");
+  EXPECT_EQ(JudgeAnnouncement(kKeyHex + LowerHex(other) + LowerHex(third), kBody + line, Verify),
+            AnnouncementVerdict::NoKey)
+      << "three keys";
+  EXPECT_EQ(JudgeAnnouncement(kKeyHex + "00", kBody + line, Verify), AnnouncementVerdict::NoKey);
+}
+
 TEST(VendorSignatureTest, AFileMustHaveTheAnnouncedSizeAndHash) {
   const std::string digest(kSha256Bytes, '\x5c');
   const std::string hash = LowerHex(digest);

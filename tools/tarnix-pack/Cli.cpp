@@ -42,6 +42,7 @@ constexpr const char* kMainHelp =
     "  token TEXT                                        print TEXT as a scrambled token\n"
     "  token --decode SCRAMBLED                          print a scrambled token in clear\n"
     "  info FILE.info [--update SETUP.exe] [--inform INFORM] [--version N] [--stamp N] [--sign KEY]\n"
+    "                 [--serial N] [--expires DAYS]\n"
     "                                                    write an update's sizes into its .info file\n"
     "  info FILE.info --check KEY                        check the .info file's signature\n"
     "  keygen PRIVATE.pem PUBLIC.pem                     make the vendor's signing key pair\n"
@@ -95,6 +96,7 @@ constexpr const char* kTokenHelp =
 constexpr const char* kInfoHelp =
     "Usage: tarnix-pack info FILE.info [--update SETUP.exe] [--inform INFORM]\n"
     "                       [--version N] [--stamp N] [--sign PRIVATE.pem]\n"
+    "                       [--serial N] [--expires DAYS]\n"
     "       tarnix-pack info FILE.info --check KEY\n"
     "\n"
     "Writes into the announcement file of an update what the agent compares\n"
@@ -113,6 +115,17 @@ constexpr const char* kInfoHelp =
     "                       file with the vendor's key: its last line becomes\n"
     "                       ;Signature=... over every byte before it. An edit\n"
     "                       without --sign removes a signature that no longer fits.\n"
+    "                       Signing also writes [Signature] Serial, one more than\n"
+    "                       the file's: an agent that accepted a serial refuses a\n"
+    "                       lower one (an old announcement replayed) and, once it\n"
+    "                       accepted one, any announcement without a serial.\n"
+    "  --serial N           with --sign: [Signature] Serial N, 1 to 2147483647, in\n"
+    "                       place of the file's plus one\n"
+    "  --expires DAYS       with --sign: [Signature] Expires, DAYS (1 to 3650) from\n"
+    "                       now as a UTC date and time; agents refuse the file once\n"
+    "                       it has passed by more than a day, so sign it anew\n"
+    "                       before then: a server that keeps serving an old file\n"
+    "                       cannot hide a new release for longer\n"
     "  --check KEY          only checks the signature with KEY: a PEM file with the\n"
     "                       public or private key, or a package that carries the key\n";
 
@@ -123,7 +136,22 @@ constexpr const char* kKeygenHelp =
     "(PKCS#8, readable by its owner only) signs the .info files of releases\n"
     "(info --sign), the public key goes into every package (PublicKey in the\n"
     "manifest's [Settings]). Neither file may exist yet. Keep the private key\n"
-    "off the update server: whoever holds it can sign updates.\n";
+    "off the update server: whoever holds it can sign updates.\n"
+    "\n"
+    "Rotating the key: make the next pair with keygen, then ship one release\n"
+    "whose packages carry both public keys (PublicKey=current.pem, next.pem),\n"
+    "its announcement signed with the current key. Agents of that release\n"
+    "accept either key; sign the releases after it with the next key and\n"
+    "drop the old one from the manifest (or put the one after next in its\n"
+    "place). Keep the next private key offline until then.\n"
+    "\n"
+    "After a key leaked: make a new pair at once and ship a release whose\n"
+    "packages carry only keys the thief does not have, its announcement\n"
+    "signed with a key the installed agents accept (the next key when they\n"
+    "carry one, else the leaked one) and a serial above any you used. An\n"
+    "agent forgets the serials of keys its package no longer carries. Until\n"
+    "your users have that release, the thief can sign what their agents\n"
+    "accept: short --expires periods limit how long a signed file lives.\n";
 
 struct OptionSpec {
   const char* shortName;  // null when none
@@ -357,6 +385,8 @@ int Token(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 }
 
 // A whole number within the range the agent keeps; nothing otherwise.
+constexpr int64_t kLongestExpiry = 3650;
+
 std::optional<int64_t> InfoNumber(const std::string& text, int64_t lowest) {
   int64_t value = 0;
   if (!ParseInt64(text, value) || value < lowest || value > kLargestInfoNumber) return std::nullopt;
@@ -378,11 +408,12 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   int code;
   if (!c.Parse(args,
                {{nullptr, "--update", true}, {nullptr, "--inform", true}, {nullptr, "--version", true},
-                {nullptr, "--stamp", true}, {nullptr, "--sign", true}, {nullptr, "--check", true}},
+                {nullptr, "--stamp", true}, {nullptr, "--sign", true}, {nullptr, "--check", true},
+                {nullptr, "--serial", true}, {nullptr, "--expires", true}},
                1, code))
     return code;
   if (c.Has("--check")) {
-    for (const char* option : {"--update", "--inform", "--version", "--stamp", "--sign"})
+    for (const char* option : {"--update", "--inform", "--version", "--stamp", "--sign", "--serial", "--expires"})
       if (c.Has(option)) return c.Usage(std::string("--check takes no ") + option);
     return CheckInfo(c, out, err);
   }
@@ -399,6 +430,12 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return c.Usage("--version must be a whole number from 1 to " + std::to_string(kLargestInfoNumber));
   if (!number("--stamp", 0, request.stamp))
     return c.Usage("--stamp must be a whole number from 0 to " + std::to_string(kLargestInfoNumber));
+  if (!number("--serial", 1, request.serial))
+    return c.Usage("--serial must be a whole number from 1 to " + std::to_string(kLargestInfoNumber));
+  if (!number("--expires", 1, request.expiresDays) || (request.expiresDays && *request.expiresDays > kLongestExpiry))
+    return c.Usage("--expires must be a whole number of days from 1 to " + std::to_string(kLongestExpiry));
+  for (const char* option : {"--serial", "--expires"})
+    if (c.Has(option) && !c.Has("--sign")) return c.Usage(std::string(option) + " needs --sign");
   for (const char* option : {"--update", "--inform", "--sign"})
     if (c.Has(option) && c.Option(option).empty()) return c.Usage(std::string(option) + " needs a file");
   if (request.updatePath.empty() && request.informPath.empty() && !request.versionNew && !request.stamp &&
@@ -436,7 +473,8 @@ int Keygen(const std::vector<std::string>& args, std::ostream& out, std::ostream
     err << "tarnix-pack keygen: " << error << '\n';
     return kExitFault;
   }
-  out << c.Arg(0) << ": private key (keep it secret)\n" << c.Arg(1) << ": public key (PublicKey in [Settings])\n";
+  out << c.Arg(0) << ": private key (keep it secret)\n" << c.Arg(1) << ": public key (PublicKey in [Settings])\n"
+      << "To rotate to this key later, or after a key leaked: tarnix-pack keygen --help\n";
   return kExitOk;
 }
 

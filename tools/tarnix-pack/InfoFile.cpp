@@ -1,11 +1,14 @@
 #include "InfoFile.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "IniEditor.h"
 #include "Signing.h"
+#include "autoupdate/AnnouncementFreshness.h"
+#include "net/DownloadRules.h"
 #include "package/TGFileInfo.h"
 #include "package/VendorSignature.h"
 
@@ -230,10 +233,30 @@ bool UpdateInfoFile(const InfoRequest& request, InfoResult& result, std::string&
   if (request.stamp) edit.Set(kNewSetup, "Stamp", std::to_string(*request.stamp));
   if (!request.informPath.empty() && !edit.SetFile(kInformKeys, inform, request.infoPath, error)) return false;
 
+  if (hash) {
+    const Freshness current = ReadFreshness(old.body);
+    edit.Set(kSignatureSection, kSerialKey, std::to_string(NextSerial(current, request.serial)));
+    const int64_t now = request.now != 0 ? request.now
+                                         : std::chrono::duration_cast<std::chrono::seconds>(
+                                               std::chrono::system_clock::now().time_since_epoch())
+                                               .count();
+    if (request.expiresDays) {
+      edit.Set(kSignatureSection, kExpiresKey, UtcText(now + *request.expiresDays * 86400));
+    } else if (current.expires && *current.expires + kClockTolerance < now) {
+      result.notes.push_back("[Signature] Expires " + UtcText(*current.expires) +
+                             " has passed: agents refuse this file; give --expires DAYS");
+    }
+  }
+
   // Every edit is made on the text in memory and the file is written once,
   // whole: a half-edited announcement never reaches the update location.
   std::string after;
   if (!Sign(request, before, old, editor.Text(), result, after, error)) return false;
+  if (after.size() > kMaxInfoBytes) {
+    error = request.infoPath + ": " + std::to_string(after.size()) + " bytes; agents refuse announcements above " +
+            std::to_string(kMaxInfoBytes);
+    return false;
+  }
   if (!result.created && after == before) return true;
   return SaveInfo(request.infoPath, after, error);
 }
@@ -247,10 +270,13 @@ bool CheckInfoSignature(const std::string& infoPath, const std::string& key, std
   if (!ReadPublicKey(key, point, keyError)) {
     // Not a key file: the key a package carries, as its agent checks with.
     const std::string item = TGFileInfo(key).PublicKey();
-    if (item.empty() || !ParseHexExact(item, kPublicKeyBytes, point)) {
+    if (SplitPublicKeys(item).empty()) {
       error = key + ": neither a PEM key nor a package with a public key";
       return false;
     }
+    point = item;
+  } else {
+    point = LowerHex(point);
   }
   std::string text;
   bool missing = false;
@@ -262,7 +288,8 @@ bool CheckInfoSignature(const std::string& infoPath, const std::string& key, std
   const auto verify = [](std::string_view p, std::string_view data, std::string_view signature) {
     return VerifyData(p, data, signature) ? SignatureCheck::Good : SignatureCheck::Bad;
   };
-  const AnnouncementVerdict verdict = JudgeAnnouncement(LowerHex(point), text, verify);
+  // `point` holds the key item: one key's hex digits, or a package's two.
+  const AnnouncementVerdict verdict = JudgeAnnouncement(point, text, verify);
   if (verdict == AnnouncementVerdict::Accepted) return true;
   error = infoPath + ": " + VerdictText(verdict);
   return false;

@@ -9,8 +9,12 @@
 //
 // Signed with the vendor's private key, it also gets SHA256OfUpdateFile and
 // SHA256OfInformFile of the files measured, and ends with the signature line
-// over every byte before it (package/VendorSignature.h). An edit without the
-// key drops the signature that no longer fits.
+// over every byte before it (package/VendorSignature.h). Inside the signed
+// bytes it gets [Signature] Serial (one more than the file's, or the one
+// given) and, when asked, [Signature] Expires (autoupdate/
+// AnnouncementFreshness.h): a keyed agent refuses a lower serial than one
+// it accepted and an announcement expired by more than a day. An edit
+// without the key drops the signature that no longer fits.
 //
 // Everything else in the file stays as it was; a missing file is created.
 #pragma once
@@ -35,6 +39,12 @@ struct InfoRequest {
   std::optional<int64_t> stamp;
   // The vendor's private key (PEM): hashes and signature; empty: unsigned.
   std::string signKey;
+  // With signKey: the Serial to write in place of the file's one plus one.
+  std::optional<int64_t> serial;
+  // With signKey: Expires this many days after `now`.
+  std::optional<int64_t> expiresDays;
+  // Seconds since 1970 UTC; 0: the system's clock.
+  int64_t now = 0;
 };
 
 struct InfoChange {

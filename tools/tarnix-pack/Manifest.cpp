@@ -134,14 +134,30 @@ bool ReadPackage(Reader& r, const IniFile& ini, PackageSpec& plan) {
          r.Flag(s, "Package", "ConfirmDownload", plan.confirmDownload);
 }
 
-// The vendor's public key, from a PEM file, as the hex digits of its point.
+// The vendor's public key, from a PEM file, as the hex digits of its point;
+// or two, "current.pem, next.pem" (a key rotation), one after the other.
 bool ReadPublicKeyItem(Reader& r, const Singles& s, const fs::path& dir, PackageSpec& plan) {
   const IniEntry* e = Reader::Get(s, "PublicKey");
   if (!e) return true;
-  if (e->value.empty()) return r.Fail("Settings", "PublicKey", "needs a PEM file");
-  std::string point, error;
-  if (!ReadPublicKey(Resolve(dir, e->value), point, error)) return r.Fail("Settings", "PublicKey", error);
-  plan.publicKey = LowerHex(point);
+  if (Trim(e->value).empty()) return r.Fail("Settings", "PublicKey", "needs a PEM file");
+  std::vector<std::string> points;
+  size_t start = 0;
+  while (start <= e->value.size()) {
+    size_t comma = e->value.find(',', start);
+    if (comma == std::string::npos) comma = e->value.size();
+    const std::string file = Trim(std::string_view(e->value).substr(start, comma - start));
+    start = comma + 1;
+    if (file.empty()) return r.Fail("Settings", "PublicKey", "an empty file name in the list");
+    std::string point, error;
+    if (!ReadPublicKey(Resolve(dir, file), point, error)) return r.Fail("Settings", "PublicKey", error);
+    for (const std::string& seen : points)
+      if (seen == point) return r.Fail("Settings", "PublicKey", file + ": the same key twice");
+    points.push_back(point);
+  }
+  if (points.size() > kMaxPublicKeys)
+    return r.Fail("Settings", "PublicKey",
+                  "at most " + std::to_string(kMaxPublicKeys) + " keys: the current one and the next");
+  plan.publicKey = JoinPublicKeys(points);
   return true;
 }
 

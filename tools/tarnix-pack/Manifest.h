@@ -7,7 +7,8 @@
 //   [Setup]     Program, Arguments
 //   [Settings]  UpdateLocation, InfoFileName, AgentExeName, Token, Silent,
 //               PublicKey (a PEM file: the vendor's key, which the agent
-//               and the web installer check downloads with)
+//               and the web installer check downloads with; or two,
+//               "current.pem, next.pem", during a key rotation)
 //   [Download]  Location, FileName, AlwaysDownload, Token, Size
 //   [Languages] NAME = FILE | builtin          (in package order)
 //   [Files]     NAME = PATH | Folder = PATH   (in package order)

@@ -182,8 +182,8 @@ bool Validate(const PackageSpec& plan, std::string& error) {
         return false;
       }
   std::string bytes;
-  if (!plan.publicKey.empty() && !ParseHexExact(plan.publicKey, kPublicKeyBytes, bytes)) {
-    error = "the public key must be " + std::to_string(2 * kPublicKeyBytes) + " hex digits";
+  if (!plan.publicKey.empty() && SplitPublicKeys(plan.publicKey).empty()) {
+    error = "the public key must be " + std::to_string(2 * kPublicKeyBytes) + " hex digits, or twice that for two keys";
     return false;
   }
   if (plan.download && !plan.download->sha256.empty() && !ParseHexExact(plan.download->sha256, kSha256Bytes, bytes)) {
