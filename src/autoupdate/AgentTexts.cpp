@@ -37,7 +37,7 @@ const std::array<AgentTextKey, 27> kAgentTexts = {{
     {"s38",
      "Updates are signed by the vendor, but this system cannot check signatures (bcrypt.dll is missing).<P>Nothing "
      "has been installed."},
-    {"s50",
+    {"s39",
      "The update announcement of PROG_NAME is signed by the vendor but is not the current one, and was refused.<P>"
      "Nothing has been downloaded or installed."},
 }};

@@ -1,7 +1,5 @@
 #include "autoupdate/AnnouncementFreshness.h"
 
-#include <cstdio>
-
 #include "Utils/StrUtils.h"
 #include "package/VendorSignature.h"
 
@@ -83,11 +81,8 @@ std::string UtcText(int64_t seconds) {
   }
   int64_t y = 0, m = 0, d = 0;
   CivilFromDays(days, y, m, d);
-  char text[40];
-  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(y),
-                static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(rest / 3600),
-                static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
-  return text;
+  return IntToZeroPad(y, 4) + "-" + IntToZeroPad(m, 2) + "-" + IntToZeroPad(d, 2) + "T" + IntToZeroPad(rest / 3600, 2) +
+         ":" + IntToZeroPad(rest / 60 % 60, 2) + ":" + IntToZeroPad(rest % 60, 2) + "Z";
 }
 
 bool ParseUtcText(std::string_view text, int64_t& seconds) {

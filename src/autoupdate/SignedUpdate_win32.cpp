@@ -85,7 +85,7 @@ bool AcceptFreshness(std::string_view data, const std::string& signer, std::stri
   g_refusalRepeated = StaleAnnouncement() == id && !IsOnDemandCheck();
   if (!g_refusalRepeated) {
     SetStaleAnnouncement(id);
-    Refuse(error, RefusalText(false, "s50"), reason);
+    Refuse(error, RefusalText(false, "s39"), reason);
   }
   return false;
 }

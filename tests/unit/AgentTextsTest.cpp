@@ -23,7 +23,7 @@ constexpr UsedKey kUsedKeys[] = {
     {"s14", true},  {"s15", true},  {"s16", true},  {"s17", false}, {"s18", true},  {"s19", true},  {"s20", true},
     {"s21", true},  {"s22", true},  {"s23", true},  {"s24", true},  {"s31", false}, {"s32", false}, {"s33", false},
     {"s34", false}, {"s35", false}, {"s36", true},  {"s37", true},  {"s38", true},
-    {"s50", true},
+    {"s39", true},
 };
 
 TEST(AgentTextsTest, EveryTextTheAgentShowsHasAnEnglishDefault) {
