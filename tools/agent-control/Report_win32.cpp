@@ -155,6 +155,8 @@ ReportFacts GatherReport(const std::string& name, HWND agent, size_t logLines) {
     f.installedVersion = LowInt32(ReadOriginalInt(original, "VersionOriginal"));
     f.probeInterval = ReadOriginalInt(original, "ProbeSecondsInterval");
     f.lastProbe = ReadOriginalInt(original, "ProbeSecondsLast");
+    f.plannedProbe = ReadOriginalInt(original, "ProbeSecondsNext");
+    f.channel = ReadOriginal(original, "Channel");
     f.probeResult = ReadOriginal(original, kProbeResultKey);
     f.probeReason = ReadOriginal(original, kProbeReasonKey);
   }
