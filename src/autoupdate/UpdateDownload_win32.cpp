@@ -233,7 +233,7 @@ void ShowAgentStatus(int mode) {
 }
 
 bool DownloadFileAU(std::string_view location, std::string_view fileName, int mode, std::string& error,
-                    Failure* why) {
+                    Failure* why, InfoProbe* probe) {
   const std::string name = FileNamePart(fileName);
   const AgentState& agent = Agent();
   const std::string where = agent.TestMode ? agent.TestModeURL : std::string(location);
