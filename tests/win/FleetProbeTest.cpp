@@ -237,9 +237,10 @@ TEST_F(FleetProbeTest, ARolloutOffersTheReleaseOnlyBelowItsPercentage) {
     SetOriginal("OriginalSetup", "RolloutBucket", c.bucket);
     ServeStatic(NewInfo(*c.percent ? std::string("RolloutPercent=") + c.percent + "\r\n" : std::string()),
                 "\"" + std::string(c.bucket) + c.percent + "\"");
-    const int held = LogCount("Not yet offered by the staged rollout");
+    const char* kHeld = "GetOkToPerformAU = 4 - Not yet offered by the staged rollout";
+    const int held = LogCount(kHeld);
     Probe();
-    EXPECT_EQ(LogCount("Not yet offered by the staged rollout"), held + (c.offered ? 0 : 1)) << Log();
+    EXPECT_EQ(LogCount(kHeld), held + (c.offered ? 0 : 1)) << Log();
   }
   EXPECT_TRUE(Logged("GetOkToPerformAU = 4 - Not yet offered by the staged rollout: rollout bucket 10 is not below "
                      "RolloutPercent 10"))
