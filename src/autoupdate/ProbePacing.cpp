@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <vector>
 
 #include "Utils/StrUtils.h"
@@ -19,6 +18,13 @@ bool AllDigits(std::string_view text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// The value of a few decimal digits (AllDigits holds, at most 18).
+int64_t Digits(std::string_view text) {
+  int64_t value = 0;
+  for (char c : text) value = value * 10 + (c - '0');
+  return value;
+}
+
 // Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
 int64_t DaysFromCivil(int64_t y, int m, int d) {
   y -= m <= 2;
@@ -33,8 +39,11 @@ int MonthOf(std::string_view name) {
   static constexpr std::array<std::string_view, 12> kMonths = {"jan", "feb", "mar", "apr", "may", "jun",
                                                                 "jul", "aug", "sep", "oct", "nov", "dec"};
   if (name.size() != 3) return 0;
+  // ASCII only, without the C library's locale functions (which the
+  // stub's import list keeps out).
   std::string lower(name);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   for (size_t i = 0; i < kMonths.size(); ++i)
     if (kMonths[i] == lower) return static_cast<int>(i) + 1;
   return 0;
@@ -91,8 +100,8 @@ std::optional<int64_t> ParseHttpDate(std::string_view text) {
   const std::string_view dayText = numbers[0];
   const std::string_view yearText = numbers[1];
   if (dayText.size() > 2 || (yearText.size() != 2 && yearText.size() != 4)) return std::nullopt;
-  const int day = std::stoi(std::string(dayText));
-  int64_t year = std::stoll(std::string(yearText));
+  const int day = static_cast<int>(Digits(dayText));
+  int64_t year = Digits(yearText);
   // RFC 850's two-digit years: the century that puts the date nearest, as
   // RFC 9110 has it; taken here as 1970 to 2069.
   if (yearText.size() == 2) year += year < 70 ? 2000 : 1900;
@@ -106,7 +115,7 @@ std::optional<int64_t> RetryAfterSeconds(std::string_view header, int64_t refere
   if (AllDigits(text)) {
     // More digits than any pause needs: as long as it gets.
     if (text.size() > 12) return INT64_MAX / 4;
-    return std::stoll(text);
+    return Digits(text);
   }
   const std::optional<int64_t> date = ParseHttpDate(text);
   if (!date) return std::nullopt;

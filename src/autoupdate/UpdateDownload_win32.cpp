@@ -261,7 +261,8 @@ bool DownloadFileAU(std::string_view location, std::string_view fileName, int mo
   if (show && MainWindow()) ::ShowWindow(MainWindow(), SW_SHOW);
   ShowAgentStatus(mode);
   std::string netError;
-  if (FileExists(fetch.source)) {
+  const bool inFolder = FileExists(fetch.source);
+  if (inFolder) {
     FetchFromFolder(mode, name, show, fetch);
   } else if (agent.TestMode) {
     fetch.why.reason = "not in the test location";
@@ -272,7 +273,7 @@ bool DownloadFileAU(std::string_view location, std::string_view fileName, int mo
   }
   if (infoProbe)
     probe->missing = fetch.why.httpStatus == 404 || fetch.why.httpStatus == 410 ||
-                     (!fetch.attempted && (agent.TestMode || !IsHttpUrl(where)));
+                     (!inFolder && (agent.TestMode || !IsHttpUrl(where)));
   if (mode == kDownloadInfo) Agent().InfoOverHttp = fetch.overHttp;
   if (show && MainWindow()) ::ShowWindow(MainWindow(), SW_HIDE);
   WriteLog("Download END:   " + fetch.source);
