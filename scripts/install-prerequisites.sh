@@ -11,7 +11,7 @@ need=(
   clang libclang-rt-14-dev
   wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
   hyperfine nsis time python3
-  nginx openssl libssl-dev libdeflate-dev
+  nginx openssl libssl-dev libdeflate-dev wrk
 )
 
 missing=()

@@ -297,6 +297,10 @@ check() {
   fi
 }
 
+info_not_modified() {
+  grep -q '"GET /sample-product/SampleProduct.info HTTP/[0-9.]*" 304 ' "$update/nginx/access.log"
+}
+
 setup_downloaded() {
   grep -q '"GET /sample-product/SampleSetup2.exe HTTP/[0-9.]*" 200 ' "$update/nginx/access.log"
 }
@@ -369,6 +373,14 @@ update_job() {
   echo "version 1 installed in $product_dir ($installed):"
   ls -l "$installed"
 
+  # What the location announces before the release: the installed version,
+  # so that the agent's probes succeed and, the file being unchanged, are
+  # answered "304 Not Modified" from the second one on.
+  local site="$update/www/sample-product" stamp
+  sed "s|^DownloadURL_UPDATE=.*|DownloadURL_UPDATE=$location|" "$sample/update/SampleProduct.info" >"$update/SampleProduct.info"
+  "$pack" info "$update/SampleProduct.info" --version 1 --stamp 1 >/dev/null
+  mv "$update/SampleProduct.info" "$site/"
+
   echo "starting SampleApp.exe and SampleAgent.exe"
   wine "$product_dir\\SampleApp.exe" </dev/null >"$update/app-wine.log" 2>&1 &
   if ! wait_for 60 grep -qs '^Started=1\.' "$app_record"; then
@@ -383,13 +395,16 @@ update_job() {
   fi
   local first_agent
   first_agent="$(agent_window)"
-  echo "the agent (window $first_agent) probes: nothing is announced yet"
+  echo "the agent (window $first_agent) probes: nothing new is announced yet"
+  # The next probes ask conditionally; nginx answers the unchanged file 304.
+  if ! wait_for 60 info_not_modified; then
+    echo "no probe of the unchanged announcement was answered 304 (log $update/nginx/access.log)" >&2
+  fi
 
   # The vendor's release: version 2 built with the same manifest, its
   # announcement measured from it, the setup uploaded before the
   # announcement so that no agent reads an announcement of a file that is
   # not there yet.
-  local site="$update/www/sample-product" stamp
   stamp="$(date +%Y%m%d)"
   build_version 2 "$site/SampleSetup2.exe"
   sed "s|^DownloadURL_UPDATE=.*|DownloadURL_UPDATE=$location|" "$sample/update/SampleProduct.info" >"$update/SampleProduct.info"
@@ -415,6 +430,10 @@ update_job() {
   check "a fresh agent runs (window ${fresh_agent:-none}, before the update $first_agent)" \
     another_window "$fresh_agent" "$first_agent"
   check "nginx served SampleSetup2.exe (log $update/nginx/access.log)" setup_downloaded
+  check "nginx answered a probe of the unchanged announcement 304 Not Modified" info_not_modified
+  echo "the announcement's requests in nginx's access log (status and bytes):"
+  grep -E '"(GET|HEAD) /sample-product/SampleProduct.info ' "$update/nginx/access.log" |
+    sed -E 's/^.*"(GET|HEAD) ([^ ]*) [^"]*" ([0-9]+) ([0-9]+).*$/  \1 \3 \4 bytes/' | sort | uniq -c
 
   echo "update timeline from $agent_log (seconds from the probe):"
   print_timeline "$agent_log" || failures=$((failures + 1))

@@ -1,8 +1,13 @@
 #include "autoupdate/AgentRequests.h"
 
-#include <algorithm>
+#include <windows.h>
 
+#include <algorithm>
+#include <string>
+
+#include "Utils/StubLog.h"
 #include "autoupdate/AgentState.h"
+#include "autoupdate/ProbePacing.h"
 #include "autoupdate/SettingsFiles.h"
 #include "autoupdate/TransientOverrides.h"
 #include "startup/AgentMessages.h"
@@ -23,6 +28,22 @@ void RequestCheck(int32_t argument) {
 // and sets it again gets back what it read.
 int64_t TimeArgument(int32_t argument) { return int64_t(uint32_t(argument)); }
 
+// The channel's name travels as a global atom (0: no channel); a name that
+// is none leaves the channel as it was.
+void RequestChannel(int32_t argument) {
+  char name[256] = {};
+  const ATOM atom = static_cast<ATOM>(argument);
+  if (atom != 0 && ::GlobalGetAtomNameA(atom, name, sizeof name) == 0) return;
+  const std::string channel = name;
+  if (!channel.empty() && !ValidChannelName(channel)) return;
+  SetChannel(channel);
+  WriteLog(channel.empty() ? std::string("Channel: none") : "Channel: " + channel);
+}
+
+// A probe time or interval set from outside starts the schedule anew: the
+// plan the last probe made goes.
+void ForgetPlan() { SetProbeSecondsNext(0); }
+
 int64_t Answer(int32_t type, int32_t argument) {
   switch (type) {
     case kRequestVersionOriginal: return VersionOriginal();
@@ -32,13 +53,20 @@ int64_t Answer(int32_t type, int32_t argument) {
     case kRequestReAskSecondsInterval: return ReAskSecondsInterval();
     case kRequestProbeSecondsLast: return ProbeSecondsLast();
     case kRequestReAskSecondsLast: return ReAskSecondsLast();
-    case kRequestSetProbeSecondsInterval: SetProbeSecondsInterval(argument); break;
+    case kRequestSetProbeSecondsInterval:
+      SetProbeSecondsInterval(argument);
+      ForgetPlan();
+      break;
     case kRequestSetReAskSecondsInterval: SetReAskSecondsInterval(argument); break;
-    case kRequestSetProbeSecondsLast: SetProbeSecondsLast(TimeArgument(argument)); break;
+    case kRequestSetProbeSecondsLast:
+      SetProbeSecondsLast(TimeArgument(argument));
+      ForgetPlan();
+      break;
     case kRequestSetReAskSecondsLast: SetReAskSecondsLast(TimeArgument(argument)); break;
     case kRequestStopCountdown: Agent().StopCountdown = argument; break;
     case kRequestCheck: RequestCheck(argument); break;
     case kRequestRefreshInfo: Agent().JustDownloadInfo = true; break;
+    case kRequestSetChannel: RequestChannel(argument); break;
     default:
       if (type >= kRequestSetOverrideFirst && type <= kRequestSetOverrideLast)
         SetOverride(type - kRequestSetOverrideFirst, argument);

@@ -71,6 +71,7 @@ int ShotTimeStatus() {
     facts.testMode = agent.TestMode;
     facts.probeSecondsInterval = ProbeSecondsInterval();
     facts.probeSecondsLast = ProbeSecondsLast();
+    facts.probeSecondsNext = ProbeSecondsNext();
     facts.now = NowSeconds();
   }
   agent.ForcedShot = false;

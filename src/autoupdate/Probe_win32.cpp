@@ -6,6 +6,9 @@
 #include <string>
 
 #include "Utils/DateUtils.h"
+#include "Utils/FileUtils.h"
+#include "Utils/PathUtils.h"
+#include "Utils/RandomSeed.h"
 #include "Utils/MessagePump.h"
 #include "Utils/StrUtils.h"
 #include "Utils/StubLog.h"
@@ -15,6 +18,7 @@
 #include "autoupdate/AgentRestart.h"
 #include "autoupdate/AgentState.h"
 #include "autoupdate/AutoInform.h"
+#include "autoupdate/ProbePacing.h"
 #include "autoupdate/SettingsFiles.h"
 #include "autoupdate/SignedUpdate.h"
 #include "autoupdate/TestMode.h"
@@ -30,11 +34,110 @@ namespace tarnix {
 
 namespace {
 
-bool FetchInfo(std::string& error, Failure* why = nullptr) {
+// The announcement copy beside the agent and the validators it came with,
+// as they were before this probe.
+struct KeptInfo {
+  std::string data;
+  std::string source;
+  std::string etag;
+  std::string lastModified;
+};
+
+KeptInfo ReadKeptInfo() {
+  KeptInfo kept;
+  ReadFilePart(InfoFilePath(), kMaxMemoryDownload, kept.data);
+  if (kept.data.empty()) return kept;
+  kept.source = KeptInfoSource();
+  kept.etag = KeptInfoETag();
+  kept.lastModified = KeptInfoLastModified();
+  return kept;
+}
+
+// One request for `remote` at the update location: conditional when the
+// kept copy came from that same file with validators.
+bool FetchInfoFile(const std::string& remote, const KeptInfo& kept, InfoProbe& probe, std::string& error,
+                   Failure& why) {
+  probe = InfoProbe();
+  probe.remoteName = remote;
+  if (!kept.data.empty() && SameText(kept.source, remote))
+    probe.http.requestHeaders = ConditionalHeaders(kept.etag, kept.lastModified);
+  error.clear();
+  return DownloadFileAU(StubPackage().UpdateLocation(), InfoFilePath(), kDownloadInfo, error, &why, &probe);
+}
+
+// Fetches the announcement: the channel's file when the product follows a
+// channel, the plain one when the channel has none there. `probe` tells
+// what the server answered.
+bool FetchInfo(std::string& error, Failure* why = nullptr, InfoProbe* answered = nullptr) {
   PostNotify(kNotifyInfoDownload, 1);
-  const bool ok = DownloadFileAU(StubPackage().UpdateLocation(), InfoFilePath(), kDownloadInfo, error, why);
+  const std::string plain = FileNamePart(InfoFilePath(), IsLeadByte);
+  const std::string channel = Channel();
+  const KeptInfo kept = ReadKeptInfo();
+  InfoProbe probe;
+  Failure failure;
+  std::string source = plain;
+  bool ok = false;
+  if (ValidChannelName(channel)) {
+    source = ChannelInfoName(plain, channel);
+    ok = FetchInfoFile(source, kept, probe, error, failure);
+    if (!ok && probe.missing) {
+      WriteLog("Channel " + channel + ": " + source + " is missing, the plain " + plain + " is fetched");
+      // The failed attempt emptied the copy; a 304 for the plain file
+      // stands for the copy as it was.
+      WriteFileText(InfoFilePath(), kept.data);
+      source = plain;
+      ok = FetchInfoFile(plain, kept, probe, error, failure);
+    }
+  } else {
+    if (!channel.empty()) WriteLog("Channel \"" + channel + "\" is no channel name; the plain announcement is fetched");
+    ok = FetchInfoFile(plain, kept, probe, error, failure);
+  }
+  // The validators belong to the copy: kept with it, gone with it.
+  if (!ok)
+    SetKeptInfoValidators("", "", "");
+  else if (!probe.http.notModified)
+    SetKeptInfoValidators(source, probe.http.etag, probe.http.lastModified);
   PostNotify(kNotifyInfoDownload, 2);
+  if (why) *why = failure;
+  if (answered) *answered = probe;
   return ok;
+}
+
+// Seconds since 1970 UTC by the machine's clock.
+int64_t UnixNow() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  const uint64_t ticks = uint64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime;
+  return static_cast<int64_t>(ticks / 10000000 - 11644473600ULL);
+}
+
+// Plans the next scheduled probe after one at `now` (ProbePacing.h): the
+// interval and its spread after a success, the server's Retry-After or the
+// back-off after a failure; logged with the time chosen. Test mode goes by
+// its own interval.
+void ScheduleNextProbe(int64_t now, bool infoOk, const InfoProbe& probe, const Failure& failure) {
+  if (Agent().TestMode) return;
+  ProbeOutcome outcome;
+  outcome.interval = ProbeSecondsInterval();
+  outcome.failed = !infoOk;
+  outcome.httpStatus = probe.http.status ? probe.http.status : failure.httpStatus;
+  const std::optional<int64_t> serverDate = ParseHttpDate(probe.http.date);
+  outcome.retryAfter = RetryAfterSeconds(probe.http.retryAfter, serverDate ? *serverDate : UnixNow());
+  outcome.failuresBefore = ProbeFailures();
+  outcome.random = RandomSeed();
+  const ProbePlan plan = tarnix::PlanNextProbe(outcome);
+  SetProbeFailures(plan.failures);
+  if (outcome.interval <= 0) {
+    SetProbeSecondsNext(0);
+    return;
+  }
+  const int64_t next = AddSaturated64(now, plan.delay);
+  SetProbeSecondsNext(next);
+  std::string line = "NextProbe=" + SecondsText(next) + " (" + plan.why + ": " + std::to_string(plan.delay) + " s";
+  if (plan.spread > 0) line += ", " + std::to_string(plan.spread) + " s of it spread";
+  if (plan.failures > 0) line += ", failed probes in a row: " + std::to_string(plan.failures);
+  if (!probe.http.retryAfter.empty()) line += ", Retry-After: " + probe.http.retryAfter;
+  WriteLog(line + ")");
 }
 
 // Records the announcement as seen: it is not acted on again before a new
@@ -128,8 +231,11 @@ void PerformShot() {
   Agent().AgentStatus = 1;
   std::string infoError;
   Failure infoFailure;
-  const bool infoOk = FetchInfo(infoError, &infoFailure);
-  SetProbeSecondsLast(NowSeconds());
+  InfoProbe answered;
+  const bool infoOk = FetchInfo(infoError, &infoFailure, &answered);
+  const int64_t probeTime = NowSeconds();
+  SetProbeSecondsLast(probeTime);
+  ScheduleNextProbe(probeTime, infoOk, answered, infoFailure);
   int code = 0;
   std::string text, reason;
   std::string result;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "Utils/StrUtils.h"
+#include "autoupdate/ProbePacing.h"
 
 namespace tarnix {
 
@@ -20,7 +21,9 @@ constexpr std::string_view kTestModeNotice =
 int ShotTimeStatus(const ShotTimeFacts& facts) {
   if (!facts.autoProbe && !facts.forcedShot) return 0;
   const int64_t interval = facts.testMode ? kTestModeProbeSeconds : facts.probeSecondsInterval;
-  int status = facts.now >= AddSaturated64(facts.probeSecondsLast, interval) ? 1 : 0;
+  const int64_t due = facts.testMode ? AddSaturated64(facts.probeSecondsLast, interval)
+                                     : ScheduledProbeDue(facts.probeSecondsLast, interval, facts.probeSecondsNext);
+  int status = facts.now >= due ? 1 : 0;
   if (facts.probeSecondsInterval == kProbeOncePerStart && status == 1) status = 2;
   if (facts.probeSecondsInterval == kNeverProbe) status = 0;
   if (facts.forcedShot) status = 1;

@@ -20,6 +20,10 @@ struct ShotTimeFacts {
   bool testMode = false;
   int64_t probeSecondsInterval = 0;
   int64_t probeSecondsLast = 0;
+  // The next scheduled probe as the last one planned it (spread, back-off,
+  // Retry-After; ProbePacing.h): 0 for none. Test mode goes by its own
+  // interval alone.
+  int64_t probeSecondsNext = 0;
   int64_t now = 0;
 };
 

@@ -91,6 +91,31 @@ bool BackgroundUpdate();
 bool InformFinish();
 bool RestartProcess();
 
+// A fleet on a static server (ProbePacing.h), all recorded with the agent's
+// state (per user for an agent that works per user):
+// - the next scheduled probe as the last one planned it (0: none), and the
+//   failed probes in a row;
+int64_t ProbeSecondsNext();
+bool SetProbeSecondsNext(int64_t time);
+int32_t ProbeFailures();
+bool SetProbeFailures(int32_t failures);
+// - the ETag and Last-Modified of the announcement copy beside the agent,
+//   and the file name at the location they belong to (a channel's or the
+//   plain one); all three empty when the copy came without them;
+std::string KeptInfoSource();
+std::string KeptInfoETag();
+std::string KeptInfoLastModified();
+bool SetKeptInfoValidators(std::string_view source, std::string_view etag, std::string_view lastModified);
+// - the installation's rollout bucket, 0 to 99, drawn and recorded on the
+//   first reading;
+int32_t RolloutBucket();
+// - the channel the product follows: [OriginalSetup] Channel of the
+//   .original file, or the one set since; empty for none.
+std::string Channel();
+bool SetChannel(std::string_view channel);
+// [NewSetup] RolloutPercent of the .info file, 100 when missing.
+int32_t RolloutPercent();
+
 // Writers of the .original file; false when the file cannot be written.
 // The two times also write their readable companion key.
 bool SetProbeSecondsInterval(int64_t seconds);

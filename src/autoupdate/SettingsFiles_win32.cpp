@@ -3,8 +3,11 @@
 #include "Utils/DateUtils.h"
 #include "Utils/FileUtils.h"
 #include "Utils/IniFile.h"
+#include "Utils/RandomSeed.h"
+#include "Utils/StrUtils.h"
 #include "autoupdate/AgentTexts.h"
 #include "autoupdate/AnnouncementFreshness.h"
+#include "autoupdate/ProbePacing.h"
 #include "autoupdate/SettingsValues.h"
 #include "autoupdate/TransientOverrides.h"
 #include "package/VendorSignature.h"
@@ -72,7 +75,60 @@ bool SetStateTime(const char* key, int64_t time) {
   return WriteIniString(file, kOriginalSetup, CompanionKey(key), SecondsText(time)) && written;
 }
 
+// A text the agent records, as StateInt: a key present per user counts,
+// also when empty.
+std::string StateText(const char* key) {
+  std::string text;
+  if (AgentWorksPerUser() && ReadIniKey(StateFilePath(), kOriginalSetup, key, text)) return text;
+  return OriginalText(kOriginalSetup, key);
+}
+
+// The profile functions take quotes around a value away: an ETag keeps its
+// own in angle brackets.
+std::string Bracketed(std::string_view value) { return value.empty() ? std::string() : "<" + std::string(value) + ">"; }
+std::string Unbracketed(const std::string& value) {
+  if (value.size() >= 2 && value.front() == '<' && value.back() == '>') return value.substr(1, value.size() - 2);
+  return value;
+}
+
 }  // namespace
+
+int64_t ProbeSecondsNext() { return StateInt("ProbeSecondsNext"); }
+bool SetProbeSecondsNext(int64_t time) {
+  if (time == 0) {
+    const std::string file = StateFilePath();
+    const bool written = WriteIniInt(file, kOriginalSetup, "ProbeSecondsNext", 0);
+    return WriteIniString(file, kOriginalSetup, CompanionKey("ProbeSecondsNext"), "") && written;
+  }
+  return SetStateTime("ProbeSecondsNext", time);
+}
+int32_t ProbeFailures() { return LowInt32(StateInt("ProbeFailures")); }
+bool SetProbeFailures(int32_t failures) { return SetStateInt("ProbeFailures", failures); }
+
+std::string KeptInfoSource() { return StateText("InfoSource"); }
+std::string KeptInfoETag() { return Unbracketed(StateText("InfoETag")); }
+std::string KeptInfoLastModified() { return StateText("InfoLastModified"); }
+bool SetKeptInfoValidators(std::string_view source, std::string_view etag, std::string_view lastModified) {
+  const std::string file = StateFilePath();
+  bool written = WriteIniString(file, kOriginalSetup, "InfoSource", source);
+  written = WriteIniString(file, kOriginalSetup, "InfoETag", Bracketed(etag)) && written;
+  return WriteIniString(file, kOriginalSetup, "InfoLastModified", lastModified) && written;
+}
+
+int32_t RolloutBucket() {
+  const std::string kept = Trim(StateText("RolloutBucket"));
+  if (ValidRolloutBucket(kept)) return LowInt32(StrToInt64Def(kept, 0));
+  const int32_t bucket = RolloutBucketOf(RandomSeed());
+  SetStateInt("RolloutBucket", bucket);
+  return bucket;
+}
+
+std::string Channel() { return Trim(StateText("Channel")); }
+bool SetChannel(std::string_view channel) {
+  return WriteIniString(StateFilePath(), kOriginalSetup, "Channel", channel);
+}
+
+int32_t RolloutPercent() { return RolloutPercentOf(InfoText(kNewSetup, "RolloutPercent")); }
 
 std::string OriginalFilePath() { return AgentHomeDir() + StubPackage().OriginalFileName(); }
 std::string InfoFilePath() { return AgentWorkDir() + StubPackage().InfoFileName(); }

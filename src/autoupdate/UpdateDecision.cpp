@@ -2,6 +2,7 @@
 
 #include "Utils/SUB.h"
 #include "Utils/StrUtils.h"
+#include "autoupdate/ProbePacing.h"
 #include "autoupdate/SettingsValues.h"
 #include "net/DownloadRules.h"
 
@@ -51,6 +52,9 @@ std::vector<std::string> SizeMismatchLines(const SizeCheck& check) {
 std::string DecisionReason(const UpdateDecision& decision, std::string_view infoFailure) {
   if (decision.status == 0) return std::string(infoFailure);
   if (decision.locationRefused) return "the announcement came from a web server and names no web address";
+  if (decision.rolloutHeld)
+    return "rollout bucket " + std::to_string(decision.rolloutBucket) + " is not below RolloutPercent " +
+           std::to_string(decision.rolloutPercent);
   if (!decision.size || decision.size->matches) return {};
   const SizeCheck& size = *decision.size;
   if (size.actual < 0) return "the size of " + size.path + " could not be learnt";
@@ -83,7 +87,16 @@ UpdateDecision DecideUpdate(bool infoDownloaded, const DecisionSettings& setting
     status = 3;
   }
   if (status == 3 && settings.versionNew > settings.versionOriginal) status = 4;
-  if (status == 4 && ValidVersionOk(settings.validVersions, settings.versionOriginal)) status = 5;
+  if (status == 4 && ValidVersionOk(settings.validVersions, settings.versionOriginal)) {
+    // Before the size check: an installation the rollout has not reached
+    // yet asks the server nothing more.
+    if (state.onDemand || state.testMode || InRollout(settings.rolloutBucket, settings.rolloutPercent))
+      status = 5;
+    else
+      decision.rolloutHeld = true;
+    decision.rolloutBucket = settings.rolloutBucket;
+    decision.rolloutPercent = settings.rolloutPercent;
+  }
   // In test mode every file comes from the test location.
   if (status == 5 && !state.testMode && !UpdateLocationAllowed(settings.downloadUrlUpdate, state.infoOverHttp)) {
     decision.locationRefused = true;
@@ -92,7 +105,7 @@ UpdateDecision DecideUpdate(bool infoDownloaded, const DecisionSettings& setting
                                     settings.nameOfInformFile, sizes);
     if (decision.size->matches) status = kUpdateOk;
   }
-  decision.text = DecisionText(status);
+  decision.text = decision.rolloutHeld ? std::string(kRolloutHeldText) : DecisionText(status);
   return decision;
 }
 

@@ -18,6 +18,9 @@ namespace tarnix {
 
 inline constexpr int kUpdateOk = 6;
 
+// The text of a chain held at status 4 by a staged rollout.
+inline constexpr std::string_view kRolloutHeldText = "Not yet offered by the staged rollout";
+
 // Item k is the text of status k.
 inline constexpr std::string_view kDecisionTexts =
     "|Error downloading .INFO file|Error reading .ORIGINAL file|Too early for retesting|"
@@ -42,6 +45,10 @@ struct DecisionSettings {
   bool autoInform = false;
   int32_t sizeOfUpdateFile = 0;
   int32_t sizeOfInformFile = 0;
+  // Staged rollout (ProbePacing.h): [NewSetup] RolloutPercent of the .info
+  // file, and the installation's bucket kept with the agent's state.
+  int32_t rolloutPercent = 100;
+  int32_t rolloutBucket = 0;
 };
 
 // The agent's side of the decision.
@@ -107,6 +114,13 @@ struct UpdateDecision {
   // The chain stopped at the size check because the announcement names a
   // location it may not (UpdateLocationAllowed); nothing was asked there.
   bool locationRefused = false;
+  // The chain stopped at the version tests because the installation's
+  // bucket is not below the announcement's RolloutPercent: a staged
+  // rollout has not reached it yet. A check the user asked for, and test
+  // mode, ignore the rollout.
+  bool rolloutHeld = false;
+  int32_t rolloutBucket = 0;
+  int32_t rolloutPercent = 100;
   // The size check when the chain came to it.
   std::optional<SizeCheck> size;
 

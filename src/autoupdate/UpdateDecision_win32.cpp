@@ -49,6 +49,10 @@ DecisionSettings ReadDecisionSettings() {
   s.downloadUrlUpdate = DownloadURL_UPDATE();
   s.nameOfUpdateFile = NameOfUpdateFile();
   s.nameOfInformFile = NameOfInformFile();
+  s.rolloutPercent = RolloutPercent();
+  // Drawn on the first reading: an agent that never meets a rollout keeps
+  // none.
+  if (s.rolloutPercent < 100) s.rolloutBucket = RolloutBucket();
   return s;
 }
 

@@ -45,6 +45,8 @@ struct Fetch {
   Failure why;
   bool attempted = false;
   bool overHttp = false;
+  // A 304 to a conditional request: the kept copy stands.
+  bool notModified = false;
 };
 
 // Location and name joined by `separator`, without doubling one that ends
@@ -109,7 +111,8 @@ void FetchFromFolder(int mode, const std::string& name, bool show, Fetch& fetch)
   if (show) AnimateCopy();
 }
 
-void FetchOverHttp(int mode, const std::string& location, const std::string& name, Fetch& fetch) {
+void FetchOverHttp(int mode, const std::string& location, const std::string& name, Fetch& fetch,
+                   HttpExchange* exchange) {
   fetch.attempted = true;
   fetch.overHttp = true;
   DelayPump(0, kSettleMs);
@@ -119,7 +122,8 @@ void FetchOverHttp(int mode, const std::string& location, const std::string& nam
   HWND window = IsOnDemandCheck() ? MainWindow() : nullptr;
   if (mode == kDownloadInfo) {
     HTTP_DownloadSmallFile(window, fetch.source, kMaxInfoBytes, fetch.data, &EnsureStubProgress(), fetch.error,
-                           &fetch.why);
+                           &fetch.why, exchange);
+    fetch.notModified = exchange && exchange->notModified;
   } else {
     // A setup that broke off continues on the next probe; what earlier
     // announcements' files left half done goes.
@@ -143,6 +147,16 @@ void LogFailure(const Fetch& fetch) {
 }
 
 bool FinishInfo(const std::string& name, Fetch& fetch) {
+  if (fetch.notModified) {
+    // Judged and decided on as if it had come anew: a keyed agent checks
+    // its signature again.
+    WriteLog("Download: 304 Not Modified, the kept announcement stands");
+    ReadFilePart(AgentWorkDir() + name, kMaxMemoryDownload, fetch.data);
+    if (fetch.data.empty()) {
+      fetch.why = {"304 Not Modified, but no announcement is kept", 304, 0};
+      fetch.error = fetch.source + " --- " + fetch.why.reason;
+    }
+  }
   if (fetch.error.empty() && !fetch.data.empty()) {
     fetch.error = HtmlErrorMessage("", fetch.data, fetch.source, "", false);
     if (!fetch.error.empty()) fetch.why = {"the server sent a web page in place of the file", 0, 0};
@@ -222,12 +236,20 @@ void ShowAgentStatus(int mode) {
 }
 
 bool DownloadFileAU(std::string_view location, std::string_view fileName, int mode, std::string& error,
-                    Failure* why) {
+                    Failure* why, InfoProbe* probe) {
   const std::string name = FileNamePart(fileName);
   const AgentState& agent = Agent();
   const std::string where = agent.TestMode ? agent.TestModeURL : std::string(location);
+  const bool infoProbe = mode == kDownloadInfo && probe;
+  const std::string remote = infoProbe && !probe->remoteName.empty() ? FileNamePart(probe->remoteName) : name;
+  if (infoProbe) {
+    const std::string headers = probe->http.requestHeaders;
+    probe->http = HttpExchange();
+    probe->http.requestHeaders = headers;
+    probe->missing = false;
+  }
   Fetch fetch;
-  fetch.source = Join(where, '\\', name);
+  fetch.source = Join(where, '\\', remote);
   Trace("%lu DownloadFileAU: %s", ::GetCurrentProcessId(), fetch.source.c_str());
   WriteLog(std::string("TestMode=") + BoolText(agent.TestMode));
   WriteLog("Download START: " + fetch.source);
@@ -242,15 +264,19 @@ bool DownloadFileAU(std::string_view location, std::string_view fileName, int mo
   if (show && MainWindow()) ::ShowWindow(MainWindow(), SW_SHOW);
   ShowAgentStatus(mode);
   std::string netError;
-  if (FileExists(fetch.source)) {
+  const bool inFolder = FileExists(fetch.source);
+  if (inFolder) {
     FetchFromFolder(mode, name, show, fetch);
   } else if (agent.TestMode) {
     fetch.why.reason = "not in the test location";
   } else if (!InternetConnected(netError)) {
     fetch.why.reason = "no Internet connection" + (netError.empty() ? std::string() : ": " + netError);
   } else {
-    FetchOverHttp(mode, where, name, fetch);
+    FetchOverHttp(mode, where, remote, fetch, infoProbe ? &probe->http : nullptr);
   }
+  if (infoProbe)
+    probe->missing = fetch.why.httpStatus == 404 || fetch.why.httpStatus == 410 ||
+                     (!inFolder && (agent.TestMode || !IsHttpUrl(where)));
   if (mode == kDownloadInfo) Agent().InfoOverHttp = fetch.overHttp;
   if (show && MainWindow()) ::ShowWindow(MainWindow(), SW_HIDE);
   WriteLog("Download END:   " + fetch.source);

@@ -31,13 +31,32 @@ bool InternetConnected();
 // server refuses HEAD.
 int32_t HTTP_GetFileSize(std::string_view url);
 
+// The conditional request of an announcement and what its response said
+// besides the body (ProbePacing.h).
+struct HttpExchange {
+  // Sent with the request (each line ending in CR LF): If-None-Match,
+  // If-Modified-Since.
+  std::string requestHeaders;
+  // The response's status, 0 when none came; `notModified` for a 304 to a
+  // conditional request, which then counts as success with no data.
+  uint32_t status = 0;
+  bool notModified = false;
+  std::string etag;
+  std::string lastModified;
+  std::string retryAfter;
+  std::string date;
+};
+
 // Downloads `url` into `targetFile`, or into `data` when the target is empty.
 // `window` (when above 10) is shown, `progress` (may be null) is driven.
 // `error` is empty on success, else one line saying what failed; `why`
 // (may be null) then holds its reason in a few words, with the server's
 // status or the system's error number when there is one.
+// With `exchange` (may be null), its headers go with the request and the
+// response's head comes back in it.
 void HTTP_DownloadFile(HWND window, std::string_view url, std::string_view targetFile, std::string& data,
-                       TProgBar* progress, std::string& error, Failure* why = nullptr);
+                       TProgBar* progress, std::string& error, Failure* why = nullptr,
+                       HttpExchange* exchange = nullptr);
 void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::string_view targetFile,
                                    std::string_view user, std::string_view password, std::string& data,
                                    TProgBar* progress, std::string& error, Failure* why = nullptr);
@@ -45,9 +64,9 @@ void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::strin
 // As HTTP_DownloadFile into `data`, for a small file of at most `most`
 // bytes: a response whose length is larger is refused before its body is
 // read, and one without a length is never read beyond `most` bytes (it
-// fails there, `data` empty).
+// fails there, `data` empty). With `exchange`, a conditional request.
 void HTTP_DownloadSmallFile(HWND window, std::string_view url, uint64_t most, std::string& data, TProgBar* progress,
-                            std::string& error, Failure* why = nullptr);
+                            std::string& error, Failure* why = nullptr, HttpExchange* exchange = nullptr);
 
 // As HTTP_DownloadFile into `targetFile`, for a file whose length the
 // caller knows: a response whose length lies outside `expected` is refused

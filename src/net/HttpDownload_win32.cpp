@@ -212,6 +212,8 @@ struct DownloadJob {
   std::optional<SizeRange> expected;
   // The most a download into memory may hold.
   uint64_t memoryLimit = kMaxMemoryDownload;
+  // A conditional request's headers in, the response's head out; may be null.
+  HttpExchange* exchange = nullptr;
 };
 
 // Whether the caller expects a file of `size` bytes.
@@ -231,6 +233,7 @@ std::string UnexpectedLength(const DownloadJob& job, uint32_t size, Failure& why
 std::string OpenDownload(InternetThread& net, const DownloadJob& job,
                          std::optional<std::pair<Partial, ResumePlan>>& partial, NetResponseHead& head, Failure& why) {
   NetRequest request{job.url, job.user, job.password, partial ? ResumeRequestHeaders(partial->second) : ""};
+  if (!partial && job.exchange) request.headers = job.exchange->requestHeaders;
   bool opened = false;
   unsigned long openError = 0;
   NetWait end = net.Open(request, opened, head, openError);
@@ -244,6 +247,16 @@ std::string OpenDownload(InternetThread& net, const DownloadJob& job,
   }
   if (end != NetWait::Done) return WaitFailure(end, "Unable to open Internet Connection: " + job.url, why);
   if (!opened) return OpenFailure(job.url, openError, why);
+  if (HttpExchange* exchange = job.exchange) {
+    exchange->status = head.status;
+    exchange->etag = head.etag;
+    exchange->lastModified = head.lastModified;
+    exchange->retryAfter = head.retryAfter;
+    exchange->date = head.date;
+    // Unchanged since the copy the caller keeps: no body to read.
+    exchange->notModified = head.status == 304 && !exchange->requestHeaders.empty();
+    if (exchange->notModified) return {};
+  }
   if (!IsFileStatus(head.status)) return DownloadFailure(job.displayName, why, StatusReason(head.status), head.status);
   return {};
 }
@@ -267,6 +280,7 @@ std::string Download(const DownloadJob& job, std::string& data, Failure& why) {
   if (partial && !ExpectedLength(job, partial->second.size)) partial.reset();
   NetResponseHead head;
   if (std::string error = OpenDownload(net, job, partial, head, why); !error.empty()) return error;
+  if (job.exchange && job.exchange->notModified) return {};
   const uint32_t size = partial ? partial->second.size : head.length;
   const uint32_t date = head.lastModifiedStamp;
   if (size == 0) {
@@ -436,8 +450,14 @@ int32_t HTTP_GetFileSize(std::string_view url) {
 }
 
 void HTTP_DownloadFile(HWND window, std::string_view url, std::string_view targetFile, std::string& data,
-                       TProgBar* progress, std::string& error, Failure* why) {
-  HTTP_DownloadFile_Incremental(window, url, targetFile, "", "", data, progress, error, why);
+                       TProgBar* progress, std::string& error, Failure* why, HttpExchange* exchange) {
+  if (!exchange) {
+    HTTP_DownloadFile_Incremental(window, url, targetFile, "", "", data, progress, error, why);
+    return;
+  }
+  DownloadJob job{window, "", std::string(targetFile), "", "", progress, "", false, std::nullopt};
+  job.exchange = exchange;
+  RunDownload(job, url, data, error, why);
 }
 
 void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::string_view targetFile,
@@ -449,9 +469,10 @@ void HTTP_DownloadFile_Incremental(HWND window, std::string_view url, std::strin
 }
 
 void HTTP_DownloadSmallFile(HWND window, std::string_view url, uint64_t most, std::string& data, TProgBar* progress,
-                            std::string& error, Failure* why) {
+                            std::string& error, Failure* why, HttpExchange* exchange) {
   DownloadJob job{window, "", "", "", "", progress, "", false, std::nullopt};
   job.memoryLimit = std::min(most, kMaxMemoryDownload);
+  job.exchange = exchange;
   RunDownload(job, url, data, error, why);
 }
 

@@ -144,6 +144,8 @@ void ReadHead(WinInetApi& api, HINTERNET request, NetResponseHead& head) {
   head.lastModified = QueryText(api, request, HTTP_QUERY_LAST_MODIFIED);
   head.etag = QueryText(api, request, HTTP_QUERY_ETAG);
   head.contentRange = QueryText(api, request, HTTP_QUERY_CONTENT_RANGE);
+  head.retryAfter = QueryText(api, request, HTTP_QUERY_RETRY_AFTER);
+  head.date = QueryText(api, request, HTTP_QUERY_DATE);
   FILETIME modified;
   WORD dosDate = 0, dosTime = 0;
   if (!QueryTime(api, request, HTTP_QUERY_LAST_MODIFIED, modified)) return;

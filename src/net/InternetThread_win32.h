@@ -59,6 +59,9 @@ struct NetResponseHead {
   bool lastModifiedStrong = false;
   std::string etag;
   std::string contentRange;
+  // Retry-After and Date as sent; empty when missing.
+  std::string retryAfter;
+  std::string date;
 };
 
 struct NetHandoff;

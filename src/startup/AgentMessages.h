@@ -35,6 +35,9 @@ enum AgentRequest : int32_t {
   // Argument 2: a check the user asked for.
   kRequestCheck = 31,
   kRequestRefreshInfo = 32,
+  // The channel the product follows: the argument is a global atom with its
+  // name, 0 for none (ProbePacing.h).
+  kRequestSetChannel = 36,
 };
 
 // Notification codes (word parameter) with their values (long parameter).

@@ -79,6 +79,23 @@ TEST(AgentReportTest, NextProbeFollowsTheIntervalAndTheLastProbe) {
   }
 }
 
+// The plan the last probe made (spread, back-off, Retry-After) moves the
+// next probe, never before the interval.
+TEST(AgentReportTest, NextProbeFollowsThePlannedTime) {
+  ReportFacts facts;
+  facts.now = kNow;
+  facts.probeInterval = 3600;
+  facts.lastProbe = kNow - 600;
+  facts.plannedProbe = kNow + 5000;
+  facts.running = true;
+  EXPECT_EQ(NextProbeTime(facts).time, kNow + 5000);
+  facts.plannedProbe = kNow + 10;
+  EXPECT_EQ(NextProbeTime(facts).time, kNow + 3000);
+  facts.testMode = true;
+  facts.plannedProbe = kNow + 5000;
+  EXPECT_EQ(NextProbeTime(facts).time, kNow);
+}
+
 TEST(AgentReportTest, LastLinesOfTheLog) {
   const struct {
     const char* text;

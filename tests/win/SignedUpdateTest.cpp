@@ -263,6 +263,9 @@ TEST_F(SignedUpdateTest, AMissingAnnouncementIsNoForgery) {
     missing.contentType = c.contentType;
     missing.body = c.body;
     server_.Serve("/updates/" + std::string(test::kInfoName), missing);
+    // Each case starts afresh, without the back-off of the failures before.
+    SetOriginal("OriginalSetup", "ProbeFailures", "0");
+    SetOriginal("OriginalSetup", "ProbeSecondsNext", "0");
     const int probes = LogCount("GetOkToPerformAU = ");
     ASSERT_TRUE(WaitUntil([&] { return LogCount("GetOkToPerformAU = ") >= probes + 2; }, 60000)) << Log();
     EXPECT_EQ(LogCount("GetOkToPerformAU = 0"), LogCount("GetOkToPerformAU = ")) << Log();

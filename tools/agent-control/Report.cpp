@@ -5,6 +5,7 @@
 
 #include "Utils/DateUtils.h"
 #include "Utils/StrUtils.h"
+#include "autoupdate/ProbePacing.h"
 #include "autoupdate/Schedule.h"
 
 namespace tarnix::control {
@@ -102,7 +103,8 @@ NextProbe NextProbeTime(const ReportFacts& facts) {
   if (facts.probeInterval == kNeverProbes) return {0, "only when asked (ProbeSecondsInterval=-1)"};
   if (facts.probeInterval == 0) return {0, "once at every start of the agent (ProbeSecondsInterval=0)"};
   const int64_t interval = facts.testMode ? kTestModeProbeSeconds : facts.probeInterval;
-  const int64_t due = AddSaturated64(facts.lastProbe, interval);
+  const int64_t due = facts.testMode ? AddSaturated64(facts.lastProbe, interval)
+                                     : ScheduledProbeDue(facts.lastProbe, interval, facts.plannedProbe);
   const std::string every = " (every " + std::to_string(interval) + " seconds" + (facts.testMode ? ", test mode)" : ")");
   if (due > facts.now) return {due, SecondsText(due) + every};
   if (facts.running) return {facts.now, "now" + every};
@@ -144,6 +146,7 @@ std::string ReportText(const ReportFacts& f) {
   Line(out, "Installed version",
        f.originalFound ? std::to_string(f.installedVersion) : std::string("unknown (no .original file)"));
   Line(out, "Update location", f.updateLocation);
+  if (!f.channel.empty()) Line(out, "Channel", f.channel);
   Line(out, "Vendor key", f.vendorKey ? "yes: updates must be signed" : "no");
   if (f.testMode) Line(out, "Test mode", "on");
   std::string last = TimeText(f.lastProbe);

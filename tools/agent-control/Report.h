@@ -45,6 +45,11 @@ struct ReportFacts {
   int64_t probeInterval = 0;
   // 0: no probe recorded.
   int64_t lastProbe = 0;
+  // The next scheduled probe as the last one planned it (spread, back-off,
+  // Retry-After); 0: none.
+  int64_t plannedProbe = 0;
+  // The channel the product follows; empty: none.
+  std::string channel;
   std::string probeResult;
   std::string probeReason;
   std::vector<PartialDownload> partials;

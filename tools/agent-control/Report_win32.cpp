@@ -192,6 +192,8 @@ ReportFacts GatherReport(const std::string& name, HWND agent, size_t logLines) {
     f.installedVersion = LowInt32(ReadOriginalInt(places.home + original, "VersionOriginal"));
     f.probeInterval = ReadRecordInt(places, original, "ProbeSecondsInterval");
     f.lastProbe = ReadRecordInt(places, original, "ProbeSecondsLast");
+    f.plannedProbe = ReadRecordInt(places, original, "ProbeSecondsNext");
+    f.channel = ReadRecord(places, original, "Channel");
     f.probeResult = ReadRecord(places, original, kProbeResultKey);
     f.probeReason = ReadRecord(places, original, kProbeReasonKey);
   }

@@ -5,6 +5,7 @@
 //   agent-control NAME find
 //   agent-control NAME request TYPE [VALUE]
 //   agent-control NAME status | check [VALUE] | refresh-info
+//   agent-control NAME channel [CHANNEL]
 //   agent-control NAME stop [TICKS]
 //   agent-control NAME watch [--seconds N] [--until CODE]
 //   agent-control NAME report [--json] [--lines N]
@@ -26,6 +27,7 @@
 #include "Report_win32.h"
 #include "Utils/PathUtils.h"
 #include "Utils/StrUtils.h"
+#include "autoupdate/ProbePacing.h"
 #include "startup/AgentMessages.h"
 #include "startup/RunMode.h"
 
@@ -46,6 +48,9 @@ constexpr char kUsage[] =
     "                        2 update download, 3 new setup running)\n"
     "  check [VALUE]         probe now; VALUE 2 = a check the user asked for\n"
     "  refresh-info          fetch the .info file only\n"
+    "  channel [CHANNEL]     follow CHANNEL (letters, digits, - and _): fetch\n"
+    "                        NAME.CHANNEL.info, else the plain one; none: the\n"
+    "                        plain announcement only\n"
     "  stop [TICKS]          end the agent after TICKS seconds (default 0)\n"
     "  watch [--seconds N] [--until CODE]\n"
     "                        print notifications as \"CODE VALUE\" lines until\n"
@@ -214,6 +219,9 @@ int main(int argc, char** argv) {
   } else if (command == "refresh-info") {
     type = tarnix::kRequestRefreshInfo;
     usageOk = argc == 3;
+  } else if (command == "channel") {
+    type = tarnix::kRequestSetChannel;
+    usageOk = argc == 3 || (argc == 4 && tarnix::ValidChannelName(argv[3]));
   } else if (command == "find") {
     usageOk = argc == 3;
   } else if (command == "watch") {
@@ -234,5 +242,17 @@ int main(int argc, char** argv) {
   }
   if (command == "stop") return ::PostMessageA(agent, tarnix::wm_ShutDown, WPARAM(value), 0) ? 0 : kNoAgent;
   if (command == "watch") return Watch(agent, seconds);
+  if (command == "channel") {
+    // The name travels as a global atom, which the agent reads before the
+    // request returns.
+    const ATOM atom = argc == 4 ? ::GlobalAddAtomA(argv[3]) : 0;
+    if (argc == 4 && atom == 0) {
+      std::fprintf(stderr, "agent-control: cannot pass the channel's name\n");
+      return kNoAgent;
+    }
+    const int code = Request(agent, type, atom);
+    if (atom) ::GlobalDeleteAtom(atom);
+    return code;
+  }
   return Request(agent, type, value);
 }

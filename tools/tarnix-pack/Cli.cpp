@@ -41,8 +41,10 @@ constexpr const char* kMainHelp =
     "  extract PACKAGE -C DIR                            write the files into DIR\n"
     "  token TEXT                                        print TEXT as a scrambled token\n"
     "  token --decode SCRAMBLED                          print a scrambled token in clear\n"
-    "  info FILE.info [--update SETUP.exe] [--inform INFORM] [--version N] [--stamp N] [--sign KEY]\n"
-    "                 [--serial N] [--expires DAYS]\n"
+    "  info FILE.info [--update SETUP.exe] [--inform INFORM] [--version N] [--stamp N] [--rollout N]
+"
+    "                 [--sign KEY] [--serial N] [--expires DAYS]
+"
     "                                                    write an update's sizes into its .info file\n"
     "  info FILE.info --check KEY                        check the .info file's signature\n"
     "  keygen PRIVATE.pem PUBLIC.pem                     make the vendor's signing key pair\n"
@@ -95,8 +97,10 @@ constexpr const char* kTokenHelp =
 
 constexpr const char* kInfoHelp =
     "Usage: tarnix-pack info FILE.info [--update SETUP.exe] [--inform INFORM]\n"
-    "                       [--version N] [--stamp N] [--sign PRIVATE.pem]\n"
-    "                       [--serial N] [--expires DAYS]\n"
+    "                       [--version N] [--stamp N] [--rollout N] [--sign PRIVATE.pem]
+"
+    "                       [--serial N] [--expires DAYS]
+"
     "       tarnix-pack info FILE.info --check KEY\n"
     "\n"
     "Writes into the announcement file of an update what the agent compares\n"
@@ -110,6 +114,9 @@ constexpr const char* kInfoHelp =
     "                       when the file has none\n"
     "  --version N          [NewSetup] VersionNew, 1 to 2147483647\n"
     "  --stamp N            [NewSetup] Stamp, 0 to 2147483647\n"
+    "  --rollout N          [NewSetup] RolloutPercent, 0 to 100: only installations\n"
+    "                       whose bucket (0-99, drawn once) is below N are offered\n"
+    "                       the release; a check the user asks for ignores it\n"
     "  --sign PRIVATE.pem   also [NewSetup] SHA256OfUpdateFile and [AutoInform]\n"
     "                       SHA256OfInformFile of the files given, then signs the\n"
     "                       file with the vendor's key: its last line becomes\n"
@@ -408,12 +415,13 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   int code;
   if (!c.Parse(args,
                {{nullptr, "--update", true}, {nullptr, "--inform", true}, {nullptr, "--version", true},
-                {nullptr, "--stamp", true}, {nullptr, "--sign", true}, {nullptr, "--check", true},
-                {nullptr, "--serial", true}, {nullptr, "--expires", true}},
+                {nullptr, "--stamp", true}, {nullptr, "--rollout", true}, {nullptr, "--sign", true},
+                {nullptr, "--check", true}, {nullptr, "--serial", true}, {nullptr, "--expires", true}},
                1, code))
     return code;
   if (c.Has("--check")) {
-    for (const char* option : {"--update", "--inform", "--version", "--stamp", "--sign", "--serial", "--expires"})
+    for (const char* option :
+         {"--update", "--inform", "--version", "--stamp", "--rollout", "--sign", "--serial", "--expires"})
       if (c.Has(option)) return c.Usage(std::string("--check takes no ") + option);
     return CheckInfo(c, out, err);
   }
@@ -430,6 +438,8 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return c.Usage("--version must be a whole number from 1 to " + std::to_string(kLargestInfoNumber));
   if (!number("--stamp", 0, request.stamp))
     return c.Usage("--stamp must be a whole number from 0 to " + std::to_string(kLargestInfoNumber));
+  if (!number("--rollout", 0, request.rolloutPercent) || (request.rolloutPercent && *request.rolloutPercent > 100))
+    return c.Usage("--rollout must be a whole number from 0 to 100");
   if (!number("--serial", 1, request.serial))
     return c.Usage("--serial must be a whole number from 1 to " + std::to_string(kLargestInfoNumber));
   if (!number("--expires", 1, request.expiresDays) || (request.expiresDays && *request.expiresDays > kLongestExpiry))
@@ -439,8 +449,8 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   for (const char* option : {"--update", "--inform", "--sign"})
     if (c.Has(option) && c.Option(option).empty()) return c.Usage(std::string(option) + " needs a file");
   if (request.updatePath.empty() && request.informPath.empty() && !request.versionNew && !request.stamp &&
-      request.signKey.empty())
-    return c.Usage("nothing to write: give --update, --inform, --version, --stamp or --sign");
+      !request.rolloutPercent && request.signKey.empty())
+    return c.Usage("nothing to write: give --update, --inform, --version, --stamp, --rollout or --sign");
 
   InfoResult result;
   std::string error;

@@ -231,6 +231,7 @@ bool UpdateInfoFile(const InfoRequest& request, InfoResult& result, std::string&
   if (!request.updatePath.empty() && !edit.SetFile(kUpdateKeys, update, request.infoPath, error)) return false;
   if (request.versionNew) edit.Set(kNewSetup, "VersionNew", std::to_string(*request.versionNew));
   if (request.stamp) edit.Set(kNewSetup, "Stamp", std::to_string(*request.stamp));
+  if (request.rolloutPercent) edit.Set(kNewSetup, "RolloutPercent", std::to_string(*request.rolloutPercent));
   if (!request.informPath.empty() && !edit.SetFile(kInformKeys, inform, request.infoPath, error)) return false;
 
   if (hash) {

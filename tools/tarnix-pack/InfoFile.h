@@ -37,6 +37,9 @@ struct InfoRequest {
   std::string informPath;
   std::optional<int64_t> versionNew;
   std::optional<int64_t> stamp;
+  // [NewSetup] RolloutPercent, 0 to 100: the share of installations offered
+  // the release (a staged rollout).
+  std::optional<int64_t> rolloutPercent;
   // The vendor's private key (PEM): hashes and signature; empty: unsigned.
   std::string signKey;
   // With signKey: the Serial to write in place of the file's one plus one.

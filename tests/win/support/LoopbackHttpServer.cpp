@@ -222,6 +222,8 @@ void LoopbackHttpServer::HandleConnection(uintptr_t socket) {
   request.authorization = HeaderValue(head, "Authorization");
   request.range = HeaderValue(head, "Range");
   request.ifRange = HeaderValue(head, "If-Range");
+  request.ifNoneMatch = HeaderValue(head, "If-None-Match");
+  request.ifModifiedSince = HeaderValue(head, "If-Modified-Since");
 
   HttpResponse response;
   size_t index = 0;
@@ -283,6 +285,19 @@ bool LoopbackHttpServer::SendResponse(uintptr_t socket, size_t index, const Http
     status = "206 Partial Content";
     offset = *rangeStart;
   }
+  const bool notModified =
+      response.answerConditional && request.method == "GET" &&
+      (!request.ifNoneMatch.empty() ? !response.etag.empty() && request.ifNoneMatch == response.etag
+                                    : !request.ifModifiedSince.empty() && request.ifModifiedSince == response.lastModified);
+  if (notModified) {
+    std::string head = "HTTP/1.1 304 Not Modified\r\n";
+    if (!response.lastModified.empty()) head += "Last-Modified: " + response.lastModified + "\r\n";
+    if (!response.etag.empty()) head += "ETag: " + response.etag + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    if (!SendAll(socket, head.data(), head.size())) return false;
+    NoteSent(index, 304, 0);
+    return true;
+  }
   std::string head = "HTTP/1.1 " + status + "\r\nContent-Type: " + response.contentType + "\r\n";
   if (partial) {
     head += "Content-Length: " + std::to_string(body.Length() - offset) + "\r\n";
@@ -297,6 +312,7 @@ bool LoopbackHttpServer::SendResponse(uintptr_t socket, size_t index, const Http
   if (!response.lastModified.empty()) head += "Last-Modified: " + response.lastModified + "\r\n";
   if (!response.etag.empty()) head += "ETag: " + response.etag + "\r\n";
   if (!response.date.empty()) head += "Date: " + response.date + "\r\n";
+  head += response.extraHeaders;
   head += "Connection: close\r\n\r\n";
   if (!SendAll(socket, head.data(), head.size())) return false;
   NoteSent(index, StatusCode(status), 0);

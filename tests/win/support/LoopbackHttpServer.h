@@ -77,6 +77,12 @@ struct HttpResponse {
   // that refuses the method ("405 Method Not Allowed"); empty: HEAD is
   // answered with this response's head.
   std::string headStatus;
+  // Answers a GET whose If-None-Match names `etag`, or (without
+  // If-None-Match) whose If-Modified-Since equals `lastModified`, with "304
+  // Not Modified" and no body, as nginx does for a static file.
+  bool answerConditional = false;
+  // Further header lines, each ending in CR LF (Retry-After: 120\r\n).
+  std::string extraHeaders;
 };
 
 struct HttpRequestSeen {
@@ -86,6 +92,8 @@ struct HttpRequestSeen {
   std::string authorization;
   std::string range;
   std::string ifRange;
+  std::string ifNoneMatch;
+  std::string ifModifiedSince;
   // The status line's code and the body bytes sent, once answered.
   int status = 0;
   uint64_t bodySent = 0;
