@@ -47,15 +47,6 @@ int64_t StateInt(const char* key) {
   return OriginalInt(key);
 }
 
-// A text the agent records, found as StateInt finds a value.
-std::string StateText(const char* key) {
-  if (AgentWorksPerUser()) {
-    const std::string text = ReadIniString(StateFilePath(), kOriginalSetup, key, "");
-    if (!text.empty()) return text;
-  }
-  return OriginalText(kOriginalSetup, key);
-}
-
 std::string InfoText(const char* section, const char* key) { return ReadIniString(InfoFilePath(), section, key, ""); }
 int64_t InfoInt(const char* section, const char* key, int64_t def = 0) {
   return ReadIniInt(InfoFilePath(), section, key, def);
@@ -75,8 +66,8 @@ bool SetStateTime(const char* key, int64_t time) {
   return WriteIniString(file, kOriginalSetup, CompanionKey(key), SecondsText(time)) && written;
 }
 
-// A text the agent records, as StateInt: a key present per user counts,
-// also when empty.
+// A text the agent records, found as StateInt finds a value, except that
+// a key present per user counts also when empty (a validator cleared).
 std::string StateText(const char* key) {
   std::string text;
   if (AgentWorksPerUser() && ReadIniKey(StateFilePath(), kOriginalSetup, key, text)) return text;

@@ -41,10 +41,8 @@ constexpr const char* kMainHelp =
     "  extract PACKAGE -C DIR                            write the files into DIR\n"
     "  token TEXT                                        print TEXT as a scrambled token\n"
     "  token --decode SCRAMBLED                          print a scrambled token in clear\n"
-    "  info FILE.info [--update SETUP.exe] [--inform INFORM] [--version N] [--stamp N] [--rollout N]
-"
-    "                 [--sign KEY] [--serial N] [--expires DAYS]
-"
+    "  info FILE.info [--update SETUP.exe] [--inform INFORM] [--version N] [--stamp N] [--rollout N]\n"
+    "                 [--sign KEY] [--serial N] [--expires DAYS]\n"
     "                                                    write an update's sizes into its .info file\n"
     "  info FILE.info --check KEY                        check the .info file's signature\n"
     "  keygen PRIVATE.pem PUBLIC.pem                     make the vendor's signing key pair\n"
@@ -97,10 +95,8 @@ constexpr const char* kTokenHelp =
 
 constexpr const char* kInfoHelp =
     "Usage: tarnix-pack info FILE.info [--update SETUP.exe] [--inform INFORM]\n"
-    "                       [--version N] [--stamp N] [--rollout N] [--sign PRIVATE.pem]
-"
-    "                       [--serial N] [--expires DAYS]
-"
+    "                       [--version N] [--stamp N] [--rollout N] [--sign PRIVATE.pem]\n"
+    "                       [--serial N] [--expires DAYS]\n"
     "       tarnix-pack info FILE.info --check KEY\n"
     "\n"
     "Writes into the announcement file of an update what the agent compares\n"
