@@ -229,7 +229,8 @@ TEST_F(SigningTest, InfoSignWritesASerialAndAnExpiryInsideTheSignedBytes) {
   const CliResult given = RunCli({"info", Info(), "--sign", Private(), "--serial", "40", "--expires", "30"});
   ASSERT_EQ(given.code, 0) << given.err;
   EXPECT_NE(given.out.find("[Signature] Serial=40 (was 2)"), std::string::npos) << given.out;
-  const SignedText split = SplitSignedText(ReadFile(Info()));
+  const std::string signedText = ReadFile(Info());
+  const SignedText split = SplitSignedText(signedText);
   ASSERT_EQ(split.state, SignatureState::Signed);
   f = ReadFreshness(split.body);
   EXPECT_EQ(f.serial.value_or(0), 40);
