@@ -313,6 +313,9 @@ TEST_F(AgentFaultTest, FaultsEndTheCycleKeepTheVersionAndTheProductAndTheNextPro
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     boxes_.clear();
+    // Each fault meets the agent afresh, not backed off by the ones before.
+    SetOriginal("OriginalSetup", "ProbeFailures", "0");
+    SetOriginal("OriginalSetup", "ProbeSecondsNext", "0");
     int questions = 0;
     answer_ = [&](const test::SeenBox& box) {
       if (box.title != "Confirm") return AnswerYes(box);
