@@ -16,7 +16,18 @@ constexpr int64_t kUnixEpochDay = 25569;
 constexpr const char* kMonthAbbrev[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                         "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 
-// Proleptic Gregorian conversions between days since 1970-01-01 and dates.
+char Up(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+void AppendNumber(std::string& out, int value, int width) {
+  std::string digits = std::to_string(value);
+  if (digits.size() < size_t(width)) out.append(size_t(width) - digits.size(), '0');
+  out += digits;
+}
+
+double Resolve(double date) { return date == kDateNow ? LocalNow() : date; }
+
+}  // namespace
+
 int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
@@ -37,18 +48,6 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
   month = int(mp < 10 ? mp + 3 : mp - 9);
   year = int(yoe + era * 400 + (month <= 2));
 }
-
-char Up(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-void AppendNumber(std::string& out, int value, int width) {
-  std::string digits = std::to_string(value);
-  if (digits.size() < size_t(width)) out.append(size_t(width) - digits.size(), '0');
-  out += digits;
-}
-
-double Resolve(double date) { return date == kDateNow ? LocalNow() : date; }
-
-}  // namespace
 
 bool DecodeDateTime(double date, DateTimeParts& parts) {
   // The negated form also rejects NaN.

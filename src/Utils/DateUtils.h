@@ -55,6 +55,11 @@ std::string DateText(double date);
 std::string DateTimeText(std::string_view sep, double date, const DateSeparators& seps);
 std::string DateTimeText(std::string_view sep, double date);
 
+// Proleptic Gregorian conversions between days since 1970-01-01 and dates
+// (H. Hinnant's days_from_civil and civil_from_days).
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day);
+void CivilFromDays(int64_t days, int& year, int& month, int& day);
+
 // Agent time: whole seconds of local time since 30 December 1899 00:00, the
 // date's day count times 86400, rounded. 0 for a date too far out to count
 // in seconds (or NaN).

@@ -1,34 +1,12 @@
 #include "autoupdate/AnnouncementFreshness.h"
 
+#include "Utils/DateUtils.h"
 #include "Utils/StrUtils.h"
 #include "package/VendorSignature.h"
 
 namespace tarnix {
 
 namespace {
-
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's
-// days_from_civil).
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
-}
-
-void CivilFromDays(int64_t z, int64_t& y, int64_t& m, int64_t& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  d = doy - (153 * mp + 2) / 5 + 1;
-  m = mp < 10 ? mp + 3 : mp - 9;
-  y = yoe + era * 400 + (m <= 2);
-}
 
 bool Digits(std::string_view text, size_t at, size_t count, int64_t& value) {
   if (at + count > text.size()) return false;
@@ -79,7 +57,7 @@ std::string UtcText(int64_t seconds) {
     rest += 86400;
     --days;
   }
-  int64_t y = 0, m = 0, d = 0;
+  int y = 0, m = 0, d = 0;
   CivilFromDays(days, y, m, d);
   return IntToZeroPad(y, 4) + "-" + IntToZeroPad(m, 2) + "-" + IntToZeroPad(d, 2) + "T" + IntToZeroPad(rest / 3600, 2) +
          ":" + IntToZeroPad(rest / 60 % 60, 2) + ":" + IntToZeroPad(rest % 60, 2) + "Z";

@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "Utils/DateUtils.h"
 #include "Utils/StrUtils.h"
 
 namespace tarnix {
@@ -23,16 +24,6 @@ int64_t Digits(std::string_view text) {
   int64_t value = 0;
   for (char c : text) value = value * 10 + (c - '0');
   return value;
-}
-
-// Days since 1970-01-01 of a date of the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
 }
 
 int MonthOf(std::string_view name) {
