@@ -3,7 +3,6 @@
 // its schedule, answers requests, posts notifications, ends on request and
 // deletes itself.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -22,11 +21,13 @@
 #include "startup/AgentMessages.h"
 #include "win/support/AgentFixture.h"
 #include "win/support/PlantedLibraries.h"
+#include "win/support/ProcessImages.h"
 
 namespace tarnix {
 namespace {
 
 using test::AgentFixture;
+using test::ProcessesStartingWith;
 using test::StartAgentControl;
 
 constexpr int64_t kDay = 86400;
@@ -86,27 +87,6 @@ TEST_F(AgentTest, TheCopyDeletesItselfUnderAFolderWithAnUmlautAndAPercentSign) {
   EXPECT_TRUE(test::PathExists(AgentPath()));
 }
 
-// The processes whose program starts with `prefix` (a folder and the start
-// of a file name): the X_ copies of one installation, also one that has
-// moved its file aside while it ends, but none of another test's.
-std::vector<DWORD> ProcessesStartingWith(const std::string& prefix) {
-  std::vector<DWORD> pids;
-  UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return pids;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
-    UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
-    if (!process) continue;
-    char image[MAX_PATH * 2] = {};
-    DWORD length = sizeof image;
-    if (!::QueryFullProcessImageNameA(process.get(), 0, image, &length)) continue;
-    const std::string start(image, std::min<size_t>(length, prefix.size()));
-    if (::lstrcmpiA(start.c_str(), prefix.c_str()) == 0) pids.push_back(entry.th32ProcessID);
-  }
-  return pids;
-}
-
 // A new agent started while the X_ agent before it is still ending (the
 // restart after an update, or a start by the product's shortcut at that
 // moment) copies itself once the old one has moved its file away, and
@@ -134,6 +114,7 @@ TEST_F(AgentTest, AnAgentStartedWhileTheLastOneEndsAlwaysLeavesOneAgentOfTheNewI
     ASSERT_TRUE(WaitUntil([&] { return ::WaitForSingleObject(old.get(), 0) == WAIT_OBJECT_0; }, 20000));
     ASSERT_TRUE(WaitUntil([&] { return XAgentWindow() != nullptr; }, 20000)) << "no agent runs\n" << Log();
     Wait(2000);
+    // Also an old copy that has moved its file aside while it ends.
     EXPECT_EQ(ProcessesStartingWith(xPrefix).size(), 1u) << Log();
     EXPECT_TRUE(test::ReadWholeFile(XAgentPath()) == image) << "the agent runs the old image";
   }

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +13,7 @@
 
 #include "PackageBuilder.h"
 #include "win/support/AgentFixture.h"
+#include "win/support/ProcessImages.h"
 
 namespace tarnix::test {
 
@@ -63,23 +63,11 @@ class UpdateFixture : public AgentFixture {
   // Ends every program started from the installation folder but the
   // product; how many there were.
   int EndProgramsFromTheProductFolder() const {
-    UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot || snapshot.get() == INVALID_HANDLE_VALUE) return 0;
-    const std::string folder = installDir_ + "\\";
     int ended = 0;
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32First(snapshot.get(), &entry); more; more = ::Process32Next(snapshot.get(), &entry)) {
-      UniqueHandle process(
-          ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    for (const ProcessImage& program : ProcessesStartingWith(installDir_ + "\\")) {
+      if (::lstrcmpiA(program.path.c_str(), ProductPath().c_str()) == 0) continue;
+      UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, program.pid));
       if (!process) continue;
-      char image[MAX_PATH * 2] = {};
-      DWORD length = sizeof image;
-      if (!::QueryFullProcessImageNameA(process.get(), 0, image, &length)) continue;
-      const std::string path(image, length);
-      if (path.size() <= folder.size() || ::lstrcmpiA(path.substr(0, folder.size()).c_str(), folder.c_str()) != 0 ||
-          ::lstrcmpiA(path.c_str(), ProductPath().c_str()) == 0)
-        continue;
       ::TerminateProcess(process.get(), 1);
       ::WaitForSingleObject(process.get(), 5000);
       ++ended;
